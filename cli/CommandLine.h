@@ -1,0 +1,30 @@
+// The command line front end: each FILE is searched as a drop of that one
+// file; result lines go to standard output, diagnostics to standard error.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+struct Options {
+    bool help = false;
+    bool version = false;
+    std::vector<std::string> files;
+};
+
+// Exit statuses, as users of fuser and grep expect them.
+enum ExitStatus { kFound = 0, kNotFound = 1, kFailed = 2 };
+
+// False (with a message in `error`) for a command line that cannot run.
+bool ParseCommandLine(const std::vector<std::string>& args, Options& options, std::string& error);
+
+// The name the search gets for FILE: a path in its absolute, symlink-resolved
+// form (as the system names files), a bare name unchanged. False with a
+// message when FILE cannot be searched.
+bool NameToSearch(const std::string& file, std::string& name, std::string& error);
+
+// Runs every search; returns the exit status.
+int RunSearches(const Options& options, FILE* out, FILE* err);
+
+extern const char kUsage[];
+extern const char kVersion[];

@@ -1,0 +1,141 @@
+#include "platform/generic/Objects.h"
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+namespace standin {
+
+namespace {
+
+struct HandleTable {
+    std::mutex mutex;
+    std::vector<std::shared_ptr<Object>> slots;
+    std::vector<size_t> freeSlots;
+    size_t live = 0;
+};
+
+HandleTable& Table() {
+    static HandleTable* table = new HandleTable;  // outlives every static destructor
+    return *table;
+}
+
+bool SlotOf(os::HANDLE handle, size_t& slot) {
+    uintptr_t value = reinterpret_cast<uintptr_t>(handle);
+    if (value < kFirstObjectHandle || (value - kFirstObjectHandle) % 4 != 0) return false;
+    slot = (value - kFirstObjectHandle) / 4;
+    return true;
+}
+
+thread_local Thread* t_currentThread = nullptr;
+
+}  // namespace
+
+os::HANDLE InsertHandle(std::shared_ptr<Object> object) {
+    HandleTable& table = Table();
+    std::lock_guard<std::mutex> lock(table.mutex);
+    size_t slot;
+    if (!table.freeSlots.empty()) {
+        slot = table.freeSlots.back();
+        table.freeSlots.pop_back();
+        table.slots[slot] = std::move(object);
+    } else {
+        slot = table.slots.size();
+        table.slots.push_back(std::move(object));
+    }
+    ++table.live;
+    return reinterpret_cast<os::HANDLE>(kFirstObjectHandle + slot * 4);
+}
+
+std::shared_ptr<Object> LookupHandle(os::HANDLE handle) {
+    size_t slot;
+    if (!SlotOf(handle, slot)) return nullptr;
+    HandleTable& table = Table();
+    std::lock_guard<std::mutex> lock(table.mutex);
+    return slot < table.slots.size() ? table.slots[slot] : nullptr;
+}
+
+bool RemoveHandle(os::HANDLE handle) {
+    size_t slot;
+    if (!SlotOf(handle, slot)) return false;
+    std::shared_ptr<Object> released;  // destroyed outside the lock
+    HandleTable& table = Table();
+    std::lock_guard<std::mutex> lock(table.mutex);
+    if (slot >= table.slots.size() || !table.slots[slot]) return false;
+    released = std::move(table.slots[slot]);
+    table.freeSlots.push_back(slot);
+    --table.live;
+    return true;
+}
+
+size_t OpenHandleCount() {
+    HandleTable& table = Table();
+    std::lock_guard<std::mutex> lock(table.mutex);
+    return table.live;
+}
+
+void Waitable::Signal() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_signaled = true;
+    }
+    m_changed.notify_all();
+}
+
+bool Waitable::Wait(os::DWORD milliseconds) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    auto signaled = [this] { return m_signaled; };
+    if (milliseconds == os::INFINITE) {
+        m_changed.wait(lock, signaled);
+    } else if (!m_changed.wait_for(lock, std::chrono::milliseconds(milliseconds), signaled)) {
+        return false;
+    }
+    if (!m_manualReset) m_signaled = false;
+    return true;
+}
+
+os::HANDLE StartThread(os::LPTHREAD_START_ROUTINE start, void* parameter, os::DWORD* threadId) {
+    auto thread = std::make_shared<Thread>();
+    static std::atomic<os::DWORD> nextId{1};
+    os::DWORD id = nextId++;
+    try {
+        std::thread([thread, start, parameter] {
+            t_currentThread = thread.get();
+            start(parameter);
+            thread->Signal();
+        }).detach();
+    } catch (const std::system_error&) {
+        LastError() = os::ERROR_NOT_ENOUGH_MEMORY;
+        return nullptr;
+    }
+    if (threadId != nullptr) *threadId = id;
+    return InsertHandle(thread);
+}
+
+os::DWORD WaitFor(os::HANDLE handle, os::DWORD milliseconds) {
+    auto waitable = LookupHandleAs<Waitable>(handle);
+    if (!waitable) {
+        LastError() = os::ERROR_INVALID_HANDLE;
+        return os::WAIT_FAILED;
+    }
+    return waitable->Wait(milliseconds) ? os::WAIT_OBJECT_0 : os::WAIT_TIMEOUT;
+}
+
+void ParkIfKilled() {
+    Thread* self = t_currentThread;
+    if (self == nullptr || !self->killed) return;
+    self->Signal();
+    std::mutex parked;
+    std::unique_lock<std::mutex> lock(parked);
+    std::condition_variable never;
+    for (;;) never.wait(lock);
+}
+
+Thread* CurrentThread() { return t_currentThread; }
+
+os::DWORD& LastError() {
+    thread_local os::DWORD error = 0;
+    return error;
+}
+
+}  // namespace standin

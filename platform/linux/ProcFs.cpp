@@ -1,0 +1,144 @@
+// Reading /proc: descriptor links, maps text, error codes.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <cstdlib>
+
+#include "platform/linux/Linux.h"
+
+namespace standin {
+namespace linux_proc {
+
+const char* Descriptor::TypeName() const {
+    // Windows names every file and directory object "File"; the other kinds
+    // take the nearest name of the fixed type table, or none of them.
+    struct Kind {
+        const char* prefix;
+        const char* type;
+    };
+    static const Kind kKinds[] = {
+        {"socket:", "Port"},
+        {"pipe:", "Port"},
+        {"anon_inode:[eventfd]", "Event"},
+        {"anon_inode:[signalfd]", "Event"},
+        {"anon_inode:inotify", "Event"},
+        {"anon_inode:[fanotify]", "Event"},
+        {"anon_inode:[timerfd]", "Timer"},
+        {"anon_inode:[eventpoll]", "IoCompletion"},
+        {"anon_inode:[io_uring]", "IoCompletion"},
+        {"anon_inode:[pidfd]", "Process"},
+        {"mnt:[", "Directory"},
+        {"net:[", "Directory"},
+        {"pid:[", "Directory"},
+        {"user:[", "Directory"},
+        {"uts:[", "Directory"},
+        {"ipc:[", "Directory"},
+        {"cgroup:[", "Directory"},
+        {"time:[", "Directory"},
+    };
+    if (!link.empty() && link[0] == '/') return "File";
+    for (const Kind& kind : kKinds) {
+        if (link.compare(0, std::strlen(kind.prefix), kind.prefix) == 0) return kind.type;
+    }
+    return "anon_inode";
+}
+
+bool ReadDescriptor(uint32_t pid, uint32_t value, Descriptor& out) {
+    char path[64];
+    if (value == kCwdHandleValue)
+        std::snprintf(path, sizeof path, "/proc/%u/cwd", pid);
+    else
+        std::snprintf(path, sizeof path, "/proc/%u/fd/%u", pid, value);
+    char link[4096];
+    ssize_t length = readlink(path, link, sizeof link);
+    if (length < 0 || static_cast<size_t>(length) >= sizeof link) return false;
+    out.link.assign(link, static_cast<size_t>(length));
+    return true;
+}
+
+bool ReadAll(int fd, std::string& out) {
+    out.clear();
+    size_t used = 0;
+    out.resize(16384);
+    for (;;) {
+        ssize_t n = read(fd, &out[used], out.size() - used);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            out.clear();
+            return false;
+        }
+        if (n == 0) break;
+        used += static_cast<size_t>(n);
+        if (used == out.size()) out.resize(out.size() * 2);
+    }
+    out.resize(used);
+    return true;
+}
+
+namespace {
+
+// Field i (0-based) of a maps line starts after i runs of blanks.
+const char* SkipFields(const char* p, const char* end, int fields) {
+    for (int i = 0; i < fields; ++i) {
+        while (p < end && *p != ' ') ++p;
+        while (p < end && *p == ' ') ++p;
+    }
+    return p;
+}
+
+// The kernel writes a newline in a mapped file's name as \012.
+std::string Unescape(const char* p, const char* end) {
+    std::string path(p, end);
+    size_t at = path.find("\\012");
+    while (at != std::string::npos) {
+        path.replace(at, 4, "\n");
+        at = path.find("\\012", at + 1);
+    }
+    return path;
+}
+
+}  // namespace
+
+void ParseMaps(const char* text, size_t length, std::vector<MappedFile>& out) {
+    out.clear();
+    const char* p = text;
+    const char* end = text + length;
+    while (p < end) {
+        const char* lineEnd = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+        if (lineEnd == nullptr) lineEnd = end;
+        // start-end perms offset dev inode path
+        const char* inode = SkipFields(p, lineEnd, 4);
+        const char* path = SkipFields(inode, lineEnd, 1);
+        if (path < lineEnd && *path == '/' && !(inode[0] == '0' && inode[1] == ' ')) {
+            std::string name = std::memchr(path, '\\', static_cast<size_t>(lineEnd - path)) != nullptr
+                                   ? Unescape(path, lineEnd)
+                                   : std::string(path, lineEnd);
+            // A file's mappings mostly stand together; the first is its lowest.
+            bool seen = !out.empty() && out.back().path == name;
+            for (size_t i = 0; !seen && i + 1 < out.size(); ++i) seen = out[i].path == name;
+            if (!seen) out.push_back(MappedFile{static_cast<uintptr_t>(std::strtoull(p, nullptr, 16)), std::move(name)});
+        }
+        p = lineEnd + 1;
+    }
+}
+
+os::DWORD ErrorFromErrno(int error) {
+    switch (error) {
+    case 0: return os::ERROR_SUCCESS;
+    case ENOENT: return os::ERROR_FILE_NOT_FOUND;
+    case ENOTDIR: return os::ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM: return os::ERROR_ACCESS_DENIED;
+    case EBADF: return os::ERROR_INVALID_HANDLE;
+    case ENOMEM: return os::ERROR_NOT_ENOUGH_MEMORY;
+    case ENAMETOOLONG: return os::ERROR_FILENAME_EXCED_RANGE;
+    case ESRCH: return os::ERROR_INVALID_PARAMETER;
+    default: return os::ERROR_INVALID_FUNCTION;
+    }
+}
+
+}  // namespace linux_proc
+}  // namespace standin

@@ -1,0 +1,113 @@
+#include "search/UsageSearch.h"
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "platform/Api.h"
+#include "search/SearchSteps.h"
+#include "sysinfo/Diagnostics.h"
+#include "sysinfo/SystemModulesInformation.h"
+#include "sysinfo/SystemProcessesInformation.h"
+
+const char* GetFileNamePart(const char* path) {
+    const char* p = path + std::strlen(path);
+    for (; p > path; --p) {
+        if (*p == '\\' || *p == '/') return p + 1;
+    }
+    return path;
+}
+
+bool NamesMatch(const char* candidate, const char* target) {
+    return os::_mbsicmp(reinterpret_cast<const unsigned char*>(candidate),
+                        reinterpret_cast<const unsigned char*>(target)) == 0;
+}
+
+Text FormatResultLine(uint32_t pid, const Text& processName) {
+    static const char kFormat[] = "0x%04X  %-20s";
+    int length = std::snprintf(nullptr, 0, kFormat, static_cast<unsigned>(pid), processName.c_str());
+    if (length <= 0) return Text();
+    Text line(static_cast<size_t>(length), '\0');
+    std::snprintf(&line[0], line.size() + 1, kFormat, static_cast<unsigned>(pid), processName.c_str());
+    return line;
+}
+
+void PrintPassHeader(size_t ruleLength) {
+    Diag("%-6s  %-20s  %s\n", "PID", "Name", "Path");
+    Diag("%s\n", std::string(ruleLength, '-').c_str());
+}
+
+void ReportFinding(ResultList& list, const SystemProcessesInformation& snapshot, Finding::Kind kind, uint32_t pid,
+                   const char* path) {
+    Finding finding{kind, pid, Text(), Text(path)};
+    const ProcessEntry* entry = nullptr;
+    if (snapshot.Lookup(pid, entry)) UnicodeStringToText(&entry->ImageName, finding.processName);
+    list.Append(FormatResultLine(pid, finding.processName).c_str(), finding);
+}
+
+namespace {
+
+bool RunModulePass(const char* target, bool pathMatching, ResultList& list) {
+    SystemProcessesInformation snapshot(false);
+    SystemModulesInformation modules(SystemModulesInformation::kAllProcesses, false);
+    if (!modules.Refresh()) {
+        Diag("SystemModulesInformation::Refresh() failed.\n");
+        return false;
+    }
+    if (modules.Entries().empty()) {
+        Diag("No module information\n");
+        return false;
+    }
+    snapshot.Refresh();
+    PrintPassHeader(66);
+    for (const ModuleEntry& module : modules.Entries()) {
+        const char* candidate = pathMatching ? module.path : GetFileNamePart(module.path);
+        if (NamesMatch(candidate, target))
+            ReportFinding(list, snapshot, Finding::Kind::Module, module.ownerPid, module.path);
+    }
+    return true;
+}
+
+}  // namespace
+
+SearchEnd RunUsageSearch(const char* droppedName, ResultList& list) {
+    const bool pathMatching = GetFileNamePart(droppedName) != droppedName;
+    char target[os::MAX_PATH];
+    if (pathMatching) {
+        os::DWORD length = os::GetFullPathNameA(droppedName, os::MAX_PATH, target, nullptr);
+        if (length == 0 || length >= os::MAX_PATH) {
+            // A result of MAX_PATH or more is the size the path would need:
+            // the buffer was not filled.
+            int error = length == 0 ? static_cast<int>(os::GetLastError())
+                                    : static_cast<int>(os::ERROR_FILENAME_EXCED_RANGE);
+            Diag("GetFullPathName() failed. Error = %d\n", error);
+            return SearchEnd::Stopped;
+        }
+    } else {
+        size_t length = std::strlen(droppedName);
+        if (length >= os::MAX_PATH) {
+            Diag("File name too long. Error = %d\n", static_cast<int>(os::ERROR_FILENAME_EXCED_RANGE));
+            return SearchEnd::Stopped;
+        }
+        std::memcpy(target, droppedName, length + 1);
+    }
+    if (!RunModulePass(target, pathMatching, list)) return SearchEnd::Stopped;
+    return RunHandlePass(droppedName, pathMatching, list) ? SearchEnd::Finished : SearchEnd::Stopped;
+}
+
+SearchEnd HandleDrop(const DroppedFiles& drop, ResultList& list, WaitCursor& cursor) {
+    // The cursor ends on every way out, exceptions included.
+    struct CursorScope {
+        WaitCursor& cursor;
+        explicit CursorScope(WaitCursor& c) : cursor(c) { cursor.Begin(); }
+        ~CursorScope() { cursor.End(); }
+    } scope(cursor);
+    list.Clear();
+    list.Repaint();
+    Diag("DragDrop\n");
+    uint32_t length = drop.QueryFile(0, nullptr, 0);
+    if (length == 0) return SearchEnd::NoName;
+    std::vector<char> name(static_cast<size_t>(length) + 1, '\0');
+    drop.QueryFile(0, name.data(), length + 1);
+    return RunUsageSearch(name.data(), list);
+}

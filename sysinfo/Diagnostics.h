@@ -1,0 +1,8 @@
+// Diagnostic lines of the system: formatted print, each ending in "\n".
+// They go to standard output unless a front end sends them elsewhere.
+#pragma once
+
+#include <cstdio>
+
+void SetDiagnosticStream(FILE* stream);
+void Diag(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -1,0 +1,106 @@
+#include "sysinfo/SystemProcessesInformation.h"
+
+#include "platform/Api.h"
+#include "sysinfo/NativeApi.h"
+
+void PidIndex::Clear() {
+    m_heads.clear();
+    m_nodes.clear();
+}
+
+void PidIndex::Insert(uint32_t pid, const ProcessEntry* entry) {
+    if (m_heads.empty()) m_heads.assign(kBuckets, kEnd);
+    int32_t& head = m_heads[BucketOf(pid)];
+    for (int32_t i = head; i != kEnd; i = m_nodes[static_cast<size_t>(i)].next) {
+        if (m_nodes[static_cast<size_t>(i)].pid == pid) {
+            m_nodes[static_cast<size_t>(i)].entry = entry;
+            return;
+        }
+    }
+    m_nodes.push_back(Node{pid, entry, head});
+    head = static_cast<int32_t>(m_nodes.size() - 1);
+}
+
+bool PidIndex::Find(uint32_t pid, const ProcessEntry*& entry) const {
+    if (m_heads.empty()) return false;
+    for (int32_t i = m_heads[BucketOf(pid)]; i != kEnd; i = m_nodes[static_cast<size_t>(i)].next) {
+        if (m_nodes[static_cast<size_t>(i)].pid == pid) {
+            entry = m_nodes[static_cast<size_t>(i)].entry;
+            return true;
+        }
+    }
+    return false;
+}
+
+PidIndex::Position PidIndex::FirstFromBucket(uint32_t bucket) const {
+    for (; bucket < m_heads.size(); ++bucket) {
+        if (m_heads[bucket] != kEnd) return static_cast<Position>(m_heads[bucket]) + 1;
+    }
+    return 0;
+}
+
+PidIndex::Position PidIndex::GetStartPosition() const { return FirstFromBucket(0); }
+
+void PidIndex::GetNextAssoc(Position& pos, uint32_t& pid, const ProcessEntry*& entry) const {
+    const Node& node = m_nodes[pos - 1];
+    pid = node.pid;
+    entry = node.entry;
+    pos = node.next != kEnd ? static_cast<Position>(node.next) + 1 : FirstFromBucket(BucketOf(node.pid) + 1);
+}
+
+SystemProcessesInformation::SystemProcessesInformation(bool refresh) {
+    Grow(kInitialBufferSize);
+    if (refresh) Refresh();
+}
+
+SystemProcessesInformation::~SystemProcessesInformation() {
+    if (m_buffer != nullptr) os::VirtualFree(m_buffer, 0, os::MEM_RELEASE);
+    m_index.Clear();
+}
+
+// Replaces the buffer by one of `size` bytes; the old one stays when the
+// new one cannot be had.
+bool SystemProcessesInformation::Grow(size_t size) {
+    void* buffer = os::VirtualAlloc(nullptr, size, os::MEM_COMMIT, os::PAGE_READWRITE);
+    if (buffer == nullptr) return false;
+    if (m_buffer != nullptr) os::VirtualFree(m_buffer, 0, os::MEM_RELEASE);
+    m_buffer = buffer;
+    m_bufferSize = size;
+    return true;
+}
+
+static bool BufferTooSmall(os::NTSTATUS status) {
+    return status == os::STATUS_INFO_LENGTH_MISMATCH || status == os::STATUS_BUFFER_TOO_SMALL ||
+           status == os::STATUS_BUFFER_OVERFLOW;
+}
+
+bool SystemProcessesInformation::Refresh() {
+    m_index.Clear();
+    if (!g_nativeApiAvailable) return false;
+    if (m_buffer == nullptr) return false;
+    // A real process table outgrows any fixed buffer, so grow to what the
+    // platform asks for (or double), with room for processes that start
+    // meanwhile.
+    for (;;) {
+        os::ULONG needed = 0;
+        os::NTSTATUS status = NativeApi.NtQuerySystemInformation(
+            os::SystemProcessInformation, m_buffer, static_cast<os::ULONG>(m_bufferSize), &needed);
+        if (status == os::STATUS_SUCCESS) break;
+        if (!BufferTooSmall(status) || m_bufferSize >= kMaxBufferSize) return false;
+        size_t next = needed > m_bufferSize ? needed + needed / 8 : m_bufferSize * 2;
+        if (next > kMaxBufferSize) next = kMaxBufferSize;
+        if (!Grow(next)) return false;
+    }
+    const auto* base = static_cast<const unsigned char*>(m_buffer);
+    size_t offset = 0;
+    for (;;) {
+        // A record that would reach past the buffer ends the walk: the
+        // platform's answer is not trusted to be well-formed.
+        if (offset + sizeof(ProcessEntry) > m_bufferSize) break;
+        const auto* entry = reinterpret_cast<const ProcessEntry*>(base + offset);
+        m_index.Insert(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(entry->UniqueProcessId)), entry);
+        if (entry->NextEntryOffset == 0) break;
+        offset += entry->NextEntryOffset;
+    }
+    return true;
+}
