@@ -70,6 +70,7 @@ BOOL AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges, TOKEN_
 // case-insensitive ones; where names are case-sensitive, exact bytes.
 int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, const WCHAR* lpWideCharStr, int cchWideChar,
                         LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar, BOOL* lpUsedDefaultChar);
+BOOL IsDBCSLeadByte(BYTE TestChar);
 int _mbsicmp(const unsigned char* string1, const unsigned char* string2);
 int _mbsnbicmp(const unsigned char* string1, const unsigned char* string2, size_t count);
 

@@ -1,0 +1,145 @@
+#include "sysinfo/SystemHandlesInformation.h"
+
+#include <memory>
+#include <new>
+
+#include "sysinfo/NativeApi.h"
+
+const char* const ObjectTypeTable[kObjectTypeCount] = {
+    "",        "",          "Directory", "SymbolicLink",  "Token",     "Process",      "Thread",
+    "Unknown7", "Event",    "EventPair", "Mutant",        "Unknown11", "Semaphore",    "Timer",
+    "Profile", "WindowStation", "Desktop", "Section",     "Key",       "Port",         "WaitablePort",
+    "Unknown21", "Unknown22", "Unknown23", "Unknown24",   "IoCompletion", "File",
+};
+
+namespace {
+
+// The table buffer, committed and released like the platform's pages.
+class TableBuffer {
+public:
+    ~TableBuffer() { Release(); }
+    bool Commit(size_t size) {
+        Release();
+        m_data = os::VirtualAlloc(nullptr, size, os::MEM_COMMIT, os::PAGE_READWRITE);
+        m_size = m_data != nullptr ? size : 0;
+        return m_data != nullptr;
+    }
+    void Release() {
+        if (m_data != nullptr) os::VirtualFree(m_data, 0, os::MEM_RELEASE);
+        m_data = nullptr;
+        m_size = 0;
+    }
+    void* Data() const { return m_data; }
+    os::ULONG Size() const { return static_cast<os::ULONG>(m_size); }
+
+private:
+    void* m_data = nullptr;
+    size_t m_size = 0;
+};
+
+bool BufferTooSmall(os::NTSTATUS status) {
+    return status == os::STATUS_INFO_LENGTH_MISMATCH || status == os::STATUS_BUFFER_TOO_SMALL ||
+           status == os::STATUS_BUFFER_OVERFLOW;
+}
+
+os::NTSTATUS QueryTable(TableBuffer& buffer, os::ULONG* needed) {
+    return NativeApi.NtQuerySystemInformation(os::SystemHandleInformation, buffer.Data(), buffer.Size(), needed);
+}
+
+}  // namespace
+
+SystemHandlesInformation::SystemHandlesInformation(uint32_t ownerPid, bool refresh, const char* typeFilter)
+    : m_ownerFilter(ownerPid) {
+    SetTypeFilter(typeFilter, refresh);
+}
+
+SystemHandlesInformation::~SystemHandlesInformation() { m_entries.clear(); }
+
+bool SystemHandlesInformation::SetTypeFilter(const char* typeFilter, bool refresh) {
+    m_typeFilter = typeFilter != nullptr ? typeFilter : "";
+    return refresh ? Refresh() : true;
+}
+
+bool SystemHandlesInformation::Refresh() {
+    m_entries.clear();
+    if (!g_nativeApiAvailable) return false;
+    TableBuffer buffer;
+    if (!buffer.Commit(kFirstBufferSize)) return false;
+    os::ULONG needed = 0;
+    os::NTSTATUS status = QueryTable(buffer, &needed);
+    if (status != os::STATUS_SUCCESS && needed == 0) return false;
+    // Handles open and close between the queries on a busy system, so one
+    // retry with a little to spare is not enough: retry while the platform
+    // says the buffer is too small, with what it asks for and room to grow.
+    auto grow = [&buffer, &needed] {
+        size_t size = static_cast<size_t>(needed) + needed / 4 + 4096;
+        return size <= kMaxBufferSize && buffer.Commit(size);
+    };
+    // The second query is made also after a first that succeeded, into the
+    // same buffer; the entries come from it.
+    if (status != os::STATUS_SUCCESS && !grow()) return false;
+    needed = 0;
+    status = QueryTable(buffer, &needed);
+    for (int retries = 0; BufferTooSmall(status) && needed != 0 && retries < kMaxRetries; ++retries) {
+        if (!grow()) return false;
+        needed = 0;
+        status = QueryTable(buffer, &needed);
+    }
+    if (status != os::STATUS_SUCCESS) return false;
+
+    const auto* table = static_cast<const os::SYSTEM_HANDLE_INFORMATION*>(buffer.Data());
+    // The count is the platform's word; never read past the buffer for it.
+    const size_t room = (buffer.Size() - offsetof(os::SYSTEM_HANDLE_INFORMATION, Handles)) / sizeof(HandleEntry);
+    const size_t count = table->HandleCount < room ? table->HandleCount : room;
+    const bool filterByType = !m_typeFilter.empty();
+    Text typeName;
+    for (size_t i = 0; i < count; ++i) {
+        HandleEntry row = table->Handles[i];
+        if (m_ownerFilter != kAllProcesses && row.ProcessId != m_ownerFilter) continue;
+        if (filterByType) {
+            typeName.clear();
+            if (!GetHandleTypeName(HandleFromValue(row.Handle), typeName, row.ProcessId) || typeName != m_typeFilter)
+                continue;
+        }
+        row.Flags = 0;
+        m_entries.push_back(row);
+    }
+    return true;
+}
+
+bool GetHandleTypeName(os::HANDLE handleValue, Text& typeName, uint32_t ownerPid) {
+    RemoteHandle handle(handleValue, ownerPid);
+    if (!handle.Reached()) return false;
+    os::ULONG size = 8192;
+    NativeApi.NtQueryObject(handle.Local(), os::ObjectTypeInformation, nullptr, 0, &size);
+    std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[size == 0 ? 1 : size]);
+    if (!buffer) return false;
+    if (NativeApi.NtQueryObject(handle.Local(), os::ObjectTypeInformation, buffer.get(), size, nullptr) !=
+        os::STATUS_SUCCESS)
+        return false;
+    typeName.clear();
+    const size_t offset = sizeof(os::OBJECT_TYPE_INFORMATION);
+    if (size > offset) {
+        UnicodeToText(reinterpret_cast<const os::WCHAR*>(buffer.get() + offset), (size - offset) / sizeof(os::WCHAR),
+                      typeName);
+    }
+    return true;
+}
+
+bool LookupObjectTypeNumber(const Text& typeName, uint16_t& typeNumber) {
+    typeNumber = 0;
+    for (uint16_t n = 1; n < kObjectTypeCount; ++n) {
+        if (typeName == ObjectTypeTable[n]) {
+            typeNumber = n;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool GetHandleTypeNumber(os::HANDLE handleValue, uint16_t& typeNumber, uint32_t ownerPid) {
+    typeNumber = 0;
+    Text typeName;
+    if (!GetHandleTypeName(handleValue, typeName, ownerPid)) return false;
+    return LookupObjectTypeNumber(typeName, typeNumber);
+}

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Builds and runs every test (installing what the tests need):
+#   tools/test.sh
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+tools/install-deps.sh test
+
+jobs=$(nproc)
+run_config() {  # name, cmake options...
+  local dir="build/$1"; shift
+  cmake -S . -B "$dir" -G Ninja -DFENCAT_WERROR=ON "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+}
+
+echo "== release build, all tests"
+run_config release -DCMAKE_BUILD_TYPE=Release
+echo "== AddressSanitizer and UndefinedBehaviorSanitizer, all tests"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  run_config sanitize -DCMAKE_BUILD_TYPE=Debug -DFENCAT_SANITIZE=ON
+echo "== all tests passed"
