@@ -1,0 +1,84 @@
+#include <chrono>
+#include <thread>
+
+#include "platform/sim/State.h"
+
+namespace os {
+
+using namespace sim::detail;
+
+HANDLE CreateThread(void* lpThreadAttributes, SIZE_T dwStackSize, LPTHREAD_START_ROUTINE lpStartAddress,
+                    LPVOID lpParameter, DWORD dwCreationFlags, LPDWORD lpThreadId) {
+    (void)lpThreadAttributes;
+    (void)dwStackSize;
+    {
+        State& state = Sim();
+        std::lock_guard<std::mutex> lock(state.mutex);
+        if (state.data.settings.createThreadFails || dwCreationFlags != 0 || lpStartAddress == nullptr) {
+            standin::LastError() = ERROR_NOT_ENOUGH_MEMORY;
+            return nullptr;
+        }
+        ++state.data.record.threadsCreated;
+    }
+    return standin::StartThread(lpStartAddress, lpParameter, lpThreadId);
+}
+
+BOOL TerminateThread(HANDLE hThread, DWORD dwExitCode) {
+    (void)dwExitCode;
+    State& state = Sim();
+    std::shared_ptr<standin::Thread> thread;
+    {
+        std::lock_guard<std::mutex> lock(state.mutex);
+        ++state.data.record.terminateCalls;
+        if (!state.data.settings.terminateThreadWorks) {
+            standin::LastError() = ERROR_NOT_SUPPORTED;
+            return FALSE;
+        }
+        thread = standin::LookupHandleAs<standin::Thread>(hThread);
+        if (!thread) {
+            standin::LastError() = ERROR_INVALID_HANDLE;
+            return FALSE;
+        }
+        // The thread parks at its next call into the system; one waiting
+        // at a blocked query is woken to do so now.
+        thread->killed = true;
+    }
+    state.changed.notify_all();
+    standin::ParkIfKilled();
+    return TRUE;
+}
+
+HANDLE CreateEventA(void* lpEventAttributes, BOOL bManualReset, BOOL bInitialState, LPCSTR lpName) {
+    (void)lpEventAttributes;
+    (void)lpName;
+    return standin::InsertHandle(std::make_shared<standin::Event>(bManualReset != FALSE, bInitialState != FALSE));
+}
+
+BOOL SetEvent(HANDLE hEvent) {
+    auto event = standin::LookupHandleAs<standin::Event>(hEvent);
+    if (!event) {
+        standin::LastError() = ERROR_INVALID_HANDLE;
+        return FALSE;
+    }
+    event->Signal();
+    return TRUE;
+}
+
+DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
+    standin::ParkIfKilled();
+    {
+        std::lock_guard<std::mutex> lock(Sim().mutex);
+        Sim().data.record.waitTimeouts.push_back(dwMilliseconds);
+    }
+    DWORD result = standin::WaitFor(hHandle, dwMilliseconds);
+    standin::ParkIfKilled();
+    return result;
+}
+
+void Sleep(DWORD dwMilliseconds) {
+    standin::ParkIfKilled();
+    std::this_thread::sleep_for(std::chrono::milliseconds(dwMilliseconds));
+    standin::ParkIfKilled();
+}
+
+}  // namespace os
