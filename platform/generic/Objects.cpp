@@ -29,6 +29,16 @@ bool SlotOf(os::HANDLE handle, size_t& slot) {
 
 thread_local Thread* t_currentThread = nullptr;
 
+// How long a waiter looks before it sleeps: longer than a worker that
+// answers at once takes, far shorter than a scheduler round trip is worth.
+constexpr auto kSpinTime = std::chrono::microseconds(30);
+
+inline void CpuRelax() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#endif
+}
+
 }  // namespace
 
 os::HANDLE InsertHandle(std::shared_ptr<Object> object) {
@@ -75,23 +85,46 @@ size_t OpenHandleCount() {
 }
 
 void Waitable::Signal() {
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_signaled = true;
-    }
+    m_signaled = true;
+    if (m_sleepers == 0) return;
+    // Taking the mutex orders this with a sleeper that is between its last
+    // look at the flag and its wait.
+    { std::lock_guard<std::mutex> lock(m_mutex); }
     m_changed.notify_all();
 }
 
+bool Waitable::TryTake() {
+    if (m_manualReset) return m_signaled;
+    bool expected = true;
+    return m_signaled.compare_exchange_strong(expected, false);
+}
+
 bool Waitable::Wait(os::DWORD milliseconds) {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    auto signaled = [this] { return m_signaled; };
-    if (milliseconds == os::INFINITE) {
-        m_changed.wait(lock, signaled);
-    } else if (!m_changed.wait_for(lock, std::chrono::milliseconds(milliseconds), signaled)) {
-        return false;
+    const auto spinEnd = std::chrono::steady_clock::now() + kSpinTime;
+    for (int spin = 1;; ++spin) {
+        if (TryTake()) return true;
+        CpuRelax();
+        if (spin % 32 == 0 && std::chrono::steady_clock::now() >= spinEnd) break;
     }
-    if (!m_manualReset) m_signaled = false;
-    return true;
+    if (milliseconds == 0) return TryTake();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+    std::unique_lock<std::mutex> lock(m_mutex);
+    ++m_sleepers;
+    bool taken = false;
+    for (;;) {
+        if (TryTake()) {
+            taken = true;
+            break;
+        }
+        if (milliseconds == os::INFINITE) {
+            m_changed.wait(lock);
+        } else if (m_changed.wait_until(lock, deadline) == std::cv_status::timeout) {
+            taken = TryTake();
+            break;
+        }
+    }
+    --m_sleepers;
+    return taken;
 }
 
 os::HANDLE StartThread(os::LPTHREAD_START_ROUTINE start, void* parameter, os::DWORD* threadId) {

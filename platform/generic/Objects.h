@@ -41,7 +41,10 @@ std::shared_ptr<T> LookupHandleAs(os::HANDLE handle) {
     return std::dynamic_pointer_cast<T>(LookupHandle(handle));
 }
 
-// An object that WaitForSingleObject can wait for.
+// An object that WaitForSingleObject can wait for. A waiter spins for a
+// few microseconds before it sleeps: a worker that answers at once is then
+// handed its request and its answer without two trips through the
+// scheduler.
 class Waitable : public Object {
 public:
     explicit Waitable(bool manualReset, bool signaled) : m_manualReset(manualReset), m_signaled(signaled) {}
@@ -50,10 +53,13 @@ public:
     bool Wait(os::DWORD milliseconds);
 
 private:
+    bool TryTake();
+
     std::mutex m_mutex;
     std::condition_variable m_changed;
     const bool m_manualReset;
-    bool m_signaled;
+    std::atomic<bool> m_signaled;
+    std::atomic<int> m_sleepers{0};
 };
 
 class Event : public Waitable {

@@ -17,8 +17,11 @@ constexpr uint32_t kCwdHandleValue = 0xFFFF;
 
 // What a descriptor refers to, read from its link text.
 struct Descriptor {
-    std::string link;  // the kernel's text: an absolute path, "socket:[…]", …
-    const char* TypeName() const;
+    std::string link;      // the kernel's text: an absolute path, "socket:[…]", …
+    std::u16string name;   // the link as the platform's records carry it
+    const char* type = "";  // its object type name
+    void Set(const char* text, size_t length);
+    bool IsFile() const;
 };
 
 // One module of a process: a mapped file, at its lowest address.
@@ -40,12 +43,14 @@ public:
 };
 
 // DuplicateHandle's object: one descriptor of one process, as it was when
-// duplicated.
+// duplicated, or as the handle table it came from read it.
 class DescriptorRef : public Object {
 public:
     uint32_t pid = 0;
     uint32_t value = 0;
-    Descriptor descriptor;
+    std::shared_ptr<const struct HandleTable> table;  // keeps `descriptor` alive
+    const Descriptor* descriptor = nullptr;
+    Descriptor own;
 };
 
 class Token : public Object {};
@@ -66,8 +71,8 @@ struct HandleTable {
 std::shared_ptr<const HandleTable> LatestHandleTable();
 
 // The descriptor behind a handle usable in this process: a duplicate, or
-// one of this process's own descriptors. False when there is none.
-bool ResolveDescriptor(os::HANDLE handle, Descriptor& out, uint32_t& pid, uint32_t& value);
+// one of this process's own descriptors. Null when there is none.
+std::shared_ptr<const DescriptorRef> ResolveDescriptor(os::HANDLE handle);
 
 // Reads the link of descriptor `value` of `pid` (or the current directory).
 bool ReadDescriptor(uint32_t pid, uint32_t value, Descriptor& out);

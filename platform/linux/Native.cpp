@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "platform/Api.h"
 #include "platform/generic/Utf.h"
@@ -155,14 +157,15 @@ void ReadProcessDescriptors(uint32_t pid, HandleTable& table) {
         if (value >= kCwdHandleValue) continue;
         ssize_t length = readlinkat(dirFd, entry->d_name, link, sizeof link);
         if (length < 0 || static_cast<size_t>(length) >= sizeof link) continue;
-        table.rows.push_back(HandleTable::Row{pid, static_cast<uint32_t>(value), Descriptor{std::string(link, static_cast<size_t>(length))}});
+        table.rows.push_back(HandleTable::Row{pid, static_cast<uint32_t>(value), Descriptor()});
+        table.rows.back().descriptor.Set(link, static_cast<size_t>(length));
     }
     closedir(dir);
     std::sort(table.rows.begin() + static_cast<ptrdiff_t>(first), table.rows.end(),
               [](const HandleTable::Row& a, const HandleTable::Row& b) { return a.value < b.value; });
     // The current directory counts as an open handle to it, as on Windows.
-    Descriptor cwd;
-    if (ReadDescriptor(pid, kCwdHandleValue, cwd)) table.rows.push_back(HandleTable::Row{pid, kCwdHandleValue, cwd});
+    HandleTable::Row cwd{pid, kCwdHandleValue, Descriptor()};
+    if (ReadDescriptor(pid, kCwdHandleValue, cwd.descriptor)) table.rows.push_back(std::move(cwd));
 }
 
 // Descriptors the system holds now, counted without reading their links.
@@ -178,6 +181,28 @@ size_t CountDescriptors(const std::vector<uint32_t>& pids) {
     return count;
 }
 
+// Reading the links is most of a search's work; two halves of the process
+// list are read side by side and joined in order.
+std::shared_ptr<HandleTable> ReadHandleTable(const std::vector<uint32_t>& pids) {
+    auto table = std::make_shared<HandleTable>();
+    const size_t half = pids.size() / 2;
+    HandleTable upper;
+    std::thread helper;
+    try {
+        helper = std::thread([&] {
+            for (size_t i = half; i < pids.size(); ++i) ReadProcessDescriptors(pids[i], upper);
+        });
+    } catch (const std::system_error&) {
+        for (size_t i = half; i < pids.size(); ++i) ReadProcessDescriptors(pids[i], upper);
+    }
+    for (size_t i = 0; i < half; ++i) ReadProcessDescriptors(pids[i], *table);
+    if (helper.joinable()) helper.join();
+    table->rows.insert(table->rows.end(), std::make_move_iterator(upper.rows.begin()),
+                       std::make_move_iterator(upper.rows.end()));
+    table->listedPids.insert(table->listedPids.end(), upper.listedPids.begin(), upper.listedPids.end());
+    return table;
+}
+
 size_t HandleTableSize(size_t rows) {
     return offsetof(os::SYSTEM_HANDLE_INFORMATION, Handles) + rows * sizeof(os::SYSTEM_HANDLE);
 }
@@ -189,8 +214,7 @@ os::NTSTATUS QueryHandles(void* buffer, os::ULONG length, os::PULONG returnLengt
         if (returnLength != nullptr) *returnLength = static_cast<os::ULONG>(estimate);
         return os::STATUS_INFO_LENGTH_MISMATCH;
     }
-    auto table = std::make_shared<HandleTable>();
-    for (uint32_t pid : pids) ReadProcessDescriptors(pid, *table);
+    std::shared_ptr<HandleTable> table = ReadHandleTable(pids);
     size_t needed = HandleTableSize(table->rows.size());
     if (returnLength != nullptr) *returnLength = static_cast<os::ULONG>(needed);
     if (length < needed) return os::STATUS_INFO_LENGTH_MISMATCH;
@@ -214,10 +238,9 @@ os::NTSTATUS QueryHandles(void* buffer, os::ULONG length, os::PULONG returnLengt
 
 // Writes a counted string record followed by its characters into buffer.
 template <typename Record>
-os::NTSTATUS WriteNamed(const std::string& text, void* buffer, os::ULONG length, os::PULONG returnLength,
+os::NTSTATUS WriteNamed(const char16_t* name, size_t units, void* buffer, os::ULONG length, os::PULONG returnLength,
                         os::UNICODE_STRING Record::*field) {
-    std::u16string name = standin::Utf8ToUtf16(text.data(), text.size());
-    size_t nameBytes = name.size() * sizeof(os::WCHAR);
+    size_t nameBytes = units * sizeof(os::WCHAR);
     size_t needed = sizeof(Record) + nameBytes + sizeof(os::WCHAR);
     if (returnLength != nullptr) *returnLength = static_cast<os::ULONG>(needed);
     if (buffer == nullptr || length < needed) return os::STATUS_INFO_LENGTH_MISMATCH;
@@ -225,8 +248,8 @@ os::NTSTATUS WriteNamed(const std::string& text, void* buffer, os::ULONG length,
     auto* record = static_cast<Record*>(buffer);
     std::memset(record, 0, sizeof *record);
     auto* chars = At<os::WCHAR>(buffer, sizeof(Record));
-    std::memcpy(chars, name.data(), nameBytes);
-    chars[name.size()] = 0;
+    std::memcpy(chars, name, nameBytes);
+    chars[units] = 0;
     (record->*field).Length = static_cast<os::USHORT>(nameBytes);
     (record->*field).MaximumLength = static_cast<os::USHORT>(nameBytes + sizeof(os::WCHAR));
     (record->*field).Buffer = chars;
@@ -242,32 +265,36 @@ os::NTSTATUS OSAPI NtQuerySystemInformation(os::ULONG infoClass, os::PVOID buffe
 
 os::NTSTATUS OSAPI NtQueryObject(os::HANDLE handle, os::ULONG infoClass, os::PVOID buffer, os::ULONG length,
                                   os::PULONG returnLength) {
-    Descriptor descriptor;
-    uint32_t pid, value;
-    if (!ResolveDescriptor(handle, descriptor, pid, value)) return os::STATUS_INVALID_HANDLE;
-    if (infoClass == os::ObjectTypeInformation)
-        return WriteNamed(descriptor.TypeName(), buffer, length, returnLength, &os::OBJECT_TYPE_INFORMATION::TypeName);
+    auto ref = ResolveDescriptor(handle);
+    if (!ref) return os::STATUS_INVALID_HANDLE;
+    const Descriptor& descriptor = *ref->descriptor;
+    if (infoClass == os::ObjectTypeInformation) {
+        char16_t type[32];
+        size_t units = 0;
+        for (const char* c = descriptor.type; *c != '\0' && units < 31; ++c) type[units++] = static_cast<char16_t>(*c);
+        return WriteNamed(type, units, buffer, length, returnLength, &os::OBJECT_TYPE_INFORMATION::TypeName);
+    }
     if (infoClass == os::ObjectNameInformation)
-        return WriteNamed(descriptor.link, buffer, length, returnLength, &os::OBJECT_NAME_INFORMATION::Name);
+        return WriteNamed(descriptor.name.data(), descriptor.name.size(), buffer, length, returnLength,
+                          &os::OBJECT_NAME_INFORMATION::Name);
     return os::STATUS_INVALID_INFO_CLASS;
 }
 
 os::NTSTATUS OSAPI NtQueryInformationFile(os::HANDLE handle, os::IO_STATUS_BLOCK* status, os::PVOID buffer,
                                            os::ULONG length, os::ULONG infoClass) {
     if (infoClass != os::FileNameInformation) return os::STATUS_INVALID_INFO_CLASS;
-    Descriptor descriptor;
-    uint32_t pid, value;
-    if (!ResolveDescriptor(handle, descriptor, pid, value)) return os::STATUS_INVALID_HANDLE;
-    if (descriptor.TypeName() != std::string("File")) return os::STATUS_OBJECT_TYPE_MISMATCH;
-    std::u16string name = standin::Utf8ToUtf16(descriptor.link.data(), descriptor.link.size());
+    auto ref = ResolveDescriptor(handle);
+    if (!ref) return os::STATUS_INVALID_HANDLE;
+    const Descriptor& descriptor = *ref->descriptor;
+    if (!descriptor.IsFile()) return os::STATUS_OBJECT_TYPE_MISMATCH;
     const size_t header = offsetof(os::FILE_NAME_INFORMATION, FileName);
     if (length < header) return os::STATUS_INFO_LENGTH_MISMATCH;
     auto* info = static_cast<os::FILE_NAME_INFORMATION*>(buffer);
-    size_t bytes = name.size() * sizeof(os::WCHAR);
+    size_t bytes = descriptor.name.size() * sizeof(os::WCHAR);
     info->FileNameLength = static_cast<os::ULONG>(bytes);
     // Like the real system: as much as fits, the full length, and an overflow.
     size_t fit = std::min(bytes, static_cast<size_t>(length) - header);
-    std::memcpy(At<os::WCHAR>(buffer, header), name.data(), fit);
+    std::memcpy(At<os::WCHAR>(buffer, header), descriptor.name.data(), fit);
     os::NTSTATUS result = fit < bytes ? os::STATUS_BUFFER_OVERFLOW : os::STATUS_SUCCESS;
     if (status != nullptr) {
         status->Status = result;
@@ -303,10 +330,9 @@ os::NTSTATUS OSAPI NtQueryInformationProcess(os::HANDLE handle, os::ULONG infoCl
     } else if (auto process = standin::LookupHandleAs<Process>(handle)) {
         pid = process->pid;
     } else {
-        Descriptor descriptor;
-        uint32_t owner, value;
-        if (!ResolveDescriptor(handle, descriptor, owner, value)) return os::STATUS_INVALID_HANDLE;
-        if (descriptor.TypeName() != std::string("Process") || !PidOfPidfd(owner, value, pid))
+        auto ref = ResolveDescriptor(handle);
+        if (!ref) return os::STATUS_INVALID_HANDLE;
+        if (std::strcmp(ref->descriptor->type, "Process") != 0 || !PidOfPidfd(ref->pid, ref->value, pid))
             return os::STATUS_OBJECT_TYPE_MISMATCH;
     }
     auto* info = static_cast<os::PROCESS_BASIC_INFORMATION*>(buffer);

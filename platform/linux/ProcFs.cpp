@@ -7,12 +7,15 @@
 #include <cstring>
 #include <cstdlib>
 
+#include "platform/generic/Utf.h"
 #include "platform/linux/Linux.h"
 
 namespace standin {
 namespace linux_proc {
 
-const char* Descriptor::TypeName() const {
+namespace {
+
+const char* TypeOfLink(const std::string& link) {
     // Windows names every file and directory object "File"; the other kinds
     // take the nearest name of the fixed type table, or none of them.
     struct Kind {
@@ -46,6 +49,16 @@ const char* Descriptor::TypeName() const {
     return "anon_inode";
 }
 
+}  // namespace
+
+void Descriptor::Set(const char* text, size_t length) {
+    link.assign(text, length);
+    type = TypeOfLink(link);
+    name = Utf8ToUtf16(text, length);
+}
+
+bool Descriptor::IsFile() const { return link.size() > 0 && link[0] == '/'; }
+
 bool ReadDescriptor(uint32_t pid, uint32_t value, Descriptor& out) {
     char path[64];
     if (value == kCwdHandleValue)
@@ -55,7 +68,7 @@ bool ReadDescriptor(uint32_t pid, uint32_t value, Descriptor& out) {
     char link[4096];
     ssize_t length = readlink(path, link, sizeof link);
     if (length < 0 || static_cast<size_t>(length) >= sizeof link) return false;
-    out.link.assign(link, static_cast<size_t>(length));
+    out.Set(link, static_cast<size_t>(length));
     return true;
 }
 

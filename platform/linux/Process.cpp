@@ -38,18 +38,16 @@ Process::~Process() {
     if (mapsFd >= 0) close(mapsFd);
 }
 
-bool ResolveDescriptor(os::HANDLE handle, Descriptor& out, uint32_t& pid, uint32_t& value) {
-    if (IsOwnHandleValue(handle)) {
-        pid = os::GetCurrentProcessId();
-        value = OwnHandleValue(handle);
-        return ReadDescriptor(pid, value, out);
-    }
-    auto ref = LookupHandleAs<DescriptorRef>(handle);
-    if (!ref) return false;
-    out = ref->descriptor;
-    pid = ref->pid;
-    value = ref->value;
-    return true;
+std::shared_ptr<const DescriptorRef> ResolveDescriptor(os::HANDLE handle) {
+    // Null is no handle, never descriptor 0.
+    if (handle == nullptr) return nullptr;
+    if (!IsOwnHandleValue(handle)) return LookupHandleAs<DescriptorRef>(handle);
+    auto own = std::make_shared<DescriptorRef>();
+    own->pid = os::GetCurrentProcessId();
+    own->value = OwnHandleValue(handle);
+    if (!ReadDescriptor(own->pid, own->value, own->own)) return nullptr;
+    own->descriptor = &own->own;
+    return own;
 }
 
 }  // namespace linux_proc
@@ -108,12 +106,16 @@ BOOL DuplicateHandle(HANDLE sourceProcess, HANDLE sourceHandle, HANDLE targetPro
     ref->value = value;
     // The handle table's own reading serves while it is the latest one;
     // otherwise the descriptor is read now.
-    const HandleTable::Row* row = pid != GetCurrentProcessId() ? LatestHandleTable()->Find(pid, value) : nullptr;
+    std::shared_ptr<const HandleTable> table = LatestHandleTable();
+    const HandleTable::Row* row = pid != GetCurrentProcessId() ? table->Find(pid, value) : nullptr;
     if (row != nullptr) {
-        ref->descriptor = row->descriptor;
-    } else if (value > 0xFFFF || !ReadDescriptor(pid, value, ref->descriptor)) {
+        ref->table = std::move(table);
+        ref->descriptor = &row->descriptor;
+    } else if (value > 0xFFFF || !ReadDescriptor(pid, value, ref->own)) {
         standin::LastError() = ERROR_INVALID_HANDLE;
         return FALSE;
+    } else {
+        ref->descriptor = &ref->own;
     }
     *targetHandle = standin::InsertHandle(std::move(ref));
     return TRUE;

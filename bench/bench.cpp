@@ -1,0 +1,208 @@
+// Times fencat beside fuser, lsof and the yardstick on the same question, in
+// the same run, and prints the ratios.
+//
+//   fencat_bench [--runs N] [--sizes 125,250,500,1000] [--files 20] [--no-libc]
+//
+// Each size starts that many helper processes holding --files files open
+// each; ten of them hold the target among them.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Tool {
+    std::string name;
+    std::vector<std::string> argv;  // the target is appended
+    std::vector<double> times;      // milliseconds
+    long peakKiB = 0;
+};
+
+struct Outcome {
+    double ms;
+    long peakKiB;
+    std::string out;
+};
+
+Outcome RunOnce(const std::vector<std::string>& argv, bool capture) {
+    int pipeFds[2] = {-1, -1};
+    if (capture && pipe(pipeFds) != 0) std::exit(3);
+    auto start = std::chrono::steady_clock::now();
+    pid_t pid = fork();
+    if (pid == 0) {
+        int null = open("/dev/null", O_RDWR);
+        dup2(null, 0);
+        dup2(capture ? pipeFds[1] : null, 1);
+        dup2(null, 2);
+        std::vector<char*> args;
+        for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    Outcome outcome{0, 0, ""};
+    if (capture) {
+        close(pipeFds[1]);
+        char buffer[4096];
+        ssize_t n;
+        while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0) outcome.out.append(buffer, static_cast<size_t>(n));
+        close(pipeFds[0]);
+    }
+    int status;
+    rusage usage;
+    wait4(pid, &status, 0, &usage);
+    outcome.ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    outcome.peakKiB = usage.ru_maxrss;
+    return outcome;
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+std::set<long> Pids(const std::string& out, bool hexLines) {
+    std::set<long> pids;
+    std::istringstream in(out);
+    std::string word;
+    while (in >> word) {
+        if (hexLines && word.compare(0, 2, "0x") == 0) pids.insert(std::strtol(word.c_str() + 2, nullptr, 16));
+        if (!hexLines && std::isdigit(static_cast<unsigned char>(word[0]))) pids.insert(std::strtol(word.c_str(), nullptr, 10));
+    }
+    return pids;
+}
+
+// Helper processes that hold files open until the load is destroyed.
+class Load {
+public:
+    Load(size_t processes, size_t files, const std::string& dir, const std::string& target) {
+        int ready[2];
+        if (pipe(ready) != 0) std::exit(3);
+        for (size_t p = 0; p < processes; ++p) {
+            pid_t pid = fork();
+            if (pid == 0) {
+                prctl(PR_SET_PDEATHSIG, SIGKILL);
+                close(ready[0]);
+                for (size_t f = 0; f < files; ++f) {
+                    std::string path = p < 10 && f == 0 ? target : dir + "/" + std::to_string(p) + "_" + std::to_string(f);
+                    open(path.c_str(), O_RDONLY | O_CREAT, 0600);
+                }
+                char c = 'r';
+                if (write(ready[1], &c, 1) != 1) _exit(1);
+                for (;;) pause();
+            }
+            m_pids.push_back(pid);
+        }
+        close(ready[1]);
+        char c;
+        for (size_t p = 0; p < processes; ++p) {
+            if (read(ready[0], &c, 1) != 1) break;
+        }
+        close(ready[0]);
+    }
+    ~Load() {
+        for (pid_t pid : m_pids) kill(pid, SIGKILL);
+        for (pid_t pid : m_pids) waitpid(pid, nullptr, 0);
+    }
+
+private:
+    std::vector<pid_t> m_pids;
+};
+
+size_t ProcessCount() {
+    std::vector<std::string> argv{"sh", "-c", "ls /proc | grep -c '^[0-9]'"};
+    return static_cast<size_t>(std::strtoul(RunOnce(argv, true).out.c_str(), nullptr, 10));
+}
+
+void Measure(const std::string& title, const std::string& target, int runs) {
+    std::vector<Tool> tools = {
+        {"fencat", {FENCAT_BINARY}, {}, 0},
+        {"fuser", {"fuser"}, {}, 0},
+        {"lsof", {"lsof"}, {}, 0},
+    };
+    if (std::strlen(FLOOR_BINARY) != 0) tools.push_back({"yardstick", {FLOOR_BINARY}, {}, 0});
+    for (Tool& tool : tools) tool.argv.push_back(target);
+
+    // Both must name the same processes, or the times compare nothing.
+    std::set<long> fencatPids = Pids(RunOnce(tools[0].argv, true).out, true);
+    std::set<long> fuserPids = Pids(RunOnce(tools[1].argv, true).out, false);
+    size_t extra = 0;
+    for (long pid : fencatPids) extra += fuserPids.count(pid) == 0;
+    size_t missed = 0;
+    for (long pid : fuserPids) missed += fencatPids.count(pid) == 0;
+
+    for (int warm = 0; warm < 2; ++warm)
+        for (Tool& tool : tools) RunOnce(tool.argv, false);
+    // Round-robin, so that drift in the machine's load hits every tool alike.
+    for (int run = 0; run < runs; ++run) {
+        for (Tool& tool : tools) {
+            Outcome outcome = RunOnce(tool.argv, false);
+            tool.times.push_back(outcome.ms);
+            tool.peakKiB = std::max(tool.peakKiB, outcome.peakKiB);
+        }
+    }
+    double fencat = Median(tools[0].times);
+    std::printf("\n%s (%zu processes; fencat found %zu, fuser %zu; fencat only %zu, fuser only %zu)\n", title.c_str(),
+                ProcessCount(), fencatPids.size(), fuserPids.size(), extra, missed);
+    std::printf("  %-10s %10s %12s %10s\n", "tool", "median ms", "fencat / it", "peak KiB");
+    for (const Tool& tool : tools) {
+        double median = Median(tool.times);
+        std::printf("  %-10s %10.2f %12.2f %10ld\n", tool.name.c_str(), median, median > 0 ? fencat / median : 0.0,
+                    tool.peakKiB);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    int runs = 15;
+    size_t files = 20;
+    bool libc = true;
+    std::vector<size_t> sizes = {500};
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (arg == "--runs" && i + 1 < argc) {
+            runs = std::atoi(argv[++i]);
+        } else if (arg == "--files" && i + 1 < argc) {
+            files = static_cast<size_t>(std::atoi(argv[++i]));
+        } else if (arg == "--sizes" && i + 1 < argc) {
+            sizes.clear();
+            std::istringstream list(argv[++i]);
+            std::string size;
+            while (std::getline(list, size, ',')) sizes.push_back(static_cast<size_t>(std::atoi(size.c_str())));
+        } else if (arg == "--no-libc") {
+            libc = false;
+        } else {
+            std::fprintf(stderr, "usage: fencat_bench [--runs N] [--sizes A,B,...] [--files N] [--no-libc]\n");
+            return 2;
+        }
+    }
+    std::printf("Median wall time of %d runs each, interleaved; 'fencat / it' is fencat's time over the tool's.\n",
+                runs);
+    if (libc) Measure("libc", "/usr/lib/x86_64-linux-gnu/libc.so.6", runs);
+    for (size_t size : sizes) {
+        char dir[] = "/tmp/fencat-bench-XXXXXX";
+        if (mkdtemp(dir) == nullptr) return 3;
+        std::string target = std::string(dir) + "/target";
+        {
+            Load load(size, files, dir, target);
+            Measure(std::to_string(size) + " helpers x " + std::to_string(files) + " files, target held by 10",
+                    target, runs);
+        }
+        RunOnce({"rm", "-rf", dir}, false);
+    }
+    return 0;
+}

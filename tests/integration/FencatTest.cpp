@@ -1,0 +1,175 @@
+// fencat against real processes, checked with fuser and lsof.
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <iterator>
+
+#include <gtest/gtest.h>
+
+#include "Processes.h"
+
+namespace {
+
+std::set<pid_t> Distinct(const std::multiset<pid_t>& pids) { return std::set<pid_t>(pids.begin(), pids.end()); }
+
+// The same question put to fencat and to both peers.
+struct Answers {
+    RunResult fencat;
+    std::multiset<pid_t> lines;
+    std::set<pid_t> fuser;
+    std::set<pid_t> lsof;
+};
+
+Answers Ask(const std::string& path) {
+    Answers answers;
+    answers.fencat = RunProgram({FENCAT_BINARY, path});
+    answers.lines = FencatPids(answers.fencat.out);
+    answers.fuser = NumberList(RunProgram({"fuser", path}).out);
+    answers.lsof = NumberList(RunProgram({"lsof", "-t", path}).out);
+    return answers;
+}
+
+void ExpectPeersAgree(const Answers& answers, const std::set<pid_t>& holders) {
+    EXPECT_EQ(answers.fencat.status, 0) << answers.fencat.err;
+    EXPECT_EQ(Distinct(answers.lines), holders);
+    EXPECT_EQ(Distinct(answers.lines), answers.fuser);
+    EXPECT_EQ(Distinct(answers.lines), answers.lsof);
+}
+
+class FencatTest : public ::testing::Test {
+protected:
+    TempDir dir;
+};
+
+TEST_F(FencatTest, FilesHeldOpenForReadingAndWritingMatchThePeers) {
+    std::string read = dir.File("read.txt"), written = dir.File("written.txt");
+    Holder reader({"read", read});
+    Holder writer({"write", written});
+    ASSERT_TRUE(reader.Ready() && writer.Ready());
+    ExpectPeersAgree(Ask(read), {reader.Pid()});
+    ExpectPeersAgree(Ask(written), {writer.Pid()});
+}
+
+TEST_F(FencatTest, AFileOpenedTwiceGivesTwoLines) {
+    std::string path = dir.File("twice.txt");
+    Holder holder({"twice", path});
+    ASSERT_TRUE(holder.Ready());
+    Answers answers = Ask(path);
+    ExpectPeersAgree(answers, {holder.Pid()});
+    EXPECT_EQ(answers.lines.count(holder.Pid()), 2u);
+}
+
+TEST_F(FencatTest, AFolderIsInUseByTheProcessesThatSitInIt) {
+    std::string folder = dir.Path() + "/sub folder";
+    std::filesystem::create_directory(folder);
+    Holder first({"cwd", folder});
+    Holder second({"cwd", folder});
+    ASSERT_TRUE(first.Ready() && second.Ready());
+    ExpectPeersAgree(Ask(folder), {first.Pid(), second.Pid()});
+}
+
+TEST_F(FencatTest, NamesWithBlanksAndNonAsciiCharacters) {
+    std::string path = dir.File("fichier \xC3\xA9t\xC3\xA9 \xC5\x81\xE4\xB8\x80.txt");
+    Holder holder({"read", path});
+    ASSERT_TRUE(holder.Ready());
+    ExpectPeersAgree(Ask(path), {holder.Pid()});
+    // The bare name finds it too: the name survives the trip through UTF-16.
+    RunResult byName = RunProgram({FENCAT_BINARY, "fichier \xC3\xA9t\xC3\xA9 \xC5\x81\xE4\xB8\x80.txt"});
+    EXPECT_EQ(FencatPids(byName.out), std::multiset<pid_t>{holder.Pid()});
+}
+
+TEST_F(FencatTest, AMappedFileIsFoundByPathAndByBareName) {
+    std::string path = dir.File("mapped-by-fencat-test.bin", std::string(8192, 'm'));
+    Holder holder({"map", path});
+    ASSERT_TRUE(holder.Ready());
+    ExpectPeersAgree(Ask(path), {holder.Pid()});
+    RunResult byName = RunProgram({FENCAT_BINARY, "mapped-by-fencat-test.bin"});
+    EXPECT_EQ(byName.status, 0);
+    EXPECT_EQ(FencatPids(byName.out), std::multiset<pid_t>{holder.Pid()});
+}
+
+TEST_F(FencatTest, ACopiedExecutableIsFoundByPathAndByBareName) {
+    std::string copy = dir.Path() + "/fencat-holder-copy";
+    std::filesystem::copy_file(HOLDER_BINARY, copy);
+    std::filesystem::permissions(copy, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
+    Holder holder({"wait"}, copy);
+    ASSERT_TRUE(holder.Ready());
+    ExpectPeersAgree(Ask(copy), {holder.Pid()});
+    RunResult byName = RunProgram({FENCAT_BINARY, "fencat-holder-copy"});
+    EXPECT_EQ(FencatPids(byName.out), std::multiset<pid_t>{holder.Pid()});
+    // Its image name is the executable's file name.
+    EXPECT_NE(byName.out.find("fencat-holder-copy"), std::string::npos) << byName.out;
+}
+
+TEST_F(FencatTest, LibcHoldersAreThoseFuserReports) {
+    const char* libc = "/usr/lib/x86_64-linux-gnu/libc.so.6";
+    if (access(libc, R_OK) != 0) GTEST_SKIP() << "no " << libc;
+    // Processes come and go meanwhile; those that live across all three
+    // answers must be in fencat's, and every other process fencat names
+    // must be one that fuser saw, or one that has ended since.
+    std::set<pid_t> before = NumberList(RunProgram({"fuser", libc}).out);
+    RunResult fencat = RunProgram({FENCAT_BINARY, libc});
+    std::set<pid_t> after = NumberList(RunProgram({"fuser", libc}).out);
+    ASSERT_EQ(fencat.status, 0);
+    std::set<pid_t> found = Distinct(FencatPids(fencat.out));
+    found.erase(fencat.pid);
+    std::set<pid_t> stable, seen;
+    std::set_intersection(before.begin(), before.end(), after.begin(), after.end(),
+                          std::inserter(stable, stable.end()));
+    std::set_union(before.begin(), before.end(), after.begin(), after.end(), std::inserter(seen, seen.end()));
+    EXPECT_FALSE(stable.empty());
+    for (pid_t pid : stable) EXPECT_EQ(found.count(pid), 1u) << "fencat missed " << pid;
+    for (pid_t pid : found) {
+        bool ended = kill(pid, 0) != 0;
+        EXPECT_TRUE(seen.count(pid) == 1 || ended) << "fuser never saw " << pid << ", which still runs";
+    }
+}
+
+TEST_F(FencatTest, ExitStatusAndMessages) {
+    std::string unused = dir.File("unused.txt");
+    RunResult none = RunProgram({FENCAT_BINARY, unused});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_EQ(none.out, "");
+    // The diagnostics go to standard error, in the system's own words.
+    EXPECT_NE(none.err.find("DragDrop\n"), std::string::npos);
+    EXPECT_NE(none.err.find("------------------------------------------------------------------\n"),
+              std::string::npos);
+
+    RunResult missing = RunProgram({FENCAT_BINARY, dir.Path() + "/missing.txt"});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.err.find("No such file or directory"), std::string::npos) << missing.err;
+
+    RunResult empty = RunProgram({FENCAT_BINARY, ""});
+    EXPECT_EQ(empty.status, 2);
+    EXPECT_NE(empty.err.find("empty file name"), std::string::npos);
+
+    std::string longName = dir.Path() + "/" + std::string(200, 'a') + "/" + std::string(200, 'b');
+    RunResult tooLong = RunProgram({FENCAT_BINARY, longName});
+    EXPECT_EQ(tooLong.status, 2);
+    EXPECT_FALSE(tooLong.err.empty());
+
+    EXPECT_EQ(RunProgram({FENCAT_BINARY}).status, 2);
+    EXPECT_EQ(RunProgram({FENCAT_BINARY, "--bogus", unused}).status, 2);
+    RunResult help = RunProgram({FENCAT_BINARY, "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("Usage: fencat"), std::string::npos);
+    RunResult version = RunProgram({FENCAT_BINARY, "--version"});
+    EXPECT_EQ(version.out, "fencat 1.0.1.94\n");
+}
+
+TEST_F(FencatTest, SeveralFilesAreSearchedOneAfterAnother) {
+    std::string a = dir.File("a.txt"), b = dir.File("b.txt"), unused = dir.File("c.txt");
+    Holder holdsA({"read", a});
+    Holder holdsB({"read", b});
+    ASSERT_TRUE(holdsA.Ready() && holdsB.Ready());
+    RunResult both = RunProgram({FENCAT_BINARY, a, unused, b});
+    EXPECT_EQ(both.status, 0);
+    EXPECT_EQ(FencatPids(both.out), (std::multiset<pid_t>{holdsA.Pid(), holdsB.Pid()}));
+    // Each file's lines follow its own heading.
+    EXPECT_LT(both.out.find(a + ":"), both.out.find(unused + ":"));
+    EXPECT_LT(both.out.find(unused + ":"), both.out.find(b + ":"));
+}
+
+}  // namespace

@@ -1,0 +1,134 @@
+#include "Processes.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+pid_t Spawn(const std::vector<std::string>& argv, int in, int out, int err) {
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(err, 2);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+std::string ReadLine(int fd) {
+    std::string line;
+    char c;
+    while (read(fd, &c, 1) == 1) {
+        line += c;
+        if (c == '\n') break;
+    }
+    return line;
+}
+
+}  // namespace
+
+RunResult RunProgram(const std::vector<std::string>& argv) {
+    RunResult result;
+    int out[2], err[2];
+    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return result;
+    int null = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    result.pid = Spawn(argv, null, out[1], err[1]);
+    close(null);
+    close(out[1]);
+    close(err[1]);
+    // Read both pipes until both close, so neither can fill up and stall.
+    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    std::string* sinks[2] = {&result.out, &result.err};
+    int open = 2;
+    while (open > 0 && poll(fds, 2, -1) > 0) {
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0) continue;
+            char buffer[4096];
+            ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+            if (n > 0) {
+                sinks[i]->append(buffer, static_cast<size_t>(n));
+            } else {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            }
+        }
+    }
+    int status = 0;
+    waitpid(result.pid, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+Holder::Holder(const std::vector<std::string>& args, const std::string& program) {
+    int in[2], out[2];
+    if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return;
+    std::vector<std::string> argv{program};
+    argv.insert(argv.end(), args.begin(), args.end());
+    int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    m_pid = Spawn(argv, in[0], out[1], null);
+    close(null);
+    close(in[0]);
+    close(out[1]);
+    m_input = in[1];
+    m_ready = ReadLine(out[0]) == "ready\n";
+    close(out[0]);
+}
+
+Holder::~Holder() {
+    if (m_input >= 0) close(m_input);
+    if (m_pid > 0) {
+        int status;
+        waitpid(m_pid, &status, 0);
+    }
+}
+
+std::multiset<pid_t> FencatPids(const std::string& out) {
+    std::multiset<pid_t> pids;
+    std::istringstream lines(out);
+    std::string line;
+    while (std::getline(lines, line)) {
+        if (line.compare(0, 2, "0x") == 0) pids.insert(static_cast<pid_t>(std::strtol(line.c_str() + 2, nullptr, 16)));
+    }
+    return pids;
+}
+
+std::set<pid_t> NumberList(const std::string& out) {
+    std::set<pid_t> pids;
+    std::istringstream words(out);
+    long pid;
+    while (words >> pid) pids.insert(static_cast<pid_t>(pid));
+    return pids;
+}
+
+TempDir::TempDir() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/fencat-test-XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (mkdtemp(buffer.data()) != nullptr) m_path = buffer.data();
+}
+
+TempDir::~TempDir() {
+    if (!m_path.empty()) RunProgram({"rm", "-rf", m_path});
+}
+
+std::string TempDir::File(const std::string& name, const std::string& content) const {
+    std::string path = m_path + "/" + name;
+    std::ofstream(path) << content;
+    return path;
+}

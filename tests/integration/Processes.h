@@ -1,0 +1,51 @@
+// Running the programs under test and the helpers that hold files.
+#pragma once
+
+#include <sys/types.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+struct RunResult {
+    int status = -1;  // exit status, or -1 when the program did not exit normally
+    pid_t pid = 0;
+    std::string out;
+    std::string err;
+};
+
+// Runs a program to its end with standard input closed.
+RunResult RunProgram(const std::vector<std::string>& argv);
+
+// A helper process that holds files until it is destroyed.
+class Holder {
+public:
+    explicit Holder(const std::vector<std::string>& args, const std::string& program = HOLDER_BINARY);
+    ~Holder();
+    Holder(const Holder&) = delete;
+    Holder& operator=(const Holder&) = delete;
+    pid_t Pid() const { return m_pid; }
+    bool Ready() const { return m_ready; }
+
+private:
+    pid_t m_pid = -1;
+    int m_input = -1;
+    bool m_ready = false;
+};
+
+// Process IDs in fencat's lines ("0x%04X  name"), fuser's output, or lsof -t.
+std::multiset<pid_t> FencatPids(const std::string& out);
+std::set<pid_t> NumberList(const std::string& out);
+
+// A fresh directory under the system's temporary directory, removed with
+// everything in it at the end.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    const std::string& Path() const { return m_path; }
+    std::string File(const std::string& name, const std::string& content = "x") const;
+
+private:
+    std::string m_path;
+};
