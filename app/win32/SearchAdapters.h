@@ -1,0 +1,48 @@
+// The usage search's view of the Win32 window: the shell's drop object (or
+// a name from the command line), the list box, the application's wait
+// cursor.
+#pragma once
+
+#include <string>
+
+#include "app/win32/framework/ListBox.h"
+#include "search/ResultList.h"
+
+// After <windows.h>, which it needs.
+#include <shellapi.h>
+
+class ShellDrop : public DroppedFiles {
+public:
+    explicit ShellDrop(HDROP drop) : m_drop(drop) {}
+    uint32_t QueryFile(uint32_t index, char* buffer, uint32_t size) const override;
+
+private:
+    HDROP m_drop;
+};
+
+// One name, handed over as a drop that carries just it.
+class NamedFile : public DroppedFiles {
+public:
+    explicit NamedFile(const std::string& name) : m_name(name) {}
+    uint32_t QueryFile(uint32_t index, char* buffer, uint32_t size) const override;
+
+private:
+    const std::string& m_name;
+};
+
+class ListBoxResults : public ResultList {
+public:
+    explicit ListBoxResults(CListBox& list) : m_list(list) {}
+    void Clear() override { m_list.ResetContent(); }
+    void Repaint() override { m_list.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW); }
+    void Append(const char* line, const Finding&) override { m_list.AddString(line); }
+
+private:
+    CListBox& m_list;
+};
+
+class AppWaitCursor : public WaitCursor {
+public:
+    void Begin() override;
+    void End() override;
+};
