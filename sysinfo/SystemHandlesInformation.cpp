@@ -112,15 +112,22 @@ bool GetHandleTypeName(os::HANDLE handleValue, Text& typeName, uint32_t ownerPid
     if (!handle.Reached()) return false;
     os::ULONG size = 8192;
     NativeApi.NtQueryObject(handle.Local(), os::ObjectTypeInformation, nullptr, 0, &size);
-    std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[size == 0 ? 1 : size]);
-    if (!buffer) return false;
-    if (NativeApi.NtQueryObject(handle.Local(), os::ObjectTypeInformation, buffer.get(), size, nullptr) !=
+    // Type records are small: most fit on the stack.
+    alignas(8) unsigned char local[512];
+    std::unique_ptr<unsigned char[]> heap;
+    unsigned char* buffer = local;
+    if (size > sizeof local) {
+        heap.reset(new (std::nothrow) unsigned char[size]);
+        if (!heap) return false;
+        buffer = heap.get();
+    }
+    if (NativeApi.NtQueryObject(handle.Local(), os::ObjectTypeInformation, buffer, size, nullptr) !=
         os::STATUS_SUCCESS)
         return false;
     typeName.clear();
     const size_t offset = sizeof(os::OBJECT_TYPE_INFORMATION);
     if (size > offset) {
-        UnicodeToText(reinterpret_cast<const os::WCHAR*>(buffer.get() + offset), (size - offset) / sizeof(os::WCHAR),
+        UnicodeToText(reinterpret_cast<const os::WCHAR*>(buffer + offset), (size - offset) / sizeof(os::WCHAR),
                       typeName);
     }
     return true;

@@ -8,6 +8,14 @@ void UnicodeToText(const os::WCHAR* unicode, size_t units, Text& text) {
     size_t n = 0;
     while (n < units && unicode[n] != 0) ++n;
     if (n == 0) return;
+    // Plain ASCII is the same in every ANSI code page, and most names are.
+    size_t ascii = 0;
+    while (ascii < n && unicode[ascii] < 0x80) ++ascii;
+    if (ascii == n) {
+        text.resize(n);
+        for (size_t i = 0; i < n; ++i) text[i] = static_cast<char>(unicode[i]);
+        return;
+    }
     // The platform's own code page conversion, so that names outside
     // Latin-1 arrive as the shell and the file system spell them.
     int count = static_cast<int>(n);

@@ -31,7 +31,7 @@ thread_local Thread* t_currentThread = nullptr;
 
 // How long a waiter looks before it sleeps: longer than a worker that
 // answers at once takes, far shorter than a scheduler round trip is worth.
-constexpr auto kSpinTime = std::chrono::microseconds(30);
+constexpr auto kSpinTime = std::chrono::microseconds(100);
 
 inline void CpuRelax() {
 #if defined(__x86_64__) || defined(__i386__)

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -156,6 +157,8 @@ void ReadProcessDescriptors(uint32_t pid, HandleTable& table) {
         // A handle value has 16 bits, and the top one is the directory's.
         if (value >= kCwdHandleValue) continue;
         ssize_t length = readlinkat(dirFd, entry->d_name, link, sizeof link);
+        // The kernel lets this process read all of another's links or none.
+        if (length < 0 && (errno == EACCES || errno == EPERM)) break;
         if (length < 0 || static_cast<size_t>(length) >= sizeof link) continue;
         table.rows.push_back(HandleTable::Row{pid, static_cast<uint32_t>(value), Descriptor()});
         table.rows.back().descriptor.Set(link, static_cast<size_t>(length));

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <cstdlib>
+#include <string_view>
 
 #include "platform/generic/Utf.h"
 #include "platform/linux/Linux.h"
@@ -73,22 +74,19 @@ bool ReadDescriptor(uint32_t pid, uint32_t value, Descriptor& out) {
 }
 
 bool ReadAll(int fd, std::string& out) {
+    // Most /proc files fit this at once; the rest grow the text as they go.
+    char chunk[16384];
     out.clear();
-    size_t used = 0;
-    out.resize(16384);
     for (;;) {
-        ssize_t n = read(fd, &out[used], out.size() - used);
+        ssize_t n = read(fd, chunk, sizeof chunk);
         if (n < 0) {
             if (errno == EINTR) continue;
             out.clear();
             return false;
         }
-        if (n == 0) break;
-        used += static_cast<size_t>(n);
-        if (used == out.size()) out.resize(out.size() * 2);
+        if (n == 0) return true;
+        out.append(chunk, static_cast<size_t>(n));
     }
-    out.resize(used);
-    return true;
 }
 
 namespace {
@@ -126,13 +124,15 @@ void ParseMaps(const char* text, size_t length, std::vector<MappedFile>& out) {
         const char* inode = SkipFields(p, lineEnd, 4);
         const char* path = SkipFields(inode, lineEnd, 1);
         if (path < lineEnd && *path == '/' && !(inode[0] == '0' && inode[1] == ' ')) {
-            std::string name = std::memchr(path, '\\', static_cast<size_t>(lineEnd - path)) != nullptr
-                                   ? Unescape(path, lineEnd)
-                                   : std::string(path, lineEnd);
+            std::string_view raw(path, static_cast<size_t>(lineEnd - path));
             // A file's mappings mostly stand together; the first is its lowest.
-            bool seen = !out.empty() && out.back().path == name;
-            for (size_t i = 0; !seen && i + 1 < out.size(); ++i) seen = out[i].path == name;
-            if (!seen) out.push_back(MappedFile{static_cast<uintptr_t>(std::strtoull(p, nullptr, 16)), std::move(name)});
+            bool escaped = raw.find('\\') != std::string_view::npos;
+            bool seen = !escaped && !out.empty() && out.back().path == raw;
+            if (!seen) {
+                std::string name = escaped ? Unescape(path, lineEnd) : std::string(raw);
+                for (size_t i = 0; !seen && i < out.size(); ++i) seen = out[i].path == name;
+                if (!seen) out.push_back(MappedFile{static_cast<uintptr_t>(std::strtoull(p, nullptr, 16)), std::move(name)});
+            }
         }
         p = lineEnd + 1;
     }
