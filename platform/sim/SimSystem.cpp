@@ -236,6 +236,11 @@ Settings& Set() { return Sim().data.settings; }
 
 const Record& Log() { return Sim().data.record; }
 
+Record LogCopy() {
+    std::lock_guard<std::mutex> lock(Sim().mutex);
+    return Sim().data.record;
+}
+
 Process& AddProcess(uint32_t pid, const char16_t* imageName) {
     std::lock_guard<std::mutex> lock(Sim().mutex);
     auto process = std::make_unique<Process>();

@@ -211,7 +211,7 @@ struct Record {
 
     unsigned threadsCreated = 0;
     unsigned terminateCalls = 0;
-    std::vector<os::DWORD> waitTimeouts;
+    std::vector<os::DWORD> waitTimeouts;  // bounded waits only
 
     unsigned tokenOpens = 0;
     os::DWORD tokenAccess = 0;
@@ -235,6 +235,9 @@ void Reset();
 
 Settings& Set();
 const Record& Log();
+// A copy taken under the lock, for reading while a worker thread of the
+// code under test may still call into the system.
+Record LogCopy();
 
 Process& AddProcess(uint32_t pid, const char16_t* imageName);
 Process* FindProcess(uint32_t pid);
