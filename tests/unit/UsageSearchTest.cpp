@@ -10,6 +10,7 @@ namespace {
 
 const std::string kDragDrop = "DragDrop\n";
 const std::string kModuleHeader = "PID     Name                  Path\n" + std::string(66, '-') + "\n";
+const std::string kHandleHeader = "PID     Name                  Path\n" + std::string(54, '-') + "\n";
 
 // A result line as the list shows it: the ID, two blanks, the name in 20 columns.
 std::string Line(const char* id, const std::string& name) {
@@ -210,6 +211,73 @@ TEST_F(UsageSearchTest, CursorEndsWhenAnExceptionLeavesTheSearch) {
     EXPECT_THROW(HandleDrop(front, front, front), std::runtime_error);
     EXPECT_EQ(front.events.back(), "end");
     EXPECT_EQ(std::count(front.events.begin(), front.events.end(), "end"), 1);
+}
+
+class HandlePassTest : public UsageSearchTest {
+protected:
+    void SetUp() override {
+        UsageSearchTest::SetUp();
+        sim::Set().terminateThreadWorks = true;
+        sim::AddProcess(8, u"a.exe").Module(0x400000, "C:\\dir\\file.txt");
+        sim::AddProcess(9, u"b.exe").Handle(0x4, "File", u"\\Device\\HarddiskVolume1\\dir\\file.txt");
+        sim::FindProcess(9)->Handle(0x8, "File", u"\\Device\\HarddiskVolume1\\dir\\file.txt");
+        sim::AddProcess(10, u"c.exe").Handle(0x4, "File", u"\\Device\\HarddiskVolume2\\dir\\file.txt");
+        sim::FindProcess(10)->Handle(0x8, "Event", u"\\Device\\HarddiskVolume1\\dir\\file.txt");
+    }
+};
+
+TEST_F(HandlePassTest, OpenHandlesAreReportedAfterTheModules) {
+    Run run = Drop({"c:\\DIR\\file.txt"});
+    EXPECT_EQ(run.output, kDragDrop + kModuleHeader + kHandleHeader);
+    EXPECT_EQ(run.lines, (std::vector<std::string>{Line("0x0008", "a.exe"), Line("0x0009", "b.exe"),
+                                                   Line("0x0009", "b.exe")}));
+    ASSERT_EQ(run.findings.size(), 3u);
+    EXPECT_EQ(run.findings[1].kind, Finding::Kind::Handle);
+    EXPECT_EQ(run.findings[1].path, "\\Device\\HarddiskVolume1\\dir\\file.txt");
+    // By name, a handle on any volume counts.
+    EXPECT_EQ(Drop({"FILE.TXT"}).lines, (std::vector<std::string>{Line("0x0008", "a.exe"), Line("0x0009", "b.exe"),
+                                                                   Line("0x0009", "b.exe"), Line("0x000A", "c.exe")}));
+}
+
+TEST_F(HandlePassTest, StopsOfTheHandlePass) {
+    struct Case {
+        const char* name;
+        void (*setup)();
+        const char* output;
+    } cases[] = {
+        {"dir\\file.txt", [] { sim::Set().currentDirectory = "C:\\"; }, "GetDeviceFileName() failed.\n"},
+        {"\\\\server\\share\\file.txt", [] { sim::FindProcess(8)->modules[0].path = "\\\\server\\share\\file.txt"; },
+         "GetDeviceFileName() failed.\n"},
+        {"file.txt", [] { sim::Set().handleQuery = sim::FailFrom(os::STATUS_ACCESS_DENIED); }, "No handle information\n"},
+        {"file.txt", [] {
+             sim::FindProcess(9)->handles.clear();
+             sim::FindProcess(10)->handles.resize(1);
+         },
+         "No handle information\n"},
+    };
+    for (const Case& c : cases) {
+        SetUp();
+        sim::FindProcess(10)->handles[0]->type = "Key";
+        c.setup();
+        Run run = Drop({c.name});
+        EXPECT_EQ(run.output, kDragDrop + kModuleHeader + c.output) << c.name;
+        EXPECT_EQ(run.lines, std::vector<std::string>{Line("0x0008", "a.exe")}) << c.name;
+    }
+}
+
+TEST_F(HandlePassTest, HandlesOnAMappedDriveMatchByTheirRedirectorName) {
+    sim::Set().dosDevices["Z:"] = "\\Device\\LanmanRedirector\\;Z:0000000000012345\\server\\share";
+    sim::FindProcess(10)->Handle(0xC, "File", u"\\Device\\LanmanRedirector\\server\\share\\dir\\file.txt");
+    EXPECT_EQ(Drop({"Z:\\dir\\file.txt"}).lines, std::vector<std::string>{Line("0x000A", "c.exe")});
+}
+
+TEST_F(HandlePassTest, HandlesWhoseNameCannotBeReadGiveNoLine) {
+    sim::FindProcess(9)->handles[0]->FileNameBlocks();
+    sim::FindProcess(9)->handles[1]->FileNameFails().NameQueryFails();
+    sim::FindProcess(10)->Handle(0xC, "File", u"\\Device\\HarddiskVolume1\\dir\\file.txt");
+    EXPECT_EQ(Drop({"C:\\dir\\file.txt"}).lines,
+              (std::vector<std::string>{Line("0x0008", "a.exe"), Line("0x000A", "c.exe")}));
+    EXPECT_EQ(sim::Log().terminateCalls, 1u);
 }
 
 }  // namespace
