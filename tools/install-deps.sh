@@ -11,12 +11,28 @@ if [ "$job" = test ]; then
   packages+=(libgtest-dev googletest psmisc lsof)
 fi
 
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
+# The Windows tests: cross compilers, Wine for 32- and 64-bit programs, an X
+# server without a screen and the tools that drive and photograph it. These
+# go in with their recommends: Wine's fonts and X libraries are among them.
+windows_packages=()
+if [ "$job" = test ]; then
+  windows_packages=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386 fonts-wine
+                    xvfb xdotool x11-apps imagemagick python3)
+fi
+
+missing() {  # packages...: those not installed
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || echo "$p"
+  done
+}
+mapfile -t missing_plain < <(missing "${packages[@]}")
+mapfile -t missing_windows < <(missing "${windows_packages[@]}")
+if [ ${#missing_plain[@]} -gt 0 ] || [ ${#missing_windows[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
+  if [ ${#missing_windows[@]} -gt 0 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+  fi
   apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  [ ${#missing_plain[@]} -eq 0 ] || apt-get install -y -qq --no-install-recommends "${missing_plain[@]}"
+  [ ${#missing_windows[@]} -eq 0 ] || apt-get install -y -qq "${missing_windows[@]}"
 fi

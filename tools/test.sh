@@ -19,4 +19,5 @@ run_config release -DCMAKE_BUILD_TYPE=Release
 echo "== AddressSanitizer and UndefinedBehaviorSanitizer, all tests"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run_config sanitize -DCMAKE_BUILD_TYPE=Debug -DFENCAT_SANITIZE=ON
+tools/test-windows.sh
 echo "== all tests passed"

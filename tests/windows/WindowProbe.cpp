@@ -44,12 +44,18 @@ int List(HWND window, int count, int seconds) {
         if (static_cast<LONG>(deadline - ::GetTickCount()) <= 0) return 1;
         ::Sleep(100);
     }
+    // In UTF-16: Wine 8 hands the ANSI form of LB_GETTEXT to another
+    // process as UTF-16 all the same.
     for (int i = 0; i < static_cast<int>(lines); ++i) {
-        char text[1024];
-        DWORD_PTR length = ::SendMessageA(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
-        if (length >= sizeof text) continue;
-        ::SendMessageA(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
-        std::printf("%s\n", text);
+        wchar_t text[1024];
+        LRESULT length = ::SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0);
+        if (length < 0 || length >= 1024) return 1;
+        length = ::SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+        if (length < 0) return 1;
+        char line[4096];
+        int bytes = ::WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), line, sizeof line - 1, nullptr, nullptr);
+        line[bytes > 0 ? bytes : 0] = '\0';
+        std::printf("%s\n", line);
     }
     return 0;
 }

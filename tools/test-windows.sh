@@ -1,0 +1,189 @@
+#!/usr/bin/env bash
+# Cross-builds the Windows programs (32- and 64-bit, warnings as errors) and
+# tests them under Wine: the unit tests through ctest, fencat.exe end to end
+# against a process that holds a file open, and TolvarFencat.exe under Xvfb.
+# Screenshots and the programs' output are kept in build/win32/test-output.
+#   tools/test-windows.sh       (tools/install-deps.sh test installs its needs)
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+jobs=$(nproc)
+
+echo "== Windows: icons and resources"
+python3 res/draw_icons.py build/icons-check
+for icon in main pinned unpinned; do
+  cmp "res/$icon.ico" "build/icons-check/$icon.ico" ||
+    { echo "res/$icon.ico is not what res/draw_icons.py draws"; exit 1; }
+done
+mkdir -p build/win32
+i686-w64-mingw32-windres -I res res/TolvarFencat.rc -O res -o build/win32/TolvarFencat.res
+python3 tests/windows/check_resources.py build/win32/TolvarFencat.res
+
+for target in win32:i686 win64:x86_64; do
+  dir="build/${target%%:*}"
+  echo "== Windows: cross build in $dir"
+  cmake -S . -B "$dir" -G Ninja --no-warn-unused-cli -DFENCAT_WERROR=ON -DFENCAT_TESTS=ON \
+    -DCMAKE_TOOLCHAIN_FILE="cmake/toolchain-${target##*:}-w64-mingw32.cmake" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+done
+
+# A prefix of the build's own, a persistent server (every program starts in
+# milliseconds, and Wine's helpers do not hold ctest's pipes open), no Mono
+# or Gecko installers.
+export WINEPREFIX="$root/build/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+out="$root/build/win32/test-output"
+rm -rf "$out" && mkdir -p "$out" "$WINEPREFIX"
+xvfb_pid=""
+stop_files=()
+cleanup() {
+  for f in "${stop_files[@]}"; do touch "$f"; done
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  wineserver -k 2>/dev/null || true
+}
+trap cleanup EXIT
+# The display comes first: Wine's desktop process, started by the first
+# program, keeps the display it was started with.
+exec 3>"$out/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$out/Xvfb.log" 2>&1 &
+xvfb_pid=$!
+exec 3>&-
+for _ in $(seq 100); do [ -s "$out/display" ] && break; sleep 0.1; done
+export DISPLAY=":$(cat "$out/display")"
+[ -n "${DISPLAY#:}" ] || { cat "$out/Xvfb.log"; echo "Xvfb did not start"; exit 1; }
+wineserver -p
+echo "== Windows: Wine prefix"
+wine wineboot -i >/dev/null 2>&1
+# Windows without a window manager: a virtual desktop draws captions and
+# their icons, and takes keys.
+wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ /d 800x600 /f >/dev/null 2>&1
+
+echo "== Windows: unit tests under Wine (32-bit records, then 64-bit)"
+ctest --test-dir build/win32 --output-on-failure
+ctest --test-dir build/win64 --output-on-failure
+
+failures=0
+pass() { echo "  ok    $1"; }
+fail() {
+  echo "  FAIL  $1"
+  failures=$((failures + 1))
+}
+expect_eq() {  # what, expected, actual
+  if [ "$2" = "$3" ]; then pass "$1"; else fail "$1: expected [$2], got [$3]"; fi
+}
+
+# A helper process holds a file open; its pid is on its first line.
+held_dir="$root/build/win32/held"
+mkdir -p "$held_dir"
+held_name="fencat-held-$$.txt"
+stop="$held_dir/stop-$$"
+stop_files+=("$stop")
+rm -f "$stop"
+wine build/win32/tests/windows/HoldFile.exe "$held_dir/$held_name" "$stop" 300 >"$out/HoldFile.out" 2>&1 &
+for _ in $(seq 100); do grep -q holding "$out/HoldFile.out" 2>/dev/null && break; sleep 0.1; done
+holder_pid=$(tr -d '\r' <"$out/HoldFile.out" | sed -n 's/.* in process \(0x[0-9A-F]*\)$/\1/p')
+[ -n "$holder_pid" ] || { cat "$out/HoldFile.out"; echo "the helper did not start"; exit 1; }
+holder_line=$(printf '0x%04X  %-20s' "$holder_pid" HoldFile.exe)
+
+# Runs fencat.exe; its lines (without the console's CR) in $lines, status in $status.
+run_fencat() {  # build, args...
+  local exe="build/$1/fencat.exe"; shift
+  status=0
+  lines=$(wine "$exe" "$@" 2>"$out/fencat.err" | tr -d '\r') || status=$?
+}
+
+echo "== Windows: fencat.exe end to end"
+for build in win32 win64; do
+  run_fencat $build "$held_name"
+  expect_eq "$build: by bare name, the helper's handle is found" "$holder_line" "$lines"
+  expect_eq "$build: exit status 0 when found" 0 "$status"
+  run_fencat $build kernel32.dll
+  if grep -Eq '^0x[0-9A-F]{4,}  fencat\.exe {10}$' <<<"$lines"; then
+    pass "$build: kernel32.dll finds fencat.exe itself"
+  else
+    fail "$build: kernel32.dll did not find fencat.exe: [$lines]"
+  fi
+done
+# Wine names file objects \??\C:\…, so a path never matches a handle there;
+# both passes still run (both headers), and nothing is found.
+run_fencat win32 "$held_dir/$held_name"
+expect_eq "by path, no handle matches under Wine" "" "$lines"
+expect_eq "by path, exit status 1" 1 "$status"
+expect_eq "by path, both passes ran" 2 "$(grep -c '^PID     Name' "$out/fencat.err")"
+# The module pass does match paths: fencat.exe's own file, in another case.
+run_fencat win32 "$(tr a-z A-Z <<<"$root/build/win32/fencat.exe")"
+if grep -Eq '^0x[0-9A-F]{4,}  fencat\.exe {10}$' <<<"$lines"; then
+  pass "by path, the module pass finds fencat.exe"
+else
+  fail "by path, the module pass did not find fencat.exe: [$lines]"
+fi
+run_fencat win32 --version
+expect_eq "--version" "fencat 1.0.1.94" "$lines"
+run_fencat win32 --no-such-option
+expect_eq "an unknown option exits 2" 2 "$status"
+run_fencat win32 "$held_dir/no-such-file.txt"
+expect_eq "a missing path exits 2" 2 "$status"
+
+echo "== Windows: TolvarFencat.exe under Xvfb"
+title="Tolvar Fencat - Kitbench"
+about="About Tolvar Fencat"
+probe() { wine build/win32/tests/windows/WindowProbe.exe "$@"; }
+shot() { xwd -root -silent | /usr/bin/convert-im6.q16 xwd:- "$out/$1"; }
+topmost_becomes() {  # value: polls, since the command is posted
+  for _ in $(seq 50); do [ "$(probe topmost "$title" | tr -d '\r' || true)" = "$1" ] && return 0; sleep 0.1; done
+  return 1
+}
+focus() { timeout 20 xdotool search --sync --onlyvisible --name "$1" windowfocus --sync >/dev/null; }
+
+gui_status=0
+( timeout 300 wine build/win32/TolvarFencat.exe "$held_name" >"$out/TolvarFencat.out" 2>&1 ) &
+gui=$!
+if probe wait "$title" 60; then pass "the main window opens"; else fail "the main window opens"; fi
+list=$(probe list "$title" 1 60 | tr -d '\r' || true)
+expect_eq "the file named on the command line is searched: the helper's line is in the list" "$holder_line" "$list"
+shot window.png || fail "screenshot"
+
+expect_eq "starts unpinned" 0 "$(probe topmost "$title" | tr -d '\r' || true)"
+probe syscommand "$title" 0xF090 || true
+if topmost_becomes 1; then pass "SC_MOUSEMENU pins: WS_EX_TOPMOST set"; else fail "SC_MOUSEMENU did not set WS_EX_TOPMOST"; fi
+probe syscommand "$title" 0xF090 || true
+if topmost_becomes 0; then pass "a second SC_MOUSEMENU unpins"; else fail "a second SC_MOUSEMENU did not clear WS_EX_TOPMOST"; fi
+
+# The About item is the window menu's last: open the menu by the keyboard,
+# go to its end, take it. (Wine adds its own "About Wine" item higher up.)
+opened=no
+for _ in 1 2 3; do
+  focus "$title" || true
+  xdotool key alt+space || true
+  sleep 1
+  xdotool key End || true
+  sleep 0.3
+  xdotool key Return || true
+  if probe wait "$about" 5; then opened=yes; break; fi
+  xdotool key Escape Escape || true
+done
+if [ $opened = yes ]; then pass "the window menu's last item opens the About box"; else fail "no About box from the window menu"; fi
+sleep 0.5
+shot about.png || fail "screenshot"
+if [ $opened = yes ]; then
+  focus "$about" && xdotool key Escape || true
+  if probe gone "$about" 10; then pass "Esc closes the About box"; else fail "Esc did not close the About box"; fi
+fi
+
+focus "$title" && xdotool key Escape || true
+if probe gone "$title" 20; then pass "Esc ends the program"; else fail "Esc did not end the program"; fi
+wait "$gui" || gui_status=$?
+if grep -q '^DragDrop' "$out/TolvarFencat.out"; then
+  pass "the window's search printed its diagnostics"
+else
+  fail "no search diagnostics from the window"
+fi
+[ "$gui_status" -ne 124 ] || fail "TolvarFencat.exe had to be stopped by the time-out"
+
+touch "$stop"
+echo "   screenshots and output: $out"
+if [ "$failures" -ne 0 ]; then
+  echo "== Windows: $failures check(s) failed"
+  exit 1
+fi
+echo "== Windows: all checks passed"
