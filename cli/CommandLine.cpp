@@ -12,12 +12,16 @@ const char kVersion[] = "1.0.1.94";
 
 const char kUsage[] =
     "Usage: fencat [OPTION]... FILE...\n"
+    "  or:  fencat\n"
     "Lists the processes that use each FILE: those that have it loaded as a\n"
     "module, then those that hold an open handle to it, one line each:\n"
     "process ID and image name.\n"
     "\n"
     "A FILE with a directory part is matched by its full path; a bare name\n"
     "(no '/') matches that file name in any directory.\n"
+    "\n"
+    "With no FILE, opens the window (fencat-window, beside fencat), where files\n"
+    "are dropped from a file manager; that needs a display.\n"
     "\n"
     "  -h, --help     show this help and exit\n"
     "  -V, --version  show the version and exit\n"
@@ -90,10 +94,6 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
             continue;
         }
         options.files.push_back(arg);
-    }
-    if (options.files.empty() && !options.help && !options.version) {
-        error = "no FILE given";
-        return false;
     }
     return true;
 }

@@ -15,7 +15,8 @@ struct Options {
 // Exit statuses, as users of fuser and grep expect them.
 enum ExitStatus { kFound = 0, kNotFound = 1, kFailed = 2 };
 
-// False (with a message in `error`) for a command line that cannot run.
+// False (with a message in `error`) for a command line that cannot run. No
+// FILE is no error: fencat then opens the window.
 bool ParseCommandLine(const std::vector<std::string>& args, Options& options, std::string& error);
 
 // The name the search gets for FILE: a path in its absolute, symlink-resolved

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "cli/CommandLine.h"
+#include "cli/WindowStart.h"
 #include "sysinfo/Diagnostics.h"
 #include "sysinfo/NativeApi.h"
 
@@ -22,6 +23,7 @@ int main(int argc, char** argv) {
         std::printf("fencat %s\n", kVersion);
         return 0;
     }
+    if (options.files.empty()) return StartWindow(stderr);
     // As the window does at start, so that root sees every process.
     SetDiagnosticStream(stderr);
     EnableDebugPrivilege();
