@@ -20,6 +20,14 @@ if [ "$job" = test ]; then
                     xvfb xdotool x11-apps imagemagick python3)
 fi
 
+# The Linux window and its tests: Qt 6 Widgets and QtTest (the platform
+# plugins come with them), a font to draw text with, and an X server to
+# photograph the window on, with its tools (those with their recommends).
+if [ "$job" = test ]; then
+  packages+=(qt6-base-dev fonts-dejavu-core)
+  windows_packages+=(xvfb x11-apps x11-utils imagemagick)
+fi
+
 missing() {  # packages...: those not installed
   for p in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || echo "$p"
