@@ -2,6 +2,7 @@
 // manager, the pin, the About box, closing and moving.
 #include <QAbstractItemModel>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -322,6 +323,28 @@ private slots:
         QVERIFY(!items[1]->isSeparator());
         QVERIFY(items[2]->isSeparator());
         QCOMPARE(items[3], m_window->AboutAction());
+    }
+
+    void TheWindowMenuOpensOnARightClick() {
+        FencatWindow& window = Shown();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QWidget* seenOnClick = nullptr;
+        // The right click's menu runs until it is closed.
+        QTimer::singleShot(0, [&] {
+            seenOnClick = QApplication::activePopupWidget();
+            if (seenOnClick != nullptr) seenOnClick->close();
+        });
+        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5), window.mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(&window, &click);
+        QCOMPARE(seenOnClick, &window.WindowMenu());
+    }
+
+    void TheWindowMenuOpensOnShiftF10() {
+        FencatWindow& window = Shown();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTest::keyClick(&window.ResultList(), Qt::Key_F10, Qt::ShiftModifier);
+        QVERIFY(window.WindowMenu().isVisible());
+        window.WindowMenu().close();
     }
 
     // The About box
