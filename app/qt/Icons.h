@@ -3,8 +3,13 @@
 #pragma once
 
 #include <QIcon>
+#include <QImage>
+#include <QList>
 
 namespace icons {
+// Every image of an .ico file, in file order, transparent where it should be.
+QList<QImage> Images(const QString& path);
+
 QIcon Main();
 QIcon Pinned();
 QIcon Unpinned();

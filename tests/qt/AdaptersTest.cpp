@@ -130,6 +130,30 @@ private slots:
         QVERIFY(b.BaseY() > a.BaseY());
     }
 
+    // Icons
+
+    // Each size of the program icon comes at 8 and at 24 bits; Qt reads the
+    // 8-bit one's transparency right, and the 24-bit one must match it.
+    void EveryImageOfTheIconsIsClearAroundItsShape() {
+        const QList<QImage> main = icons::Images(QStringLiteral(":/icons/main.ico"));
+        QCOMPARE(main.size(), 6);
+        for (int i = 0; i < main.size(); i += 2) {
+            const QImage& eight = main[i];
+            const QImage& twentyFour = main[i + 1];
+            QCOMPARE(twentyFour.size(), eight.size());
+            QCOMPARE(twentyFour.convertToFormat(QImage::Format_ARGB32).convertToFormat(QImage::Format_Alpha8),
+                     eight.convertToFormat(QImage::Format_ARGB32).convertToFormat(QImage::Format_Alpha8));
+            QCOMPARE(qAlpha(twentyFour.pixel(0, 0)), 0);
+            QCOMPARE(qAlpha(twentyFour.pixel(twentyFour.width() / 3, twentyFour.height() / 3)), 255);
+        }
+        for (const char* pin : {":/icons/pinned.ico", ":/icons/unpinned.ico"}) {
+            const QList<QImage> images = icons::Images(QString::fromLatin1(pin));
+            QCOMPARE(images.size(), 1);
+            QCOMPARE(images[0].size(), QSize(16, 16));
+            QCOMPARE(qAlpha(images[0].pixel(0, 0)), 0);
+        }
+    }
+
     // A pinnable dialog with a parent
 
     void WithAParentOkCancelAndCloseTellTheParentAndTheDialogStays() {
