@@ -105,11 +105,6 @@ private slots:
                                   QStringLiteral(":4242"));
         QCOMPARE(run.status, 1);
     }
-
-    void TheBuiltWindowProgramStandsBesideFencat() {
-        const std::filesystem::path fencat(FENCAT_BINARY);
-        QVERIFY(std::filesystem::exists(fencat.parent_path() / "fencat-window"));
-    }
 };
 
 QObject* NewLaunchTest() { return new LaunchTest; }

@@ -155,15 +155,6 @@ private slots:
         QVERIFY(web.top() > group.bottom() && web.bottom() < list.y());
     }
 
-    void TheListTakesOneLineAtATimeAndKeepsTheirOrder() {
-        const QListWidget& list = m_window->ResultList();
-        QCOMPARE(list.selectionMode(), QAbstractItemView::SingleSelection);
-        QVERIFY(!list.isSortingEnabled());
-        QCOMPARE(list.verticalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
-        QCOMPARE(list.horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-        QVERIFY(m_window->acceptDrops());
-    }
-
     // Drops
 
     void ADroppedFileListsTheProcessThatHoldsIt() {
