@@ -14,6 +14,9 @@ namespace {
 
 std::set<pid_t> Distinct(const std::multiset<pid_t>& pids) { return std::set<pid_t>(pids.begin(), pids.end()); }
 
+// Bare names are looked for system-wide: each run's must be its own.
+std::string Unique(const std::string& name) { return std::to_string(getpid()) + "-" + name; }
+
 // The same question put to fencat and to both peers.
 struct Answers {
     RunResult fencat;
@@ -71,36 +74,39 @@ TEST_F(FencatTest, AFolderIsInUseByTheProcessesThatSitInIt) {
 }
 
 TEST_F(FencatTest, NamesWithBlanksAndNonAsciiCharacters) {
-    std::string path = dir.File("fichier \xC3\xA9t\xC3\xA9 \xC5\x81\xE4\xB8\x80.txt");
+    const std::string name = Unique("fichier \xC3\xA9t\xC3\xA9 \xC5\x81\xE4\xB8\x80.txt");
+    std::string path = dir.File(name);
     Holder holder({"read", path});
     ASSERT_TRUE(holder.Ready());
     ExpectPeersAgree(Ask(path), {holder.Pid()});
     // The bare name finds it too: the name survives the trip through UTF-16.
-    RunResult byName = RunProgram({FENCAT_BINARY, "fichier \xC3\xA9t\xC3\xA9 \xC5\x81\xE4\xB8\x80.txt"});
+    RunResult byName = RunProgram({FENCAT_BINARY, name});
     EXPECT_EQ(FencatPids(byName.out), std::multiset<pid_t>{holder.Pid()});
 }
 
 TEST_F(FencatTest, AMappedFileIsFoundByPathAndByBareName) {
-    std::string path = dir.File("mapped-by-fencat-test.bin", std::string(8192, 'm'));
+    const std::string name = Unique("mapped.bin");
+    std::string path = dir.File(name, std::string(8192, 'm'));
     Holder holder({"map", path});
     ASSERT_TRUE(holder.Ready());
     ExpectPeersAgree(Ask(path), {holder.Pid()});
-    RunResult byName = RunProgram({FENCAT_BINARY, "mapped-by-fencat-test.bin"});
+    RunResult byName = RunProgram({FENCAT_BINARY, name});
     EXPECT_EQ(byName.status, 0);
     EXPECT_EQ(FencatPids(byName.out), std::multiset<pid_t>{holder.Pid()});
 }
 
 TEST_F(FencatTest, ACopiedExecutableIsFoundByPathAndByBareName) {
-    std::string copy = dir.Path() + "/fencat-holder-copy";
+    const std::string name = Unique("holder-copy");
+    std::string copy = dir.Path() + "/" + name;
     std::filesystem::copy_file(HOLDER_BINARY, copy);
     std::filesystem::permissions(copy, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
     Holder holder({"wait"}, copy);
     ASSERT_TRUE(holder.Ready());
     ExpectPeersAgree(Ask(copy), {holder.Pid()});
-    RunResult byName = RunProgram({FENCAT_BINARY, "fencat-holder-copy"});
+    RunResult byName = RunProgram({FENCAT_BINARY, name});
     EXPECT_EQ(FencatPids(byName.out), std::multiset<pid_t>{holder.Pid()});
     // Its image name is the executable's file name.
-    EXPECT_NE(byName.out.find("fencat-holder-copy"), std::string::npos) << byName.out;
+    EXPECT_NE(byName.out.find(name), std::string::npos) << byName.out;
 }
 
 TEST_F(FencatTest, LibcHoldersAreThoseFuserReports) {
