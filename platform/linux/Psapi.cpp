@@ -1,21 +1,41 @@
 // The process-status library: modules are the files a process has mapped.
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
+#include <memory>
 
 #include "platform/Api.h"
+#include "platform/generic/Bounded.h"
 #include "platform/linux/Linux.h"
 
 using namespace standin::linux_proc;
 
 namespace {
 
+// Reading a process's maps waits for its memory-map lock, which a process
+// stuck in the kernel can hold indefinitely; no process may stall a search
+// for longer than this.
+constexpr std::chrono::milliseconds kMapsReadLimit(100);
+
+// What one read owns: it may outlive the call that started it.
+struct MapsRead {
+    int fd = -1;
+    bool ok = false;
+    std::string text;
+    ~MapsRead() {
+        if (fd >= 0) close(fd);
+    }
+};
+
 bool ReadModules(Process& process) {
     if (process.modulesRead) return true;
     if (process.mapsFd < 0) return false;
-    std::string text;
-    if (!ReadAll(process.mapsFd, text)) return false;
-    ParseMaps(text.data(), text.size(), process.modules);
+    auto read = std::make_shared<MapsRead>();
+    std::swap(read->fd, process.mapsFd);
+    static standin::BoundedRunner runner;
+    if (!runner.Run([read] { read->ok = ReadAll(read->fd, read->text); }, kMapsReadLimit) || !read->ok) return false;
+    ParseMaps(read->text.data(), read->text.size(), process.modules);
     process.modulesRead = true;
     return true;
 }
