@@ -1,6 +1,8 @@
 #include "sysinfo/SystemHandlesInformation.h"
 
+#include <array>
 #include <memory>
+#include <string_view>
 #include <new>
 
 #include "sysinfo/NativeApi.h"
@@ -134,9 +136,17 @@ bool GetHandleTypeName(os::HANDLE handleValue, Text& typeName, uint32_t ownerPid
 }
 
 bool LookupObjectTypeNumber(const Text& typeName, uint16_t& typeNumber) {
+    // The table's texts with their lengths, so that most entries are
+    // passed over on their length alone.
+    static const auto names = [] {
+        std::array<std::string_view, kObjectTypeCount> views;
+        for (uint16_t n = 0; n < kObjectTypeCount; ++n) views[n] = ObjectTypeTable[n];
+        return views;
+    }();
     typeNumber = 0;
+    const std::string_view name(typeName);
     for (uint16_t n = 1; n < kObjectTypeCount; ++n) {
-        if (typeName == ObjectTypeTable[n]) {
+        if (name == names[n]) {
             typeNumber = n;
             return true;
         }

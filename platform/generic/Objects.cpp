@@ -9,7 +9,7 @@ namespace standin {
 namespace {
 
 struct HandleTable {
-    std::mutex mutex;
+    SpinLock mutex;
     std::vector<std::shared_ptr<Object>> slots;
     std::vector<size_t> freeSlots;
     size_t live = 0;
@@ -43,7 +43,7 @@ inline void CpuRelax() {
 
 os::HANDLE InsertHandle(std::shared_ptr<Object> object) {
     HandleTable& table = Table();
-    std::lock_guard<std::mutex> lock(table.mutex);
+    std::lock_guard<SpinLock> lock(table.mutex);
     size_t slot;
     if (!table.freeSlots.empty()) {
         slot = table.freeSlots.back();
@@ -61,7 +61,7 @@ std::shared_ptr<Object> LookupHandle(os::HANDLE handle) {
     size_t slot;
     if (!SlotOf(handle, slot)) return nullptr;
     HandleTable& table = Table();
-    std::lock_guard<std::mutex> lock(table.mutex);
+    std::lock_guard<SpinLock> lock(table.mutex);
     return slot < table.slots.size() ? table.slots[slot] : nullptr;
 }
 
@@ -70,7 +70,7 @@ bool RemoveHandle(os::HANDLE handle) {
     if (!SlotOf(handle, slot)) return false;
     std::shared_ptr<Object> released;  // destroyed outside the lock
     HandleTable& table = Table();
-    std::lock_guard<std::mutex> lock(table.mutex);
+    std::lock_guard<SpinLock> lock(table.mutex);
     if (slot >= table.slots.size() || !table.slots[slot]) return false;
     released = std::move(table.slots[slot]);
     table.freeSlots.push_back(slot);
@@ -80,7 +80,7 @@ bool RemoveHandle(os::HANDLE handle) {
 
 size_t OpenHandleCount() {
     HandleTable& table = Table();
-    std::lock_guard<std::mutex> lock(table.mutex);
+    std::lock_guard<SpinLock> lock(table.mutex);
     return table.live;
 }
 
@@ -103,6 +103,8 @@ bool Waitable::Wait(os::DWORD milliseconds) {
     const auto spinEnd = std::chrono::steady_clock::now() + kSpinTime;
     for (int spin = 1;; ++spin) {
         if (TryTake()) return true;
+        // The signaller may be waiting for this very core.
+        if (spin % 8 == 0) std::this_thread::yield();
         CpuRelax();
         if (spin % 32 == 0 && std::chrono::steady_clock::now() >= spinEnd) break;
     }
@@ -146,8 +148,9 @@ os::HANDLE StartThread(os::LPTHREAD_START_ROUTINE start, void* parameter, os::DW
 }
 
 os::DWORD WaitFor(os::HANDLE handle, os::DWORD milliseconds) {
-    auto waitable = LookupHandleAs<Waitable>(handle);
-    if (!waitable) {
+    std::shared_ptr<Object> object = LookupHandle(handle);
+    Waitable* waitable = object ? object->AsWaitable() : nullptr;
+    if (waitable == nullptr) {
         LastError() = os::ERROR_INVALID_HANDLE;
         return os::WAIT_FAILED;
     }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <type_traits>
 
 #include "platform/WinTypes.h"
 
@@ -28,6 +29,26 @@ inline uint32_t OwnHandleValue(os::HANDLE handle) {
 class Object {
 public:
     virtual ~Object() = default;
+    // Nonzero for the kinds that a stand-in looks up on every query, so
+    // that finding them costs no dynamic cast (see LookupHandleAs).
+    virtual uint32_t Kind() const { return 0; }
+    virtual class Waitable* AsWaitable() { return nullptr; }
+};
+
+// A lock for the stand-ins' tables, which are held for a few instructions
+// at a time, many times per handle.
+class SpinLock {
+public:
+    void lock() {
+        while (m_held.exchange(true, std::memory_order_acquire)) {
+            while (m_held.load(std::memory_order_relaxed)) {
+            }
+        }
+    }
+    void unlock() { m_held.store(false, std::memory_order_release); }
+
+private:
+    std::atomic<bool> m_held{false};
 };
 
 os::HANDLE InsertHandle(std::shared_ptr<Object> object);
@@ -36,9 +57,19 @@ bool RemoveHandle(os::HANDLE handle);
 // Handles made by the stand-in and not yet closed.
 size_t OpenHandleCount();
 
+template <typename T, typename = void>
+struct HasKind : std::false_type {};
+template <typename T>
+struct HasKind<T, decltype(void(T::kKind))> : std::true_type {};
+
 template <typename T>
 std::shared_ptr<T> LookupHandleAs(os::HANDLE handle) {
-    return std::dynamic_pointer_cast<T>(LookupHandle(handle));
+    std::shared_ptr<Object> object = LookupHandle(handle);
+    if constexpr (HasKind<T>::value) {
+        return object && object->Kind() == T::kKind ? std::static_pointer_cast<T>(std::move(object)) : nullptr;
+    } else {
+        return std::dynamic_pointer_cast<T>(std::move(object));
+    }
 }
 
 // An object that WaitForSingleObject can wait for. A waiter spins for a
@@ -48,6 +79,7 @@ std::shared_ptr<T> LookupHandleAs(os::HANDLE handle) {
 class Waitable : public Object {
 public:
     explicit Waitable(bool manualReset, bool signaled) : m_manualReset(manualReset), m_signaled(signaled) {}
+    Waitable* AsWaitable() override { return this; }
     void Signal();
     // True when the object was signaled within `milliseconds`.
     bool Wait(os::DWORD milliseconds);
@@ -64,6 +96,8 @@ private:
 
 class Event : public Waitable {
 public:
+    static constexpr uint32_t kKind = 100;
+    uint32_t Kind() const override { return kKind; }
     using Waitable::Waitable;
 };
 

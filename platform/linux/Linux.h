@@ -34,6 +34,8 @@ struct MappedFile {
 // queries that follow do not go back to /proc for it.
 class Process : public Object {
 public:
+    static constexpr uint32_t kKind = 1;
+    uint32_t Kind() const override { return kKind; }
     uint32_t pid = 0;
     int mapsFd = -1;  // open when the process was opened for reading its memory
     bool modulesRead = false;
@@ -46,6 +48,8 @@ public:
 // duplicated, or as the handle table it came from read it.
 class DescriptorRef : public Object {
 public:
+    static constexpr uint32_t kKind = 2;
+    uint32_t Kind() const override { return kKind; }
     uint32_t pid = 0;
     uint32_t value = 0;
     std::shared_ptr<const struct HandleTable> table;  // keeps `descriptor` alive

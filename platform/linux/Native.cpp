@@ -32,7 +32,7 @@ using Clock = std::chrono::steady_clock;
 constexpr auto kTableLifetime = std::chrono::seconds(5);
 
 struct LatestTable {
-    std::mutex mutex;
+    standin::SpinLock mutex;
     std::shared_ptr<const HandleTable> table = std::make_shared<HandleTable>();
     Clock::time_point readAt;
 };
@@ -231,7 +231,7 @@ os::NTSTATUS QueryHandles(void* buffer, os::ULONG length, os::PULONG returnLengt
         out->Handle = static_cast<os::USHORT>(row.value);
     }
     LatestTable& latest = Latest();
-    std::lock_guard<std::mutex> lock(latest.mutex);
+    std::lock_guard<standin::SpinLock> lock(latest.mutex);
     latest.table = std::move(table);
     latest.readAt = Clock::now();
     return os::STATUS_SUCCESS;
@@ -358,20 +358,37 @@ namespace linux_proc {
 
 std::shared_ptr<const HandleTable> LatestHandleTable() {
     LatestTable& latest = Latest();
-    std::lock_guard<std::mutex> lock(latest.mutex);
+    std::lock_guard<standin::SpinLock> lock(latest.mutex);
     static const auto empty = std::make_shared<const HandleTable>();
     return Clock::now() - latest.readAt < kTableLifetime ? latest.table : empty;
 }
 
 const HandleTable::Row* HandleTable::Find(uint32_t pid, uint32_t value) const {
+    // The system asks about the rows in their order: look next to the last
+    // one found before searching.
+    thread_local const Row* last = nullptr;
+    if (last != nullptr && last >= rows.data() && last < rows.data() + rows.size()) {
+        for (const Row* row = last; row < rows.data() + rows.size() && row <= last + 1; ++row) {
+            if (row->pid == pid && row->value == value) return last = row;
+        }
+    }
     auto at = std::lower_bound(rows.begin(), rows.end(), std::make_pair(pid, value),
                                [](const Row& row, const std::pair<uint32_t, uint32_t>& key) {
                                    return std::make_pair(row.pid, row.value) < key;
                                });
-    return at != rows.end() && at->pid == pid && at->value == value ? &*at : nullptr;
+    if (at == rows.end() || at->pid != pid || at->value != value) return nullptr;
+    return last = &*at;
 }
 
-bool HandleTable::Listed(uint32_t pid) const { return std::binary_search(listedPids.begin(), listedPids.end(), pid); }
+bool HandleTable::Listed(uint32_t pid) const {
+    thread_local const uint32_t* last = nullptr;
+    if (last != nullptr && last >= listedPids.data() && last < listedPids.data() + listedPids.size() && *last == pid)
+        return true;
+    auto at = std::lower_bound(listedPids.begin(), listedPids.end(), pid);
+    if (at == listedPids.end() || *at != pid) return false;
+    last = &*at;
+    return true;
+}
 
 os::FARPROC NativeEntryPoint(const char* name) {
     struct Entry {
