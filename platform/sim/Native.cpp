@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 
 #include "platform/sim/State.h"
@@ -43,9 +44,44 @@ void LogQuery(std::vector<QueryCall>& log, ULONG infoClass, ULONG length, PULONG
     log.push_back(QueryCall{infoClass, length, returnLength != nullptr, status});
 }
 
+// Answers call `call` (from 1) of a query from its raw answers.
+NTSTATUS Raw(const std::vector<sim::RawAnswer>& answers, unsigned call, PVOID out, size_t length,
+             ULONG* returnLength) {
+    const sim::RawAnswer& answer = answers[std::min<size_t>(call, answers.size()) - 1];
+    if (returnLength != nullptr) *returnLength = answer.returnLength;
+    if (out == nullptr) return answer.status;
+    auto* bytes = static_cast<unsigned char*>(out);
+    const size_t copied = std::min(answer.bytes.size(), length);
+    if (copied != 0) std::memcpy(bytes, answer.bytes.data(), copied);
+    for (const auto& pointer : answer.pointers) {
+        if (pointer.at > copied || copied - pointer.at < sizeof(PVOID)) continue;
+        // Unsigned arithmetic: the target may lie anywhere, also before the buffer.
+        const uintptr_t value = reinterpret_cast<uintptr_t>(out) + static_cast<uintptr_t>(pointer.target);
+        std::memcpy(bytes + pointer.at, &value, sizeof value);
+    }
+    return answer.status;
+}
+
+// Raw answers of one row's queries of class `infoClass`, if it has any.
+const std::vector<sim::RawAnswer>* RowAnswers(const HandleRow& row, ULONG infoClass) {
+    const std::vector<sim::RawAnswer>* answers = infoClass == ObjectTypeInformation ? &row.typeAnswers
+                                                 : infoClass == ObjectNameInformation ? &row.nameAnswers
+                                                 : infoClass == FileNameInformation   ? &row.fileAnswers
+                                                                                      : nullptr;
+    return answers != nullptr && !answers->empty() ? answers : nullptr;
+}
+
+NTSTATUS RawRowAnswer(Data& data, const HandleRow& row, ULONG infoClass, PVOID out, size_t length,
+                      ULONG* returnLength) {
+    unsigned call = ++data.rowQueries[{&row, infoClass}];
+    return Raw(*RowAnswers(row, infoClass), call, out, length, returnLength);
+}
+
 NTSTATUS ProcessTable(Data& data, unsigned char* out, ULONG length, PULONG returnLength) {
     unsigned call = ++data.processQueries;
     if (data.settings.processQuery.Hits(call)) return static_cast<NTSTATUS>(data.settings.processQuery.code);
+    if (!data.settings.processTableAnswers.empty())
+        return Raw(data.settings.processTableAnswers, call, out, length, returnLength);
     unsigned listing = data.processListings + 1;
     std::vector<const Process*> listed;
     size_t needed = 0;
@@ -103,6 +139,8 @@ void GrowHandleTable(Data& data) {
 NTSTATUS HandleTable(Data& data, unsigned char* out, ULONG length, PULONG returnLength) {
     unsigned call = ++data.handleQueries;
     if (data.settings.handleQuery.Hits(call)) return static_cast<NTSTATUS>(data.settings.handleQuery.code);
+    if (!data.settings.handleTableAnswers.empty())
+        return Raw(data.settings.handleTableAnswers, call, out, length, returnLength);
     size_t rows = 0;
     for (const auto& process : data.processes) rows += process->handles.size();
     const size_t head = offsetof(SYSTEM_HANDLE_INFORMATION, Handles);
@@ -198,6 +236,9 @@ NTSTATUS OSAPI SimNtQueryObject(HANDLE Handle, ULONG ObjectInformationClass, PVO
     NTSTATUS status = STATUS_INVALID_INFO_CLASS;
     if (!row) {
         status = STATUS_INVALID_HANDLE;
+    } else if (RowAnswers(*row, ObjectInformationClass) != nullptr) {
+        status = RawRowAnswer(state.data, *row, ObjectInformationClass, ObjectInformation, ObjectInformationLength,
+                              ReturnLength);
     } else if (ObjectInformationClass == ObjectTypeInformation) {
         OBJECT_TYPE_INFORMATION record;
         std::memset(&record, 0, sizeof record);
@@ -228,6 +269,14 @@ NTSTATUS OSAPI SimNtQueryInformationFile(HANDLE FileHandle, IO_STATUS_BLOCK* IoS
     auto row = RowOf(state.data, FileHandle);
     if (!row) return STATUS_INVALID_HANDLE;
     if (FileInformationClass != FileNameInformation) return STATUS_INVALID_INFO_CLASS;
+    if (RowAnswers(*row, FileNameInformation) != nullptr) {
+        if (IoStatusBlock == nullptr || FileInformation == nullptr) return STATUS_INVALID_PARAMETER;
+        ULONG information = 0;
+        NTSTATUS status = RawRowAnswer(state.data, *row, FileNameInformation, FileInformation, Length, &information);
+        IoStatusBlock->Status = status;
+        IoStatusBlock->Information = information;
+        return status;
+    }
     if (row->type != "File") return STATUS_OBJECT_TYPE_MISMATCH;
     if (IoStatusBlock == nullptr || FileInformation == nullptr) return STATUS_INVALID_PARAMETER;
     if (row->fileQuery == FileQuery::Fails) return row->fileStatus;

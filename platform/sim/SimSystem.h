@@ -39,6 +39,24 @@ inline Failing FailFrom(uint32_t code, unsigned from = 1, unsigned count = UINT_
     return Failing{code, from, count};
 }
 
+// A query answered with given bytes instead of the system's own records: the
+// records that no well-behaved system writes. Call n (from 1) of that query
+// takes answer n, later calls the last one. The bytes are copied into the
+// caller's buffer as far as it reaches; then each pointer writes, at byte
+// `at` of the copy (where a whole pointer fits), the address of the caller's
+// buffer plus `target`, which may point anywhere. A probe without a buffer
+// gets the status and returned length alone.
+struct RawAnswer {
+    struct Pointer {
+        size_t at;
+        int64_t target;
+    };
+    os::NTSTATUS status = os::STATUS_SUCCESS;
+    std::vector<unsigned char> bytes;
+    os::ULONG returnLength = 0;  // what ReturnLength (or the I/O status) receives
+    std::vector<Pointer> pointers;
+};
+
 // How a file handle's file-name query (NtQueryInformationFile) answers.
 enum class FileQuery {
     Name,    // the row's fileName
@@ -69,6 +87,9 @@ struct HandleRow {
     bool typeProbeReportsZero = false;
     bool nameProbeReportsZero = false;
     bool duplicationFails = false;
+    // Raw answers of this handle's type, object name and file name queries;
+    // empty: the row's own records.
+    std::vector<RawAnswer> typeAnswers, nameAnswers, fileAnswers;
 
     HandleRow& Target(uint32_t id);
     HandleRow& FileName(std::u16string text);
@@ -136,6 +157,10 @@ struct Settings {
     // A too-small buffer reports a needed size of 0.
     bool processNeededZero = false;
     bool handleNeededZero = false;
+    // Raw answers of the process and handle table queries; empty: the
+    // processes' own records.
+    std::vector<RawAnswer> processTableAnswers;
+    std::vector<RawAnswer> handleTableAnswers;
     // Rows added to the last process after each handle table query.
     unsigned handleTableGrowth = 0;
     os::NTSTATUS processInfoStatus = 0;  // every NtQueryInformationProcess fails

@@ -25,6 +25,8 @@ struct Data {
     unsigned processQueries = 0;
     unsigned processListings = 0;  // successful process table answers
     unsigned handleQueries = 0;
+    // Object and file queries per row, for the rows' raw answers.
+    std::map<std::pair<const HandleRow*, os::ULONG>, unsigned> rowQueries;
     unsigned allocCalls = 0;
     int psapiRefs = 0;
     bool gateOpen = false;
