@@ -1,6 +1,5 @@
 #include "sysinfo/DevicePaths.h"
 
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -11,6 +10,23 @@ namespace {
 const char kRedirectorPrefix[] = "\\Device\\LanmanRedirector\\";
 constexpr size_t kRedirectorPrefixLength = sizeof kRedirectorPrefix - 1;
 constexpr os::DWORD kTargetSize = 4096;
+
+bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// ";Z:0000000000012345\" after the redirector's name: the drive letter and
+// a decimal number (blanks and a sign allowed before it, as a formatted
+// scan reads one). The number is dropped, so it is read without a value
+// that could overflow. Null when the text is not in that form.
+const char* SkipDriveAndNumber(const char* p) {
+    if (p[0] != ';' || p[1] == '\0' || p[2] != ':') return nullptr;
+    p += 3;
+    while (IsBlank(*p)) ++p;
+    if (*p == '+' || *p == '-') ++p;
+    if (!IsDigit(*p)) return nullptr;
+    while (IsDigit(*p)) ++p;
+    return *p == '\\' ? p + 1 : nullptr;
+}
 
 bool EqualPrefix(const char* a, const char* b, size_t count) {
     return os::_mbsnbicmp(reinterpret_cast<const unsigned char*>(a), reinterpret_cast<const unsigned char*>(b),
@@ -29,13 +45,9 @@ bool DriveTarget(const char* driveName, Text& target) {
         target = text;
         return true;
     }
-    char letter;
-    int number;
-    int restAt = -1;
+    const char* rest = SkipDriveAndNumber(text + kRedirectorPrefixLength);
+    if (rest == nullptr) return false;
     // The rest runs to the end of the target: share names may hold blanks.
-    if (std::sscanf(text + kRedirectorPrefixLength, ";%c:%d\\%n", &letter, &number, &restAt) < 2 || restAt < 0)
-        return false;
-    const char* rest = text + kRedirectorPrefixLength + restAt;
     while (*rest == ' ' || *rest == '\t') ++rest;
     if (*rest == '\0') return false;
     target = kRedirectorPrefix;
@@ -50,9 +62,10 @@ bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 bool GetDeviceFileName(const char* path, Text& deviceFileName) {
     // The drive name is the first two bytes, unless that would split a
     // double-byte character.
-    char driveName[3] = {path[0], path[1], '\0'};
-    if (!os::IsDBCSLeadByte(static_cast<os::BYTE>(path[0])) && path[1] != '\0' &&
-        os::IsDBCSLeadByte(static_cast<os::BYTE>(path[1])))
+    // The empty path has no second byte to read.
+    char driveName[3] = {path[0], path[0] != '\0' ? path[1] : '\0', '\0'};
+    if (!os::IsDBCSLeadByte(static_cast<os::BYTE>(driveName[0])) && driveName[1] != '\0' &&
+        os::IsDBCSLeadByte(static_cast<os::BYTE>(driveName[1])))
         driveName[1] = '\0';
     Text target;
     if (!DriveTarget(driveName, target)) return false;

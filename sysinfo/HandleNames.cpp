@@ -67,11 +67,13 @@ bool QueryObjectName(os::HANDLE handle, Text& name) {
     if (!buffer || NativeApi.NtQueryObject(handle, os::ObjectNameInformation, buffer.get(), size, nullptr) !=
                        os::STATUS_SUCCESS)
         return false;
-    // The counted string is read only where it lies inside the buffer.
+    // The counted string is read only where it lies inside the buffer, and
+    // only where its characters stand aligned.
     os::UNICODE_STRING string = reinterpret_cast<const os::OBJECT_NAME_INFORMATION*>(buffer.get())->Name;
     const auto* begin = reinterpret_cast<const unsigned char*>(string.Buffer);
     const unsigned char* end = buffer.get() + size;
-    if (string.Buffer == nullptr || begin < buffer.get() || begin >= end) {
+    if (string.Buffer == nullptr || begin < buffer.get() || begin >= end ||
+        reinterpret_cast<uintptr_t>(begin) % alignof(os::WCHAR) != 0) {
         name.clear();
         return true;
     }

@@ -16,6 +16,8 @@ const char* const ObjectTypeTable[kObjectTypeCount] = {
 
 namespace {
 
+constexpr os::ULONG kMaxTypeRecordSize = sizeof(os::OBJECT_TYPE_INFORMATION) + 0x10000;
+
 // The table buffer, committed and released like the platform's pages.
 class TableBuffer {
 public:
@@ -114,6 +116,9 @@ bool GetHandleTypeName(os::HANDLE handleValue, Text& typeName, uint32_t ownerPid
     if (!handle.Reached()) return false;
     os::ULONG size = 8192;
     NativeApi.NtQueryObject(handle.Local(), os::ObjectTypeInformation, nullptr, 0, &size);
+    // A type name is a counted string: a probe that asks for more room than
+    // its record and the longest such string is not believed.
+    if (size > kMaxTypeRecordSize) size = kMaxTypeRecordSize;
     // Type records are small: most fit on the stack.
     alignas(8) unsigned char local[512];
     std::unique_ptr<unsigned char[]> heap;

@@ -91,16 +91,33 @@ bool SystemProcessesInformation::Refresh() {
         if (next > kMaxBufferSize) next = kMaxBufferSize;
         if (!Grow(next)) return false;
     }
-    const auto* base = static_cast<const unsigned char*>(m_buffer);
+    auto* base = static_cast<unsigned char*>(m_buffer);
     size_t offset = 0;
     for (;;) {
-        // A record that would reach past the buffer ends the walk: the
-        // platform's answer is not trusted to be well-formed.
-        if (offset + sizeof(ProcessEntry) > m_bufferSize) break;
-        const auto* entry = reinterpret_cast<const ProcessEntry*>(base + offset);
+        // The platform's answer is not trusted to be well-formed: a record
+        // that would reach past the buffer, or stand misaligned, ends the walk.
+        if (m_bufferSize - offset < sizeof(ProcessEntry) || offset % alignof(ProcessEntry) != 0) break;
+        auto* entry = reinterpret_cast<ProcessEntry*>(base + offset);
+        ForgetNameOutside(entry->ImageName);
         m_index.Insert(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(entry->UniqueProcessId)), entry);
-        if (entry->NextEntryOffset == 0) break;
+        // Compared before adding, so that no offset can wrap around.
+        if (entry->NextEntryOffset == 0 || entry->NextEntryOffset >= m_bufferSize - offset) break;
         offset += entry->NextEntryOffset;
     }
     return true;
+}
+
+// Users read a record's name through its pointer, as far as its length or
+// capacity goes; a name that does not lie wholly inside the buffer (or that
+// stands misaligned) becomes no name, so that nobody reads elsewhere.
+void SystemProcessesInformation::ForgetNameOutside(os::UNICODE_STRING& name) const {
+    const uintptr_t begin = reinterpret_cast<uintptr_t>(m_buffer);
+    const uintptr_t at = reinterpret_cast<uintptr_t>(name.Buffer);
+    const size_t bytes = name.Length > name.MaximumLength ? name.Length : name.MaximumLength;
+    const bool inside = at >= begin && at - begin <= m_bufferSize && m_bufferSize - (at - begin) >= bytes &&
+                        at % alignof(os::WCHAR) == 0;
+    if (name.Buffer == nullptr || inside) return;
+    name.Length = 0;
+    name.MaximumLength = 0;
+    name.Buffer = nullptr;
 }

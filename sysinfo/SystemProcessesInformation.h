@@ -63,6 +63,7 @@ public:
 
 private:
     bool Grow(size_t size);
+    void ForgetNameOutside(os::UNICODE_STRING& name) const;
 
     PidIndex m_index;
     void* m_buffer = nullptr;

@@ -1,0 +1,301 @@
+// Records that no well-behaved system writes: pointers and lengths that
+// lead out of the buffer the code was given, counts larger than the rows
+// present, offsets that run past the end. Whatever a record says, the code
+// reads only inside its buffer (the sanitizer build sees any stray read).
+#include <cstring>
+#include <memory>
+#include <set>
+#include <vector>
+
+#include "SimFixture.h"
+#include "sysinfo/DevicePaths.h"
+#include "sysinfo/HandleNames.h"
+#include "sysinfo/NativeApi.h"
+#include "sysinfo/SystemHandlesInformation.h"
+#include "sysinfo/SystemProcessesInformation.h"
+#include "sysinfo/Text.h"
+
+namespace {
+
+constexpr uint32_t kOwn = sim::kDefaultOwnPid;
+
+template <typename T>
+void Put(std::vector<unsigned char>& bytes, size_t at, const T& value) {
+    ASSERT_LE(at + sizeof value, bytes.size());
+    std::memcpy(&bytes[at], &value, sizeof value);
+}
+
+// A process table written byte by byte.
+class RawProcessTable {
+public:
+    static constexpr size_t kNameField = offsetof(os::SYSTEM_PROCESS_INFORMATION, ImageName);
+    static constexpr size_t kBufferField = kNameField + offsetof(os::UNICODE_STRING, Buffer);
+
+    void Record(size_t at, uint32_t pid, os::ULONG next) {
+        os::SYSTEM_PROCESS_INFORMATION record;
+        std::memset(&record, 0, sizeof record);
+        record.NextEntryOffset = next;
+        record.UniqueProcessId = reinterpret_cast<os::HANDLE>(static_cast<uintptr_t>(pid));
+        Put(bytes, at, record);
+    }
+    // The record at `at` gets a name of `length` and `capacity` bytes whose
+    // characters stand at `nameAt` of the buffer (which may lie outside it).
+    void Name(size_t at, int64_t nameAt, os::USHORT length, os::USHORT capacity) {
+        Put(bytes, at + kNameField, length);
+        Put(bytes, at + kNameField + sizeof(os::USHORT), capacity);
+        pointers.push_back(sim::RawAnswer::Pointer{at + kBufferField, nameAt});
+    }
+    void Characters(size_t at, const std::u16string& text) {
+        for (size_t i = 0; i <= text.size(); ++i) Put(bytes, at + 2 * i, i < text.size() ? text[i] : u'\0');
+    }
+    void Answer() {
+        sim::RawAnswer answer;
+        answer.bytes = bytes;
+        answer.returnLength = static_cast<os::ULONG>(bytes.size());
+        answer.pointers = pointers;
+        sim::Set().processTableAnswers = {answer};
+    }
+
+    std::vector<unsigned char> bytes = std::vector<unsigned char>(4096, 0);
+    std::vector<sim::RawAnswer::Pointer> pointers;
+};
+
+// The records that the walk reached.
+std::set<uint32_t> Pids(const SystemProcessesInformation& snapshot) {
+    std::set<uint32_t> pids;
+    for (PidIndex::Position pos = snapshot.Index().GetStartPosition(); pos != 0;) {
+        uint32_t pid;
+        const ProcessEntry* entry;
+        snapshot.Index().GetNextAssoc(pos, pid, entry);
+        pids.insert(pid);
+    }
+    return pids;
+}
+
+// What the search shows as the process's name.
+Text NameOf(const SystemProcessesInformation& snapshot, uint32_t pid) {
+    const ProcessEntry* entry = nullptr;
+    if (!snapshot.Lookup(pid, entry)) return "<missing>";
+    Text name = "old";
+    UnicodeStringToText(&entry->ImageName, name);
+    return name;
+}
+
+using HostileProcessTableTest = SimTest;
+
+TEST_F(HostileProcessTableTest, NamesThatLieInsideTheBufferAreRead) {
+    RawProcessTable table;
+    table.Record(0, 8, 0x200);
+    table.Name(0, 0x100, 10, 12);
+    table.Characters(0x100, u"a.exe");
+    table.Record(0x200, 9, 0);
+    table.Answer();
+    SystemProcessesInformation snapshot(true);
+    EXPECT_EQ(Pids(snapshot), (std::set<uint32_t>{8, 9}));
+    EXPECT_EQ(NameOf(snapshot, 8), "a.exe");
+    EXPECT_EQ(NameOf(snapshot, 9), "");
+}
+
+TEST_F(HostileProcessTableTest, NamesThatLeadOutOfTheBufferAreNoNames) {
+    const int64_t kBufferSize = static_cast<int64_t>(SystemProcessesInformation::kInitialBufferSize);
+    struct Case {
+        const char* what;
+        int64_t nameAt;
+        os::USHORT length, capacity;
+    } cases[] = {
+        {"before the buffer", -0x1000, 10, 12},
+        {"just before the buffer", -2, 10, 12},
+        {"beyond its end", kBufferSize + 0x1000, 10, 12},
+        {"running past its end", kBufferSize - 8, 10, 12},
+        {"capacity running past its end", kBufferSize - 12, 10, 0xFFFF},
+        {"misaligned", 0x101, 10, 12},
+    };
+    for (const Case& c : cases) {
+        sim::Reset();
+        RawProcessTable table;
+        table.Record(0, 8, 0x200);
+        table.Name(0, c.nameAt, c.length, c.capacity);
+        table.Record(0x200, 9, 0);
+        table.Name(0x200, 0x300, 10, 12);
+        table.Characters(0x300, u"b.exe");
+        table.Answer();
+        SystemProcessesInformation snapshot(true);
+        EXPECT_EQ(Pids(snapshot), (std::set<uint32_t>{8, 9})) << c.what;
+        EXPECT_EQ(NameOf(snapshot, 8), "") << c.what;
+        EXPECT_EQ(NameOf(snapshot, 9), "b.exe") << c.what;
+    }
+}
+
+TEST_F(HostileProcessTableTest, NameAtAnAddressNoBufferHasIsNoName) {
+    RawProcessTable table;
+    table.Record(0, 8, 0);
+    Put(table.bytes, RawProcessTable::kNameField, os::USHORT{10});
+    Put(table.bytes, RawProcessTable::kNameField + 2, os::USHORT{12});
+    Put(table.bytes, RawProcessTable::kBufferField, reinterpret_cast<os::PWSTR>(static_cast<uintptr_t>(0x41414140)));
+    table.Answer();
+    SystemProcessesInformation snapshot(true);
+    EXPECT_EQ(NameOf(snapshot, 8), "");
+}
+
+TEST_F(HostileProcessTableTest, OffsetsThatRunPastTheEndOrStandMisalignedEndTheWalk) {
+    const os::ULONG kBufferSize = static_cast<os::ULONG>(SystemProcessesInformation::kInitialBufferSize);
+    struct Case {
+        const char* what;
+        os::ULONG next;
+    } cases[] = {
+        {"past the end", kBufferSize},
+        {"so far that it wraps a 32-bit offset back to the first record", 0xFFFFFF00u},
+        {"leaving no room for a whole record", kBufferSize - 0x100 - 8},
+        {"misaligned", 0x101},
+    };
+    for (const Case& c : cases) {
+        sim::Reset();
+        RawProcessTable table;
+        table.Record(0, 8, 0x100);
+        table.Record(0x100, 9, c.next);
+        table.Answer();
+        SystemProcessesInformation snapshot(true);
+        EXPECT_EQ(Pids(snapshot), (std::set<uint32_t>{8, 9})) << c.what;
+    }
+}
+
+TEST_F(HostileProcessTableTest, PlatformThatAlwaysWantsMoreRoomGetsNoSnapshot) {
+    sim::RawAnswer tooSmall;
+    tooSmall.status = os::STATUS_INFO_LENGTH_MISMATCH;
+    tooSmall.returnLength = 0xFFFFFFFF;
+    sim::Set().processTableAnswers = {tooSmall};
+    {
+        SystemProcessesInformation snapshot(false);
+        EXPECT_FALSE(snapshot.Refresh());
+        EXPECT_EQ(snapshot.Count(), 0u);
+    }
+    for (size_t size : sim::Log().allocations) EXPECT_LE(size, SystemProcessesInformation::kMaxBufferSize);
+}
+
+using HostileHandleTableTest = SimTest;
+
+TEST_F(HostileHandleTableTest, CountLargerThanTheRowsPresentReadsOnlyTheBuffer) {
+    const size_t head = offsetof(os::SYSTEM_HANDLE_INFORMATION, Handles);
+    std::vector<unsigned char> bytes(SystemHandlesInformation::kFirstBufferSize, 0);
+    Put(bytes, 0, os::ULONG{0xFFFFFFFF});
+    os::SYSTEM_HANDLE row;
+    std::memset(&row, 0, sizeof row);
+    row.ProcessId = 500;
+    row.Handle = 0x4;
+    Put(bytes, head, row);
+    row.Handle = 0x8;
+    const size_t last = (bytes.size() - head) / sizeof row - 1;
+    Put(bytes, head + last * sizeof row, row);
+    sim::RawAnswer answer;
+    answer.bytes = bytes;
+    answer.returnLength = static_cast<os::ULONG>(bytes.size());
+    sim::Set().handleTableAnswers = {answer};
+    SystemHandlesInformation list(SystemHandlesInformation::kAllProcesses, true, nullptr);
+    ASSERT_EQ(list.Entries().size(), last + 1);
+    EXPECT_EQ(list.Entries().front().Handle, 0x4);
+    EXPECT_EQ(list.Entries().back().Handle, 0x8);
+}
+
+class HostileObjectRecordTest : public SimTest {
+protected:
+    static constexpr size_t kNameBufferField = offsetof(os::UNICODE_STRING, Buffer);
+
+    // An object name record whose counted string says `length` and
+    // `capacity`, its characters at `nameAt` of the caller's buffer.
+    static std::vector<sim::RawAnswer> NameRecord(int64_t nameAt, os::USHORT length, os::USHORT capacity,
+                                                  size_t size = 64) {
+        sim::RawAnswer probe;
+        probe.status = os::STATUS_INFO_LENGTH_MISMATCH;
+        probe.returnLength = static_cast<os::ULONG>(size);
+        sim::RawAnswer record;
+        record.bytes.assign(size, 0);
+        for (size_t at = 0; at + 1 < size; at += 2) Put(record.bytes, at, u'a');  // no terminator anywhere
+        Put(record.bytes, 0, length);
+        Put(record.bytes, 2, capacity);
+        record.pointers.push_back(sim::RawAnswer::Pointer{kNameBufferField, nameAt});
+        return {probe, record};
+    }
+
+    static std::pair<bool, Text> Named(uint16_t value) {
+        Text name = "old";
+        bool result = GetHandleName(HandleFromValue(value), name, kOwn);
+        return {result, name};
+    }
+    using Named_ = std::pair<bool, Text>;
+};
+
+TEST_F(HostileObjectRecordTest, ObjectNamesAreReadOnlyInsideTheirBuffer) {
+    sim::Process& own = sim::AddProcess(kOwn, u"fencat.exe");
+    own.Handle(0x4, "Event").nameAnswers = NameRecord(-64, 8, 10);
+    own.Handle(0x8, "Event").nameAnswers = NameRecord(4096, 8, 10);
+    own.Handle(0xC, "Event").nameAnswers = NameRecord(sizeof(os::OBJECT_NAME_INFORMATION) + 1, 8, 10);
+    // Length and capacity beyond the buffer: read up to its end, no further.
+    own.Handle(0x10, "Event").nameAnswers = NameRecord(sizeof(os::OBJECT_NAME_INFORMATION), 0xFFFE, 0xFFFF);
+    EXPECT_EQ(Named(0x4), Named_(true, ""));
+    EXPECT_EQ(Named(0x8), Named_(true, ""));
+    EXPECT_EQ(Named(0xC), Named_(true, ""));  // misaligned characters
+    const size_t room = 64 - sizeof(os::OBJECT_NAME_INFORMATION);
+    EXPECT_EQ(Named(0x10), Named_(true, Text(room / 2, 'a')));
+}
+
+TEST_F(HostileObjectRecordTest, TypeProbeThatAsksForGigabytesIsNotBelieved) {
+    sim::RawAnswer probe;
+    probe.status = os::STATUS_INFO_LENGTH_MISMATCH;
+    probe.returnLength = 0xFFFFFFFF;
+    sim::RawAnswer record;
+    record.bytes.assign(sizeof(os::OBJECT_TYPE_INFORMATION) + 10, 0);
+    const char16_t type[] = u"File";
+    std::memcpy(&record.bytes[sizeof(os::OBJECT_TYPE_INFORMATION)], type, sizeof type);
+    sim::AddProcess(kOwn, u"fencat.exe").Handle(0x4, "Event").typeAnswers = {probe, record};
+    Text typeName;
+    EXPECT_TRUE(GetHandleTypeName(HandleFromValue(0x4), typeName, kOwn));
+    EXPECT_EQ(typeName, "File");
+    ASSERT_EQ(sim::Log().objectQueries.size(), 2u);
+    EXPECT_LE(sim::Log().objectQueries[1].length, sizeof(os::OBJECT_TYPE_INFORMATION) + 0x10000);
+}
+
+TEST_F(HostileObjectRecordTest, FileNameLengthBeyondItsBufferIsCut) {
+    sim::RawAnswer record;
+    record.bytes.assign(kFileNameBufferSize, 0);
+    Put(record.bytes, 0, os::ULONG{0xFFFFFFF0});
+    for (size_t at = 4; at < record.bytes.size(); at += 2) Put(record.bytes, at, u'a');
+    sim::HandleRow& row = sim::AddProcess(kOwn, u"fencat.exe").Handle(0x4, "File");
+    row.fileAnswers = {record};
+    row.NameQueryFails();
+    Text name = "old";
+    EXPECT_TRUE(GetFileNameWithTimeout(HandleFromValue(0x4), name, kOwn));
+    EXPECT_EQ(name, Text((kFileNameBufferSize - 4) / 2, 'a'));
+}
+
+using HostileDevicePathTest = SimTest;
+
+TEST_F(HostileDevicePathTest, EmptyPathIsReadNoFurtherThanItsTerminator) {
+    // Alone on the heap, so that the sanitizer sees a read of a second byte.
+    std::unique_ptr<char[]> empty(new char[1]{'\0'});
+    Text device = "old";
+    EXPECT_FALSE(GetDeviceFileName(empty.get(), device));
+    EXPECT_EQ(device, "old");
+    std::unique_ptr<char[]> one(new char[2]{'C', '\0'});
+    EXPECT_FALSE(GetDeviceFileName(one.get(), device));
+}
+
+TEST_F(HostileDevicePathTest, RedirectorNumbersOfAnyLengthAreScannedLikeDecimals) {
+    auto& drives = sim::Set().dosDevices;
+    drives["Z:"] = "\\Device\\LanmanRedirector\\;Z:" + std::string(40, '9') + "\\server\\share";
+    drives["Y:"] = "\\Device\\LanmanRedirector\\;Y: \t-12\\srv\\share";
+    drives["X:"] = "\\Device\\LanmanRedirector\\;X:\\srv\\share";  // no number
+    drives["W:"] = "\\Device\\LanmanRedirector\\;W";                // cut short
+    drives["V:"] = "\\Device\\LanmanRedirector\\;";
+    Text device = "old";
+    EXPECT_TRUE(GetDeviceFileName("Z:\\f.txt", device));
+    EXPECT_EQ(device, "\\Device\\LanmanRedirector\\server\\share\\f.txt");
+    EXPECT_TRUE(GetDeviceFileName("Y:\\f.txt", device));
+    EXPECT_EQ(device, "\\Device\\LanmanRedirector\\srv\\share\\f.txt");
+    for (const char* path : {"X:\\f.txt", "W:\\f.txt", "V:\\f.txt"}) {
+        device = "old";
+        EXPECT_FALSE(GetDeviceFileName(path, device)) << path;
+        EXPECT_EQ(device, "old") << path;
+    }
+}
+
+}  // namespace
