@@ -15,12 +15,20 @@ namespace linux_proc {
 // no descriptor number (those stop at 0xFFFE here).
 constexpr uint32_t kCwdHandleValue = 0xFFFF;
 
+// The paths that UNIX sockets are bound to, by the sockets' inodes.
+struct UnixSockets {
+    std::vector<std::pair<uint64_t, std::string>> paths;  // by inode
+    // The path behind a link "socket:[INODE]", or null.
+    const std::string* PathOf(const std::string& link) const;
+};
+
 // What a descriptor refers to, read from its link text.
 struct Descriptor {
     std::string link;      // the kernel's text: an absolute path, "socket:[…]", …
     std::u16string name;   // the link as the platform's records carry it
     const char* type = "";  // its object type name
-    void Set(const char* text, size_t length);
+    // A socket that `sockets` knows by path takes that path as its link.
+    void Set(const char* text, size_t length, const UnixSockets* sockets = nullptr);
     bool IsFile() const;
 };
 
@@ -86,6 +94,17 @@ void ParseMaps(const char* text, size_t length, std::vector<MappedFile>& out);
 
 // Reads a whole /proc file that was opened as fd.
 bool ReadAll(int fd, std::string& out);
+
+// The bound UNIX sockets of this network namespace, from /proc/net/unix
+// (empty when it cannot be read), and the parser of its text.
+std::shared_ptr<const UnixSockets> ReadUnixSockets();
+void ParseUnixSockets(const char* text, size_t length, UnixSockets& out);
+
+// The process ID on the "Pid:" line of a pidfd's fdinfo text; false when
+// there is none, or it is no process of this namespace.
+bool ParsePidLine(const std::string& fdinfo, uint32_t& pid);
+// The effective capabilities on the "CapEff:" line of a status text.
+bool ParseCapEff(const std::string& status, uint64_t& capabilities);
 
 os::DWORD ErrorFromErrno(int error);
 

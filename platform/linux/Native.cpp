@@ -138,7 +138,7 @@ os::NTSTATUS QueryProcesses(void* buffer, os::ULONG length, os::PULONG returnLen
 // ---- handle table -----------------------------------------------------
 
 // Descriptors of one process, read through its descriptor directory.
-void ReadProcessDescriptors(uint32_t pid, HandleTable& table) {
+void ReadProcessDescriptors(uint32_t pid, const UnixSockets& sockets, HandleTable& table) {
     char path[64];
     std::snprintf(path, sizeof path, "/proc/%u/fd", pid);
     int dirFd = open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -161,7 +161,7 @@ void ReadProcessDescriptors(uint32_t pid, HandleTable& table) {
         if (length < 0 && (errno == EACCES || errno == EPERM)) break;
         if (length < 0 || static_cast<size_t>(length) >= sizeof link) continue;
         table.rows.push_back(HandleTable::Row{pid, static_cast<uint32_t>(value), Descriptor()});
-        table.rows.back().descriptor.Set(link, static_cast<size_t>(length));
+        table.rows.back().descriptor.Set(link, static_cast<size_t>(length), &sockets);
     }
     closedir(dir);
     std::sort(table.rows.begin() + static_cast<ptrdiff_t>(first), table.rows.end(),
@@ -188,17 +188,19 @@ size_t CountDescriptors(const std::vector<uint32_t>& pids) {
 // list are read side by side and joined in order.
 std::shared_ptr<HandleTable> ReadHandleTable(const std::vector<uint32_t>& pids) {
     auto table = std::make_shared<HandleTable>();
+    // Read once for every descriptor: sockets bound to a path are files.
+    const std::shared_ptr<const UnixSockets> sockets = ReadUnixSockets();
     const size_t half = pids.size() / 2;
     HandleTable upper;
     std::thread helper;
     try {
         helper = std::thread([&] {
-            for (size_t i = half; i < pids.size(); ++i) ReadProcessDescriptors(pids[i], upper);
+            for (size_t i = half; i < pids.size(); ++i) ReadProcessDescriptors(pids[i], *sockets, upper);
         });
     } catch (const std::system_error&) {
-        for (size_t i = half; i < pids.size(); ++i) ReadProcessDescriptors(pids[i], upper);
+        for (size_t i = half; i < pids.size(); ++i) ReadProcessDescriptors(pids[i], *sockets, upper);
     }
-    for (size_t i = 0; i < half; ++i) ReadProcessDescriptors(pids[i], *table);
+    for (size_t i = 0; i < half; ++i) ReadProcessDescriptors(pids[i], *sockets, *table);
     if (helper.joinable()) helper.join();
     table->rows.insert(table->rows.end(), std::make_move_iterator(upper.rows.begin()),
                        std::make_move_iterator(upper.rows.end()));
@@ -315,12 +317,7 @@ bool PidOfPidfd(uint32_t ownerPid, uint32_t value, uint32_t& pid) {
     std::string text;
     bool read = ReadAll(fd, text);
     close(fd);
-    size_t at = read ? text.find("\nPid:") : std::string::npos;
-    if (at == std::string::npos) return false;
-    long id = std::strtol(text.c_str() + at + 5, nullptr, 10);
-    if (id <= 0) return false;
-    pid = static_cast<uint32_t>(id);
-    return true;
+    return read && ParsePidLine(text, pid);
 }
 
 os::NTSTATUS OSAPI NtQueryInformationProcess(os::HANDLE handle, os::ULONG infoClass, os::PVOID buffer,

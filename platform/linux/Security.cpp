@@ -21,10 +21,8 @@ bool CanReadOtherProcesses() {
     std::string status;
     bool read = standin::linux_proc::ReadAll(fd, status);
     close(fd);
-    size_t at = read ? status.find("\nCapEff:") : std::string::npos;
-    if (at == std::string::npos) return false;
-    unsigned long long effective = std::strtoull(status.c_str() + at + 8, nullptr, 16);
-    return (effective >> kCapSysPtrace) & 1;
+    uint64_t effective = 0;
+    return read && standin::linux_proc::ParseCapEff(status, effective) && ((effective >> kCapSysPtrace) & 1) != 0;
 }
 
 }  // namespace
