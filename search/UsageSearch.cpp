@@ -107,7 +107,15 @@ SearchEnd HandleDrop(const DroppedFiles& drop, ResultList& list, WaitCursor& cur
     Diag("DragDrop\n");
     uint32_t length = drop.QueryFile(0, nullptr, 0);
     if (length == 0) return SearchEnd::NoName;
+    // No path the system can name is longer (a counted string of 16-bit
+    // characters); a drop that says otherwise gets no buffer of that size.
+    constexpr uint32_t kLongestPath = 32767;
+    if (length > kLongestPath) {
+        Diag("File name too long. Error = %d\n", static_cast<int>(os::ERROR_FILENAME_EXCED_RANGE));
+        return SearchEnd::Stopped;
+    }
     std::vector<char> name(static_cast<size_t>(length) + 1, '\0');
     drop.QueryFile(0, name.data(), length + 1);
+    name[length] = '\0';  // whatever the drop copied
     return RunUsageSearch(name.data(), list);
 }
