@@ -8,13 +8,14 @@
 #include "sysinfo/SystemHandlesInformation.h"
 #include "sysinfo/SystemProcessesInformation.h"
 
-bool RunHandlePass(const char* droppedName, bool pathMatching, ResultList& list) {
+bool RunHandlePass(const char* name, Matching matching, ResultList& list) {
     SystemProcessesInformation snapshot(false);
     SystemHandlesInformation handles(SystemHandlesInformation::kAllProcesses, false, nullptr);
-    // Handle names are device paths, so a path is compared in its device
-    // form, made from the name as dropped.
+    // Handle names are device paths, so a path (or a folder) is compared in
+    // its device form.
+    const bool byPath = matching != Matching::Name;
     Text deviceTarget;
-    if (pathMatching && !GetDeviceFileName(droppedName, deviceTarget)) {
+    if (byPath && !GetDeviceFileName(name, deviceTarget)) {
         Diag("GetDeviceFileName() failed.\n");
         return false;
     }
@@ -25,14 +26,13 @@ bool RunHandlePass(const char* droppedName, bool pathMatching, ResultList& list)
     }
     snapshot.Refresh();
     PrintPassHeader(54);
-    const char* target = pathMatching ? deviceTarget.c_str() : droppedName;
-    Text name;
+    const char* target = byPath ? deviceTarget.c_str() : name;
+    Text handleName;
     for (const HandleEntry& entry : handles.Entries()) {
-        name.clear();
-        GetHandleName(HandleFromValue(entry.Handle), name, entry.ProcessId);
-        const char* candidate = pathMatching ? name.c_str() : GetFileNamePart(name.c_str());
-        if (NamesMatch(candidate, target))
-            ReportFinding(list, snapshot, Finding::Kind::Handle, entry.ProcessId, name.c_str());
+        handleName.clear();
+        GetHandleName(HandleFromValue(entry.Handle), handleName, entry.ProcessId);
+        if (CandidateMatches(matching, handleName.c_str(), target))
+            ReportFinding(list, snapshot, Finding::Kind::Handle, entry.ProcessId, handleName.c_str());
     }
     return true;
 }

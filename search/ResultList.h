@@ -23,6 +23,11 @@ public:
     virtual void Repaint() = 0;
     // Adds a line at the end; lines are never sorted.
     virtual void Append(const char* line, const Finding& finding) = 0;
+    // Once per search, when the module list has loaded: how many processes
+    // refused to be opened (another user's, or protected). Their findings
+    // are missing from the lines; a front end that does not say so need not
+    // listen.
+    virtual void ProcessesNotExamined(uint32_t count) { (void)count; }
 };
 
 // The files of one drop, read like the shell's drop object: with no buffer

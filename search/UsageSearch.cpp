@@ -23,6 +23,50 @@ bool NamesMatch(const char* candidate, const char* target) {
                         reinterpret_cast<const unsigned char*>(target)) == 0;
 }
 
+namespace {
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+bool EqualPrefix(const char* a, const char* b, size_t count) {
+    return os::_mbsnbicmp(reinterpret_cast<const unsigned char*>(a), reinterpret_cast<const unsigned char*>(b),
+                          count) == 0;
+}
+
+// The length of `path` without the separators it ends with. The second
+// byte of a double-byte character can read as a backslash; it is none.
+size_t LengthWithoutEndSeparators(const char* path) {
+    size_t kept = 0;
+    for (size_t i = 0; path[i] != '\0';) {
+        const bool pair = os::IsDBCSLeadByte(static_cast<os::BYTE>(path[i])) && path[i + 1] != '\0';
+        i += pair ? 2 : 1;
+        if (pair || !IsSeparator(path[i - 1])) kept = i;
+    }
+    return kept;
+}
+
+}  // namespace
+
+bool LiesAtOrBelow(const char* candidate, const char* folder) {
+    const size_t length = std::strlen(folder);
+    if (length == 0) return false;
+    const size_t kept = LengthWithoutEndSeparators(folder);
+    // A root such as "/": everything that begins with it.
+    if (kept == 0) return EqualPrefix(candidate, folder, length);
+    if (!EqualPrefix(candidate, folder, kept)) return false;
+    // The first `kept` bytes matched, so the candidate has at least as many.
+    const char next = candidate[kept];
+    return next == '\0' || IsSeparator(next);
+}
+
+bool CandidateMatches(Matching matching, const char* candidate, const char* target) {
+    switch (matching) {
+    case Matching::Name: return NamesMatch(GetFileNamePart(candidate), target);
+    case Matching::Path: return NamesMatch(candidate, target);
+    case Matching::Tree: return LiesAtOrBelow(candidate, target);
+    }
+    return false;
+}
+
 Text FormatResultLine(uint32_t pid, const Text& processName) {
     static const char kFormat[] = "0x%04X  %-20s";
     int length = std::snprintf(nullptr, 0, kFormat, static_cast<unsigned>(pid), processName.c_str());
@@ -47,13 +91,16 @@ void ReportFinding(ResultList& list, const SystemProcessesInformation& snapshot,
 
 namespace {
 
-bool RunModulePass(const char* target, bool pathMatching, ResultList& list) {
+bool RunModulePass(const char* target, Matching matching, ResultList& list) {
     SystemProcessesInformation snapshot(false);
     SystemModulesInformation modules(SystemModulesInformation::kAllProcesses, false);
     if (!modules.Refresh()) {
         Diag("SystemModulesInformation::Refresh() failed.\n");
         return false;
     }
+    // Told before the list's emptiness can stop the search: when every
+    // process refused, this is why.
+    list.ProcessesNotExamined(modules.DeniedProcesses());
     if (modules.Entries().empty()) {
         Diag("No module information\n");
         return false;
@@ -61,8 +108,7 @@ bool RunModulePass(const char* target, bool pathMatching, ResultList& list) {
     snapshot.Refresh();
     PrintPassHeader(66);
     for (const ModuleEntry& module : modules.Entries()) {
-        const char* candidate = pathMatching ? module.path : GetFileNamePart(module.path);
-        if (NamesMatch(candidate, target))
+        if (CandidateMatches(matching, module.path, target))
             ReportFinding(list, snapshot, Finding::Kind::Module, module.ownerPid, module.path);
     }
     return true;
@@ -70,10 +116,13 @@ bool RunModulePass(const char* target, bool pathMatching, ResultList& list) {
 
 }  // namespace
 
-SearchEnd RunUsageSearch(const char* droppedName, ResultList& list) {
-    const bool pathMatching = GetFileNamePart(droppedName) != droppedName;
+SearchEnd RunUsageSearch(const char* droppedName, ResultList& list, SearchScope scope) {
+    // A folder's tree is always searched by path, even for a bare name.
+    const Matching matching = scope == SearchScope::Tree                 ? Matching::Tree
+                              : GetFileNamePart(droppedName) != droppedName ? Matching::Path
+                                                                            : Matching::Name;
     char target[os::MAX_PATH];
-    if (pathMatching) {
+    if (matching != Matching::Name) {
         os::DWORD length = os::GetFullPathNameA(droppedName, os::MAX_PATH, target, nullptr);
         if (length == 0 || length >= os::MAX_PATH) {
             // A result of MAX_PATH or more is the size the path would need:
@@ -91,17 +140,20 @@ SearchEnd RunUsageSearch(const char* droppedName, ResultList& list) {
         }
         std::memcpy(target, droppedName, length + 1);
     }
-    if (!RunModulePass(target, pathMatching, list)) return SearchEnd::Stopped;
-    return RunHandlePass(droppedName, pathMatching, list) ? SearchEnd::Finished : SearchEnd::Stopped;
+    if (!RunModulePass(target, matching, list)) return SearchEnd::Stopped;
+    // A file's device form is made from the name as dropped; a folder's from
+    // its full path, so that a relative folder is searched where it is.
+    const char* handleTarget = matching == Matching::Tree ? target : droppedName;
+    return RunHandlePass(handleTarget, matching, list) ? SearchEnd::Finished : SearchEnd::Stopped;
 }
 
-SearchEnd HandleDrop(const DroppedFiles& drop, ResultList& list, WaitCursor& cursor) {
+SearchEnd HandleDrop(const DroppedFiles& drop, ResultList& list, WaitCursor& cursor, SearchScope scope) {
     // The cursor ends on every way out, exceptions included.
     struct CursorScope {
         WaitCursor& cursor;
         explicit CursorScope(WaitCursor& c) : cursor(c) { cursor.Begin(); }
         ~CursorScope() { cursor.End(); }
-    } scope(cursor);
+    } cursorScope(cursor);
     list.Clear();
     list.Repaint();
     Diag("DragDrop\n");
@@ -117,5 +169,5 @@ SearchEnd HandleDrop(const DroppedFiles& drop, ResultList& list, WaitCursor& cur
     std::vector<char> name(static_cast<size_t>(length) + 1, '\0');
     drop.QueryFile(0, name.data(), length + 1);
     name[length] = '\0';  // whatever the drop copied
-    return RunUsageSearch(name.data(), list);
+    return RunUsageSearch(name.data(), list, scope);
 }

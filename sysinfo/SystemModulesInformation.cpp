@@ -14,6 +14,7 @@ bool SystemModulesInformation::Refresh() {
     m_enumProcessModules = nullptr;
     m_getModuleFileNameExA = nullptr;
     m_entries.clear();
+    m_deniedProcesses = 0;
     os::HMODULE psapi = os::LoadLibraryA("PSAPI.DLL");
     if (psapi == nullptr) return false;
     bool result = false;
@@ -45,7 +46,10 @@ bool SystemModulesInformation::Refresh() {
 void SystemModulesInformation::AddProcessModules(uint32_t pid) {
     os::HANDLE process =
         os::OpenProcess(os::PROCESS_QUERY_INFORMATION | os::PROCESS_VM_READ, os::FALSE, pid);
-    if (process == nullptr) return;
+    if (process == nullptr) {
+        if (os::GetLastError() == os::ERROR_ACCESS_DENIED) ++m_deniedProcesses;
+        return;
+    }
     os::DWORD needed = 0;
     if (m_enumProcessModules(process, nullptr, 0, &needed)) {
         size_t capacity = needed / sizeof(os::HMODULE);

@@ -24,6 +24,10 @@ public:
 
     bool Refresh();
     const std::vector<ModuleEntry>& Entries() const { return m_entries; }
+    // Processes that the last Refresh could not open because access was
+    // denied; they contributed nothing. Processes that ended meanwhile, and
+    // the idle process, do not count.
+    uint32_t DeniedProcesses() const { return m_deniedProcesses; }
 
 private:
     void AddProcessModules(uint32_t pid);
@@ -32,4 +36,5 @@ private:
     std::vector<ModuleEntry> m_entries;
     os::PFN_EnumProcessModules m_enumProcessModules = nullptr;
     os::PFN_GetModuleFileNameExA m_getModuleFileNameExA = nullptr;
+    uint32_t m_deniedProcesses = 0;
 };
