@@ -100,8 +100,9 @@ bool SystemProcessesInformation::Refresh() {
         auto* entry = reinterpret_cast<ProcessEntry*>(base + offset);
         ForgetNameOutside(entry->ImageName);
         m_index.Insert(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(entry->UniqueProcessId)), entry);
-        // Compared before adding, so that no offset can wrap around.
-        if (entry->NextEntryOffset == 0 || entry->NextEntryOffset >= m_bufferSize - offset) break;
+        // Records never overlap: making one name safe must not touch
+        // another's. Compared before adding, so that no offset can wrap.
+        if (entry->NextEntryOffset < sizeof(ProcessEntry) || entry->NextEntryOffset >= m_bufferSize - offset) break;
         offset += entry->NextEntryOffset;
     }
     return true;

@@ -159,6 +159,24 @@ TEST_F(HostileProcessTableTest, OffsetsThatRunPastTheEndOrStandMisalignedEndTheW
     }
 }
 
+TEST_F(HostileProcessTableTest, RecordsThatOverlapEndTheWalk) {
+    // The second record begins inside the first, where forgetting its
+    // faulty name would write over part of the first one's name pointer.
+    RawProcessTable table;
+    table.Record(0, 8, 8);
+    table.Name(0, 0x100, 10, 12);
+    table.Characters(0x100, u"a.exe");
+    Put(table.bytes, 8 + RawProcessTable::kBufferField, reinterpret_cast<os::PWSTR>(static_cast<uintptr_t>(0x41414140)));
+    table.Answer();
+    SystemProcessesInformation snapshot(true);
+    ASSERT_EQ(snapshot.Count(), 1u);
+    PidIndex::Position pos = snapshot.Index().GetStartPosition();
+    uint32_t pid;
+    const ProcessEntry* entry;
+    snapshot.Index().GetNextAssoc(pos, pid, entry);
+    EXPECT_EQ(NameOf(snapshot, pid), "a.exe");
+}
+
 TEST_F(HostileProcessTableTest, PlatformThatAlwaysWantsMoreRoomGetsNoSnapshot) {
     sim::RawAnswer tooSmall;
     tooSmall.status = os::STATUS_INFO_LENGTH_MISMATCH;
