@@ -9,6 +9,8 @@ job=${1:-run}
 packages=(cmake ninja-build g++ make)
 if [ "$job" = test ]; then
   packages+=(libgtest-dev googletest psmisc lsof)
+  # The fuzz targets: clang with its libFuzzer runtime.
+  packages+=(clang libclang-rt-14-dev)
 fi
 
 # The Windows tests: cross compilers, Wine for 32- and 64-bit programs, an X

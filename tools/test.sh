@@ -19,5 +19,7 @@ run_config release -DCMAKE_BUILD_TYPE=Release
 echo "== AddressSanitizer and UndefinedBehaviorSanitizer, all tests"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run_config sanitize -DCMAKE_BUILD_TYPE=Debug -DFENCAT_SANITIZE=ON
+echo "== fuzz targets of the record and /proc parsers (clang, libFuzzer), a few seconds each"
+CC=clang CXX=clang++ run_config fuzz -DFENCAT_FUZZ=ON
 tools/test-windows.sh
 echo "== all tests passed"
