@@ -110,6 +110,10 @@ bool NameToSearch(const std::string& file, std::string& name, std::string& error
         std::filesystem::path resolved = std::filesystem::canonical(file, code);
         if (code) {
             error = file + ": " + code.message();
+            // The link itself is there to be seen: say where it leads.
+            std::error_code ignored;
+            if (std::filesystem::is_symlink(std::filesystem::symlink_status(file, ignored)))
+                error += " (a symbolic link to " + std::filesystem::read_symlink(file, ignored).string() + ")";
             return false;
         }
         name = resolved.string();

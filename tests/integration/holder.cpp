@@ -1,10 +1,12 @@
 // A process that uses files the way the tests ask, says "ready", and holds
 // on until its standard input closes.
-//   holder read PATH | write PATH | twice PATH | cwd DIR | map PATH | wait
+//   holder read PATH | write PATH | twice PATH | cwd DIR | map PATH | fifo PATH | socket PATH | wait
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -31,6 +33,16 @@ int main(int argc, char** argv) {
             ok = fd >= 0 && fstat(fd, &st) == 0 &&
                  mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0) != MAP_FAILED;
             if (fd >= 0) close(fd);  // the mapping alone keeps the file in use
+        } else if (std::strcmp(mode, "fifo") == 0) {
+            // Made here and opened both ways, so the open does not wait for a peer.
+            ok = mkfifo(path, 0600) == 0 && open(path, O_RDWR) >= 0;
+        } else if (std::strcmp(mode, "socket") == 0) {
+            int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            ok = fd >= 0 && std::strlen(path) < sizeof address.sun_path;
+            if (ok) std::strcpy(address.sun_path, path);
+            ok = ok && bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(fd, 1) == 0;
         } else if (std::strcmp(mode, "wait") == 0) {
             break;
         } else {

@@ -1,0 +1,153 @@
+// fencat given what a hostile or careless command line gives it: empty and
+// overlong names, bytes that are no UTF-8, newlines and blanks, "-",
+// folders, sockets, FIFOs, /proc files and dangling links. Each run must
+// end by itself (a timeout stops a hang) with the right status and a clear
+// message or the right answer, and the sanitizer build must see no fault.
+#include <unistd.h>
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "Processes.h"
+
+namespace {
+
+// Bare names are looked for system-wide: each run's must be its own.
+std::string Unique(const std::string& name) { return std::to_string(getpid()) + "-" + name; }
+
+std::set<pid_t> Distinct(const std::multiset<pid_t>& pids) { return std::set<pid_t>(pids.begin(), pids.end()); }
+
+// fencat, stopped if it runs for a minute.
+RunResult Fencat(const std::vector<std::string>& args) {
+    std::vector<std::string> argv{"timeout", "60", FENCAT_BINARY};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return RunProgram(argv);
+}
+
+// The run ended by itself with `status`, and no sanitizer spoke.
+void ExpectEnded(const RunResult& run, int status, const std::string& what) {
+    EXPECT_EQ(run.status, status) << what << "\n" << run.err.substr(0, 2000);
+    EXPECT_EQ(run.err.find("Sanitizer"), std::string::npos) << what << "\n" << run.err.substr(0, 2000);
+    EXPECT_EQ(run.err.find("runtime error"), std::string::npos) << what << "\n" << run.err.substr(0, 2000);
+}
+
+// fencat finds exactly the holders of `path`, and so do fuser and lsof.
+void ExpectFoundLikePeers(const std::string& path, const std::set<pid_t>& holders) {
+    RunResult run = Fencat({path});
+    ExpectEnded(run, 0, path);
+    EXPECT_EQ(Distinct(FencatPids(run.out)), holders) << path;
+    EXPECT_EQ(NumberList(RunProgram({"fuser", path}).out), holders) << path;
+    EXPECT_EQ(NumberList(RunProgram({"lsof", "-t", path}).out), holders) << path;
+}
+
+class HostileInputTest : public ::testing::Test {
+protected:
+    TempDir dir;
+};
+
+TEST_F(HostileInputTest, EmptyAndOverlongNamesGetAClearMessage) {
+    RunResult empty = Fencat({""});
+    ExpectEnded(empty, 2, "empty");
+    EXPECT_EQ(empty.err, "fencat: empty file name\n");
+    EXPECT_EQ(empty.out, "");
+
+    const std::string longName(10000, 'n');
+    RunResult bare = Fencat({longName});
+    ExpectEnded(bare, 2, "bare name of 10000 bytes");
+    EXPECT_NE(bare.err.find("name too long"), std::string::npos) << bare.err.substr(0, 300);
+    EXPECT_EQ(bare.out, "");
+
+    RunResult path = Fencat({dir.Path() + "/" + longName});
+    ExpectEnded(path, 2, "path of 10000 bytes");
+    EXPECT_NE(path.err.find("File name too long"), std::string::npos) << path.err.substr(0, 300);
+    EXPECT_EQ(path.out, "");
+}
+
+TEST_F(HostileInputTest, BytesThatAreNoUtf8AreFoundAndPrintedAsTheyAre) {
+    const std::string name = Unique("\xFF\xFE-\x80 \xC3(.txt");
+    const std::string path = dir.File(name);
+    // The holder runs under a name that is no UTF-8 either.
+    const std::string image = Unique("h\xFF\x81");
+    const std::string copy = dir.Path() + "/" + image;
+    std::filesystem::copy_file(HOLDER_BINARY, copy);
+    std::filesystem::permissions(copy, std::filesystem::perms::owner_exec, std::filesystem::perm_options::add);
+    Holder holder({"read", path}, copy);
+    ASSERT_TRUE(holder.Ready());
+    ExpectFoundLikePeers(path, {holder.Pid()});
+    RunResult both = Fencat({path, name});
+    ExpectEnded(both, 0, "path and bare name");
+    EXPECT_EQ(FencatPids(both.out), (std::multiset<pid_t>{holder.Pid(), holder.Pid()}));
+    // Headings and image names come out as the very bytes.
+    EXPECT_NE(both.out.find(path + ":\n"), std::string::npos) << both.out;
+    EXPECT_NE(both.out.find(name + ":\n"), std::string::npos) << both.out;
+    EXPECT_NE(both.out.find("  " + image), std::string::npos) << both.out;
+}
+
+TEST_F(HostileInputTest, NamesWithNewlinesAndBlanksAreFoundOpenAndMapped) {
+    const std::string name = Unique(" a b\n c  d\n.txt ");
+    const std::string path = dir.File(name, std::string(8192, 'x'));
+    Holder reader({"read", path});
+    Holder mapper({"map", path});
+    ASSERT_TRUE(reader.Ready() && mapper.Ready());
+    ExpectFoundLikePeers(path, {reader.Pid(), mapper.Pid()});
+    RunResult byName = Fencat({name});
+    ExpectEnded(byName, 0, "bare name");
+    EXPECT_EQ(Distinct(FencatPids(byName.out)), (std::set<pid_t>{reader.Pid(), mapper.Pid()}));
+}
+
+TEST_F(HostileInputTest, DashIsABareNameAndStandardInputIsNeverRead) {
+    const std::string path = dir.File("-");
+    Holder holder({"read", path});
+    ASSERT_TRUE(holder.Ready());
+    for (const auto& args : {std::vector<std::string>{"-"}, std::vector<std::string>{"--", "-"}}) {
+        RunResult run = Fencat(args);
+        ExpectEnded(run, 0, args.back());
+        EXPECT_EQ(FencatPids(run.out).count(holder.Pid()), 1u) << run.out;
+    }
+}
+
+TEST_F(HostileInputTest, FoldersSocketsAndFifosHeldOpenMatchThePeers) {
+    const std::string folder = dir.Path() + "/held folder";
+    std::filesystem::create_directory(folder);
+    const std::string socketName = Unique("s.sock");
+    const std::string socket = dir.Path() + "/" + socketName, fifo = dir.Path() + "/f.fifo";
+    Holder folderHolder({"read", folder});
+    Holder socketHolder({"socket", socket});
+    Holder fifoHolder({"fifo", fifo});
+    ASSERT_TRUE(folderHolder.Ready() && socketHolder.Ready() && fifoHolder.Ready());
+    ExpectFoundLikePeers(folder, {folderHolder.Pid()});
+    ExpectFoundLikePeers(socket, {socketHolder.Pid()});
+    ExpectFoundLikePeers(fifo, {fifoHolder.Pid()});
+    // By bare name too.
+    RunResult byName = Fencat({socketName});
+    ExpectEnded(byName, 0, socketName);
+    EXPECT_EQ(Distinct(FencatPids(byName.out)), std::set<pid_t>{socketHolder.Pid()}) << byName.out;
+}
+
+TEST_F(HostileInputTest, ProcFilesAreAnsweredLikeAnyFile) {
+    Holder holder({"read", "/proc/self/cmdline"});
+    ASSERT_TRUE(holder.Ready());
+    ExpectFoundLikePeers("/proc/" + std::to_string(holder.Pid()) + "/cmdline", {holder.Pid()});
+    // fencat's own status file, which nobody holds open.
+    RunResult self = Fencat({"/proc/self/status"});
+    ExpectEnded(self, 1, "/proc/self/status");
+    EXPECT_EQ(self.out, "");
+}
+
+TEST_F(HostileInputTest, DanglingAndLoopingLinksGetAClearMessage) {
+    const std::string link = dir.Path() + "/dangling", target = dir.Path() + "/missing";
+    std::filesystem::create_symlink(target, link);
+    RunResult dangling = Fencat({link});
+    ExpectEnded(dangling, 2, "dangling link");
+    EXPECT_EQ(dangling.err, "fencat: " + link + ": No such file or directory (a symbolic link to " + target + ")\n");
+    EXPECT_EQ(dangling.out, "");
+
+    const std::string loop = dir.Path() + "/loop";
+    std::filesystem::create_symlink(loop, loop);
+    RunResult looping = Fencat({loop});
+    ExpectEnded(looping, 2, "looping link");
+    EXPECT_NE(looping.err.find("Too many levels of symbolic links"), std::string::npos) << looping.err;
+}
+
+}  // namespace
