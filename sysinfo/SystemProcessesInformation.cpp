@@ -1,5 +1,7 @@
 #include "sysinfo/SystemProcessesInformation.h"
 
+#include <cstring>
+
 #include "platform/Api.h"
 #include "sysinfo/NativeApi.h"
 
@@ -76,6 +78,7 @@ static bool BufferTooSmall(os::NTSTATUS status) {
 
 bool SystemProcessesInformation::Refresh() {
     m_index.Clear();
+    m_realigned.clear();
     if (!g_nativeApiAvailable) return false;
     if (m_buffer == nullptr) return false;
     // A real process table outgrows any fixed buffer, so grow to what the
@@ -95,9 +98,19 @@ bool SystemProcessesInformation::Refresh() {
     size_t offset = 0;
     for (;;) {
         // The platform's answer is not trusted to be well-formed: a record
-        // that would reach past the buffer, or stand misaligned, ends the walk.
-        if (m_bufferSize - offset < sizeof(ProcessEntry) || offset % alignof(ProcessEntry) != 0) break;
-        auto* entry = reinterpret_cast<ProcessEntry*>(base + offset);
+        // that would reach past the buffer, or stand at an odd offset, ends
+        // the walk.
+        if (m_bufferSize - offset < sizeof(ProcessEntry) || offset % alignof(os::WCHAR) != 0) break;
+        ProcessEntry* entry;
+        if (offset % alignof(ProcessEntry) == 0) {
+            entry = reinterpret_cast<ProcessEntry*>(base + offset);
+        } else {
+            // Wine packs its records at 2-byte boundaries; such a record is
+            // read through an aligned copy (its name stays in the buffer).
+            m_realigned.emplace_back();
+            std::memcpy(&m_realigned.back(), base + offset, sizeof(ProcessEntry));
+            entry = &m_realigned.back();
+        }
         ForgetNameOutside(entry->ImageName);
         m_index.Insert(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(entry->UniqueProcessId)), entry);
         // Records never overlap: making one name safe must not touch

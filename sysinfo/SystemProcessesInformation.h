@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <vector>
 
 #include "platform/Records.h"
@@ -66,6 +67,7 @@ private:
     void ForgetNameOutside(os::UNICODE_STRING& name) const;
 
     PidIndex m_index;
+    std::deque<ProcessEntry> m_realigned;  // records that stood misaligned in the buffer
     void* m_buffer = nullptr;
     size_t m_bufferSize = 0;
 };

@@ -159,6 +159,28 @@ TEST_F(HostileProcessTableTest, OffsetsThatRunPastTheEndOrStandMisalignedEndTheW
     }
 }
 
+TEST_F(HostileProcessTableTest, RecordsPackedAtTwoByteBoundariesAreWalked) {
+    // As Wine writes them: each record right after the previous one's
+    // threads and name, at an even offset that is no multiple of 4 or 8.
+    const os::ULONG first = static_cast<os::ULONG>(sizeof(os::SYSTEM_PROCESS_INFORMATION)) + 2;
+    const os::ULONG second = first + 8;
+    RawProcessTable table;
+    table.Record(0, 8, first);
+    table.Record(first, 9, second);
+    table.Name(first, 0x600, 10, 12);
+    table.Characters(0x600, u"b.exe");
+    table.Record(first + second, 10, 0);
+    table.Answer();
+    SystemProcessesInformation snapshot(true);
+    EXPECT_EQ(Pids(snapshot), (std::set<uint32_t>{8, 9, 10}));
+    EXPECT_EQ(NameOf(snapshot, 9), "b.exe");
+    // A second reading starts afresh.
+    table.Answer();
+    ASSERT_TRUE(snapshot.Refresh());
+    EXPECT_EQ(Pids(snapshot), (std::set<uint32_t>{8, 9, 10}));
+    EXPECT_EQ(NameOf(snapshot, 9), "b.exe");
+}
+
 TEST_F(HostileProcessTableTest, RecordsThatOverlapEndTheWalk) {
     // The second record begins inside the first, where forgetting its
     // faulty name would write over part of the first one's name pointer.
