@@ -12,6 +12,7 @@ const char kVersion[] = "1.0.1.94";
 
 const char kUsage[] =
     "Usage: fencat [OPTION]... FILE...\n"
+    "  or:  fencat [OPTION]... --under DIR...\n"
     "  or:  fencat\n"
     "Lists the processes that use each FILE: those that have it loaded as a\n"
     "module, then those that hold an open handle to it, one line each:\n"
@@ -23,8 +24,21 @@ const char kUsage[] =
     "With no FILE, opens the window (fencat-window, beside fencat), where files\n"
     "are dropped from a file manager; that needs a display.\n"
     "\n"
-    "  -h, --help     show this help and exit\n"
-    "  -V, --version  show the version and exit\n"
+    "      --under DIR  list the processes that use DIR or anything below it, at\n"
+    "                   any depth, in one pass (the tree is not walked); may be\n"
+    "                   given more than once, and beside FILEs\n"
+    "      --long       add the matched path to each line: the module's path or\n"
+    "                   the open file's name\n"
+    "      --json       write one JSON object per line and finding instead:\n"
+    "                   {\"pid\":1234,\"name\":\"...\",\"kind\":\"module\" or \"handle\",\n"
+    "                   \"path\":\"...\",\"file\":\"...\"}, where file is the FILE or\n"
+    "                   DIR as given; a byte that is not part of valid UTF-8 is\n"
+    "                   written as \\udcXX (XX: its value in hexadecimal)\n"
+    "  -h, --help       show this help and exit\n"
+    "  -V, --version    show the version and exit\n"
+    "\n"
+    "Processes that fencat was not allowed to examine (another user's, unless\n"
+    "fencat runs as root) are counted on standard error.\n"
     "\n"
     "Exit status: 0 if a process was found, 1 if none, 2 on error.\n";
 
@@ -48,22 +62,6 @@ private:
     const std::string& m_name;
 };
 
-class LinePrinter : public ResultList {
-public:
-    explicit LinePrinter(FILE* out) : m_out(out) {}
-    void Clear() override {}
-    void Repaint() override {}
-    void Append(const char* line, const Finding&) override {
-        std::fprintf(m_out, "%s\n", line);
-        ++m_lines;
-    }
-    size_t Lines() const { return m_lines; }
-
-private:
-    FILE* m_out;
-    size_t m_lines = 0;
-};
-
 class NoCursor : public WaitCursor {
 public:
     void Begin() override {}
@@ -78,8 +76,11 @@ bool NamesAPath(const std::string& file) {
 }  // namespace
 
 bool ParseCommandLine(const std::vector<std::string>& args, Options& options, std::string& error) {
+    static const std::string kUnder = "--under";
     bool optionsEnd = false;
-    for (const std::string& arg : args) {
+    bool wantLong = false, json = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
         if (!optionsEnd && arg.size() > 1 && arg[0] == '-') {
             if (arg == "--") {
                 optionsEnd = true;
@@ -87,23 +88,44 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
                 options.help = true;
             } else if (arg == "-V" || arg == "--version") {
                 options.version = true;
+            } else if (arg == "--long") {
+                wantLong = true;
+            } else if (arg == "--json") {
+                json = true;
+            } else if (arg == kUnder) {
+                if (i + 1 == args.size()) {
+                    error = "option '--under' needs a DIR";
+                    return false;
+                }
+                options.queries.push_back(Query{args[++i], true});
+            } else if (arg.compare(0, kUnder.size() + 1, kUnder + "=") == 0) {
+                options.queries.push_back(Query{arg.substr(kUnder.size() + 1), true});
             } else {
                 error = "unknown option '" + arg + "'";
                 return false;
             }
             continue;
         }
-        options.files.push_back(arg);
+        options.queries.push_back(Query{arg, false});
     }
+    if (wantLong && json) {
+        error = "--long and --json cannot be used together";
+        return false;
+    }
+    if ((wantLong || json) && options.queries.empty() && !options.help && !options.version) {
+        error = std::string(wantLong ? "--long" : "--json") + " needs a FILE or --under DIR";
+        return false;
+    }
+    options.format = wantLong ? OutputFormat::Long : json ? OutputFormat::Json : OutputFormat::Lines;
     return true;
 }
 
-bool NameToSearch(const std::string& file, std::string& name, std::string& error) {
+bool NameToSearch(const std::string& file, std::string& name, std::string& error, bool tree) {
     if (file.empty()) {
-        error = "empty file name";
+        error = tree ? "empty folder name" : "empty file name";
         return false;
     }
-    if (!NamesAPath(file)) {
+    if (!tree && !NamesAPath(file)) {
         name = file;
     } else {
         std::error_code code;
@@ -130,19 +152,26 @@ int RunSearches(const Options& options, FILE* out, FILE* err) {
     SetDiagnosticStream(err);
     bool failed = false;
     bool found = false;
-    for (const std::string& file : options.files) {
+    // Each search counts anew; the largest count stands for the run.
+    uint32_t notExamined = 0;
+    for (const Query& query : options.queries) {
         std::string name, error;
-        if (!NameToSearch(file, name, error)) {
+        if (!NameToSearch(query.argument, name, error, query.tree)) {
             std::fprintf(err, "fencat: %s\n", error.c_str());
             failed = true;
             continue;
         }
-        if (options.files.size() > 1) std::fprintf(out, "%s:\n", file.c_str());
-        LinePrinter printer(out);
+        // JSON objects name their FILE themselves; a heading would break the stream.
+        if (options.queries.size() > 1 && options.format != OutputFormat::Json)
+            std::fprintf(out, "%s:\n", query.argument.c_str());
+        FindingPrinter printer(out, options.format, query.argument);
         NoCursor cursor;
-        if (HandleDrop(SingleFileDrop(name), printer, cursor) != SearchEnd::Finished) failed = true;
+        const SearchScope scope = query.tree ? SearchScope::Tree : SearchScope::File;
+        if (HandleDrop(SingleFileDrop(name), printer, cursor, scope) != SearchEnd::Finished) failed = true;
         found = found || printer.Lines() != 0;
+        if (printer.NotExamined() > notExamined) notExamined = printer.NotExamined();
         std::fflush(out);
     }
+    std::fputs(NotExaminedNotice(notExamined).c_str(), err);
     return failed ? kFailed : found ? kFound : kNotFound;
 }

@@ -6,10 +6,19 @@
 #include <string>
 #include <vector>
 
+#include "cli/Output.h"
+
+// One search: a FILE, or with --under a DIR and everything below it.
+struct Query {
+    std::string argument;  // as given
+    bool tree = false;
+};
+
 struct Options {
     bool help = false;
     bool version = false;
-    std::vector<std::string> files;
+    OutputFormat format = OutputFormat::Lines;
+    std::vector<Query> queries;  // in the order given
 };
 
 // Exit statuses, as users of fuser and grep expect them.
@@ -20,11 +29,12 @@ enum ExitStatus { kFound = 0, kNotFound = 1, kFailed = 2 };
 bool ParseCommandLine(const std::vector<std::string>& args, Options& options, std::string& error);
 
 // The name the search gets for FILE: a path in its absolute, symlink-resolved
-// form (as the system names files), a bare name unchanged. False with a
-// message when FILE cannot be searched.
-bool NameToSearch(const std::string& file, std::string& name, std::string& error);
+// form (as the system names files), a bare name unchanged; a DIR (`tree`) is
+// always resolved. False with a message when it cannot be searched.
+bool NameToSearch(const std::string& file, std::string& name, std::string& error, bool tree = false);
 
-// Runs every search; returns the exit status.
+// Runs every search; returns the exit status. When processes could not be
+// examined, says so on `err` at the end.
 int RunSearches(const Options& options, FILE* out, FILE* err);
 
 extern const char kUsage[];

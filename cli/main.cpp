@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
         std::printf("fencat %s\n", kVersion);
         return 0;
     }
-    if (options.files.empty()) return StartWindow(stderr);
+    if (options.queries.empty()) return StartWindow(stderr);
     // As the window does at start, so that root sees every process.
     SetDiagnosticStream(stderr);
     EnableDebugPrivilege();

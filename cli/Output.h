@@ -1,0 +1,51 @@
+// How fencat writes what a search found: the result lines, the result lines
+// with the matched path, or JSON Lines; and what it says about processes it
+// could not examine.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "search/ResultList.h"
+
+enum class OutputFormat {
+    Lines,  // the result lines, as the window shows them
+    Long,   // each result line, two blanks, the matched path
+    Json,   // one JSON object per finding
+};
+
+// The matched path as users name files: a handle's device path in its
+// drive-letter form where a drive holds it; anything else as found.
+Text DisplayPath(const Finding& finding);
+
+// `bytes` as a JSON string. Names are bytes that need not be UTF-8: valid
+// UTF-8 is kept, quotes, backslashes and control characters are escaped, and
+// every other byte becomes \udcXX (XX its value, 80 to ff), a lone
+// surrogate that no character can produce, so the bytes can be recovered.
+std::string JsonString(const std::string& bytes);
+
+// Writes the findings of one search to `out`. `query` is the FILE or DIR as
+// given, which JSON objects carry along.
+class FindingPrinter : public ResultList {
+public:
+    FindingPrinter(FILE* out, OutputFormat format, const std::string& query)
+        : m_out(out), m_format(format), m_query(query) {}
+    void Clear() override {}
+    void Repaint() override {}
+    void Append(const char* line, const Finding& finding) override;
+    void ProcessesNotExamined(uint32_t count) override { m_notExamined = count; }
+
+    size_t Lines() const { return m_lines; }
+    uint32_t NotExamined() const { return m_notExamined; }
+
+private:
+    FILE* m_out;
+    OutputFormat m_format;
+    const std::string& m_query;
+    size_t m_lines = 0;
+    uint32_t m_notExamined = 0;
+};
+
+// What fencat says when processes could not be examined; empty for none.
+std::string NotExaminedNotice(uint32_t count);

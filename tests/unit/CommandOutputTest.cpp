@@ -1,0 +1,249 @@
+// fencat's command line and its three ways of writing findings: the result
+// lines, the lines with the matched path, JSON Lines.
+#include <algorithm>
+#include <cstdio>
+#include <random>
+
+#include "SimFixture.h"
+#include "cli/CommandLine.h"
+#include "cli/Output.h"
+#include "platform/generic/Utf.h"
+#include "search/UsageSearch.h"
+
+namespace {
+
+// Reads a JSON string literal into UTF-16 code units, as a JSON parser
+// would; raw text must be valid UTF-8 and free of control characters.
+bool DecodeJsonString(const std::string& json, std::u16string& units, std::string& why) {
+    if (json.size() < 2 || json.front() != '"' || json.back() != '"') {
+        why = "not quoted";
+        return false;
+    }
+    const std::string body = json.substr(1, json.size() - 2);
+    std::string raw;
+    // Raw text must be valid UTF-8: its conversion then holds no escaped
+    // byte (a low surrogate that follows no high one).
+    auto flushRaw = [&]() {
+        const std::u16string converted = standin::Utf8ToUtf16(raw.data(), raw.size());
+        for (size_t i = 0; i < converted.size(); ++i) {
+            const bool afterHigh = i > 0 && converted[i - 1] >= 0xD800 && converted[i - 1] <= 0xDBFF;
+            if (converted[i] >= 0xDC00 && converted[i] <= 0xDFFF && !afterHigh) return false;
+        }
+        units += converted;
+        raw.clear();
+        return true;
+    };
+    for (size_t i = 0; i < body.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(body[i]);
+        if (c < 0x20 || c == '"') {
+            why = "raw control character or quote at " + std::to_string(i);
+            return false;
+        }
+        if (c != '\\') {
+            raw += body[i];
+            continue;
+        }
+        if (!flushRaw()) {
+            why = "invalid UTF-8 before " + std::to_string(i);
+            return false;
+        }
+        if (++i == body.size()) {
+            why = "lone backslash";
+            return false;
+        }
+        switch (body[i]) {
+        case '"': units += u'"'; break;
+        case '\\': units += u'\\'; break;
+        case '/': units += u'/'; break;
+        case 'b': units += u'\b'; break;
+        case 'f': units += u'\f'; break;
+        case 'n': units += u'\n'; break;
+        case 'r': units += u'\r'; break;
+        case 't': units += u'\t'; break;
+        case 'u':
+            if (i + 4 >= body.size()) {
+                why = "short \\u escape";
+                return false;
+            }
+            units += static_cast<char16_t>(std::stoul(body.substr(i + 1, 4), nullptr, 16));
+            i += 4;
+            break;
+        default: why = "unknown escape"; return false;
+        }
+    }
+    if (!flushRaw()) {
+        why = "invalid UTF-8 at the end";
+        return false;
+    }
+    return true;
+}
+
+std::string BackToBytes(const std::u16string& units) {
+    const int size = standin::Utf16ToUtf8(units.data(), static_cast<int>(units.size()), nullptr, 0);
+    std::string bytes(static_cast<size_t>(size), '\0');
+    if (size > 0) standin::Utf16ToUtf8(units.data(), static_cast<int>(units.size()), &bytes[0], size);
+    return bytes;
+}
+
+TEST(JsonStringTest, EscapesWhatJsonRequiresAndKeepsUtf8) {
+    struct Case {
+        std::string bytes;
+        std::string json;
+    } cases[] = {
+        {"", "\"\""},
+        {"/usr/lib/libc.so.6", "\"/usr/lib/libc.so.6\""},
+        {"C:\\dir\\\"q\".txt", "\"C:\\\\dir\\\\\\\"q\\\".txt\""},
+        {"a\tb\nc\rd\be\ff", "\"a\\tb\\nc\\rd\\be\\ff\""},
+        {std::string("\x01\x1f\x7f", 3), "\"\\u0001\\u001f\x7f\""},
+        {"\xC3\xA9t\xC3\xA9 \xE4\xB8\x80 \xF0\x9F\x98\x80", "\"\xC3\xA9t\xC3\xA9 \xE4\xB8\x80 \xF0\x9F\x98\x80\""},
+        // Bytes that are no part of valid UTF-8, one escape each.
+        {"\xFF\xFE", "\"\\udcff\\udcfe\""},
+        {"caf\xE9.txt", "\"caf\\udce9.txt\""},
+        {"\xC3", "\"\\udcc3\""},                              // cut short
+        {"\xC0\xAF", "\"\\udcc0\\udcaf\""},                   // overlong '/'
+        {"\xED\xA0\x80", "\"\\udced\\udca0\\udc80\""},        // a surrogate
+        {"\xF4\x90\x80\x80", "\"\\udcf4\\udc90\\udc80\\udc80\""},  // beyond U+10FFFF
+        {"\xE4\xB8" "x", "\"\\udce4\\udcb8x\""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(JsonString(c.bytes), c.json) << c.json;
+}
+
+TEST(JsonStringTest, AnyBytesComeBackExactly) {
+    // Bytes drawn to hit the edges: controls, quotes, ASCII, lead and
+    // continuation bytes in every mix.
+    const unsigned char pool[] = {0x00, 0x01, 0x1F, '"', '\\', '/', 'a', 0x7F, 0x80, 0xBF, 0xC2,
+                                  0xC3, 0xDF, 0xE0, 0xED, 0xEF, 0xF0, 0xF4, 0xF5, 0xFF, 0xA9, 0x9F};
+    std::mt19937 random(20261207);
+    std::uniform_int_distribution<size_t> length(0, 12), pick(0, sizeof pool - 1);
+    for (int round = 0; round < 5000; ++round) {
+        std::string bytes(length(random), '\0');
+        for (char& b : bytes) b = static_cast<char>(pool[pick(random)]);
+        const std::string json = JsonString(bytes);
+        std::u16string units;
+        std::string why;
+        ASSERT_TRUE(DecodeJsonString(json, units, why)) << why << ": " << json;
+        // The same units as the platform's own UTF-8 reading of the bytes,
+        // which keeps invalid bytes the same way.
+        ASSERT_EQ(units, standin::Utf8ToUtf16(bytes.data(), bytes.size())) << json;
+        ASSERT_EQ(BackToBytes(units), bytes) << json;
+    }
+}
+
+TEST(ParseCommandLineTest, OptionsOfTheOutputAndFolders) {
+    Options options;
+    std::string error;
+    ASSERT_TRUE(ParseCommandLine({"--long", "a.txt", "--under", "/srv", "--under=/tmp/x", "--", "--under"}, options,
+                                 error))
+        << error;
+    EXPECT_EQ(options.format, OutputFormat::Long);
+    ASSERT_EQ(options.queries.size(), 4u);
+    EXPECT_EQ(options.queries[0].argument, "a.txt");
+    EXPECT_FALSE(options.queries[0].tree);
+    EXPECT_EQ(options.queries[1].argument, "/srv");
+    EXPECT_TRUE(options.queries[1].tree);
+    EXPECT_EQ(options.queries[2].argument, "/tmp/x");
+    EXPECT_TRUE(options.queries[2].tree);
+    // After "--" it is a FILE of that name.
+    EXPECT_EQ(options.queries[3].argument, "--under");
+    EXPECT_FALSE(options.queries[3].tree);
+
+    Options json;
+    ASSERT_TRUE(ParseCommandLine({"--json", "--under", "d"}, json, error));
+    EXPECT_EQ(json.format, OutputFormat::Json);
+    Options plain;
+    ASSERT_TRUE(ParseCommandLine({"f"}, plain, error));
+    EXPECT_EQ(plain.format, OutputFormat::Lines);
+}
+
+TEST(ParseCommandLineTest, CommandLinesThatCannotRun) {
+    const std::vector<std::vector<std::string>> bad = {
+        {"--under"},
+        {"f", "--under"},
+        {"--long", "--json", "f"},
+        {"--long"},
+        {"--json"},
+        {"--lon", "f"},
+    };
+    for (const auto& args : bad) {
+        Options options;
+        std::string error;
+        EXPECT_FALSE(ParseCommandLine(args, options, error)) << args[0];
+        EXPECT_FALSE(error.empty()) << args[0];
+    }
+    Options help;
+    std::string error;
+    EXPECT_TRUE(ParseCommandLine({"--json", "--help"}, help, error)) << error;
+}
+
+class PrinterTest : public SimTest, public DroppedFiles, public WaitCursor {
+protected:
+    void SetUp() override {
+        SimTest::SetUp();
+        sim::Set().terminateThreadWorks = true;
+        sim::AddProcess(8, u"a.exe").Module(0x400000, "C:\\dir\\file.txt");
+        sim::AddProcess(0x1234, u"b \"quoted\".exe").Handle(0x4, "File", u"\\Device\\HarddiskVolume1\\dir\\file.txt");
+        sim::AddProcess(10, u"c.exe").Handle(0x4, "File", u"\\Device\\HarddiskVolume2\\other\\file.txt");
+    }
+
+    uint32_t QueryFile(uint32_t index, char* buffer, uint32_t size) const override {
+        if (index != 0) return 0;
+        if (buffer != nullptr) std::snprintf(buffer, size, "%s", m_name.c_str());
+        return static_cast<uint32_t>(m_name.size());
+    }
+    void Begin() override {}
+    void End() override {}
+
+    std::string Print(const std::string& name, OutputFormat format) {
+        m_name = name;
+        FILE* out = std::tmpfile();
+        FindingPrinter printer(out, format, name);
+        HandleDrop(*this, printer, *this);
+        std::fflush(out);
+        std::rewind(out);
+        std::string text;
+        char buffer[1024];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, out)) > 0) text.append(buffer, n);
+        std::fclose(out);
+        EXPECT_EQ(printer.Lines(), static_cast<size_t>(std::count(text.begin(), text.end(), '\n')));
+        return text;
+    }
+
+private:
+    std::string m_name;
+};
+
+TEST_F(PrinterTest, ResultLinesAreTheDefault) {
+    EXPECT_EQ(Print("C:\\dir\\file.txt", OutputFormat::Lines),
+              "0x0008  a.exe               \n"
+              "0x1234  b \"quoted\".exe      \n");
+}
+
+TEST_F(PrinterTest, LongLinesAddThePathInDriveLetterFormWhereADriveHoldsIt) {
+    EXPECT_EQ(Print("file.txt", OutputFormat::Long),
+              "0x0008  a.exe                 C:\\dir\\file.txt\n"
+              "0x1234  b \"quoted\".exe        C:\\dir\\file.txt\n"
+              "0x000A  c.exe                 \\Device\\HarddiskVolume2\\other\\file.txt\n");
+    // Without drive letters (as on Linux) the path stays as it is.
+    sim::Set().dosDevices.clear();
+    EXPECT_EQ(Print("file.txt", OutputFormat::Long),
+              "0x0008  a.exe                 C:\\dir\\file.txt\n"
+              "0x1234  b \"quoted\".exe        \\Device\\HarddiskVolume1\\dir\\file.txt\n"
+              "0x000A  c.exe                 \\Device\\HarddiskVolume2\\other\\file.txt\n");
+}
+
+TEST_F(PrinterTest, JsonLinesCarryEachFinding) {
+    EXPECT_EQ(Print("C:\\dir\\file.txt", OutputFormat::Json),
+              "{\"pid\":8,\"name\":\"a.exe\",\"kind\":\"module\",\"path\":\"C:\\\\dir\\\\file.txt\","
+              "\"file\":\"C:\\\\dir\\\\file.txt\"}\n"
+              "{\"pid\":4660,\"name\":\"b \\\"quoted\\\".exe\",\"kind\":\"handle\",\"path\":\"C:\\\\dir\\\\file.txt\","
+              "\"file\":\"C:\\\\dir\\\\file.txt\"}\n");
+}
+
+TEST_F(PrinterTest, AProcessGoneFromTheSnapshotHasAnEmptyName) {
+    sim::FindProcess(8)->ExitsAfterListings(1);
+    EXPECT_EQ(Print("C:\\dir\\file.txt", OutputFormat::Json).substr(0, 40),
+              "{\"pid\":8,\"name\":\"\",\"kind\":\"module\",\"path");
+}
+
+}  // namespace
