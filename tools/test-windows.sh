@@ -50,7 +50,7 @@ exec 3>&-
 for _ in $(seq 100); do [ -s "$out/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(cat "$out/display")"
 [ -n "${DISPLAY#:}" ] || { cat "$out/Xvfb.log"; echo "Xvfb did not start"; exit 1; }
-wineserver -p
+wineserver -p >/dev/null 2>&1 </dev/null
 echo "== Windows: Wine prefix"
 wine wineboot -i >/dev/null 2>&1
 # Windows without a window manager: a virtual desktop draws captions and

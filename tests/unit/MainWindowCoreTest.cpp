@@ -57,14 +57,6 @@ TEST_F(MainWindowCoreTest, OtherCommandsGoToThePinDialog) {
     EXPECT_EQ(window.calls, (Calls{"topmost", "icon pinned"}));
 }
 
-TEST_F(MainWindowCoreTest, AboutMasksLikeTheSystem) {
-    EXPECT_TRUE(MainWindowCore::IsAboutCommand(0x10));
-    EXPECT_TRUE(MainWindowCore::IsAboutCommand(0x1F));
-    EXPECT_FALSE(MainWindowCore::IsAboutCommand(0x0F));
-    EXPECT_FALSE(MainWindowCore::IsAboutCommand(0x20));
-    EXPECT_TRUE(MainWindowCore::IsAboutCommand(0x10010));  // above the mask, as the system passes it
-}
-
 TEST_F(MainWindowCoreTest, MinimisedIconIsCentredWithTruncatingDivision) {
     EXPECT_EQ(MainWindowCore::MinimisedIconPosition(37, 37, 32, 32).x, 3);
     EXPECT_EQ(MainWindowCore::MinimisedIconPosition(30, 30, 32, 32).x, 0);

@@ -64,14 +64,6 @@ TEST_F(PinDialogCoreTest, TwoTogglesRestoreStateTopmostAndIcon) {
     EXPECT_EQ(window.calls, (Calls{"icon unpinned", "topmost", "icon pinned", "not topmost", "icon unpinned"}));
 }
 
-TEST_F(PinDialogCoreTest, UpdateCaptionIconsFollowsTheState) {
-    core.UpdateCaptionIcons();
-    core.OnSysCommand(0xF090);
-    window.calls.clear();
-    core.UpdateCaptionIcons();
-    EXPECT_EQ(window.calls, Calls{"icon pinned"});
-}
-
 // ---- notices with a parent ----------------------------------------------
 
 TEST_F(PinDialogCoreTest, WithAParentOkSavesThenPostsOneAndStaysOpen) {

@@ -100,7 +100,14 @@ using Notices = std::vector<WPARAM>;
 
 class WindowTest : public ::testing::Test {
 protected:
-    void SetUp() override { g_app.m_hInstance = ::GetModuleHandleA(nullptr); }
+    void SetUp() override {
+        g_app.m_hInstance = ::GetModuleHandleA(nullptr);
+        // Wine makes no windows without an X display.
+        HWND probe = ::CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+        ASSERT_NE(probe, nullptr) << "no windows can be made here (under Wine: no DISPLAY; tools/test-windows.sh "
+                                     "runs these tests under Xvfb)";
+        ::DestroyWindow(probe);
+    }
 };
 
 // ---- the pinnable dialog, with a parent ---------------------------------
@@ -192,13 +199,6 @@ TEST_F(WindowTest, WithoutAParentOkCancelAndCloseEndTheDialog) {
                          IDI_UNPINNED, nullptr);
         EXPECT_EQ(dialog.DoModal(), c.result) << c.message << " " << c.wParam;
     }
-}
-
-TEST_F(WindowTest, WithoutAParentLosingTheActivationDoesNothing) {
-    PinDialog dialog({[](PinDialog& d) { d.SendMessage(WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0)); }}, IDD_ABOUT_BOX,
-                     IDI_PINNED, IDI_UNPINNED, nullptr);
-    EXPECT_EQ(dialog.DoModal(), kEndedByScript);
-    EXPECT_EQ(dialog.stepsRun, 1u);
 }
 
 // ---- the main window -----------------------------------------------------
@@ -345,7 +345,9 @@ TEST_F(WindowTest, WindowMenuCommandsSixteenToThirtyOneOpenTheAboutBoxOverTheMai
     for (WPARAM command : {WPARAM{IDM_SHOW_ABOUT}, WPARAM{0x1F}}) {
         g_aboutSeen = AboutSeen();
         bool pinnedAfter = true;
+        HWND main = nullptr;
         MainWindow window({[&](MainWindow& w) {
+            main = w.m_hWnd;
             g_app.m_pMainWnd = &w;
             ::SetTimer(nullptr, 0, 50, &CloseAbout);
             w.SendMessage(WM_SYSCOMMAND, command);
@@ -354,38 +356,10 @@ TEST_F(WindowTest, WindowMenuCommandsSixteenToThirtyOneOpenTheAboutBoxOverTheMai
         }});
         EXPECT_EQ(window.DoModal(), kEndedByScript);
         EXPECT_NE(g_aboutSeen.about, nullptr) << command;
-        EXPECT_EQ(g_aboutSeen.owner, window.m_hWnd == nullptr ? g_aboutSeen.owner : window.m_hWnd);
+        EXPECT_EQ(g_aboutSeen.owner, main) << command;
         EXPECT_FALSE(g_aboutSeen.ownerEnabled) << "the main window waits for the About box";
         EXPECT_FALSE(pinnedAfter);
     }
-}
-
-TEST_F(WindowTest, PinningTheMainWindowSwapsTheCaptionIconButNotItsOwnIcon) {
-    HICON pinnedBig = nullptr, unpinnedBig = nullptr;
-    bool topmost = false;
-    MainWindow window({
-        [&](MainWindow& w) {
-            w.SendMessage(WM_SYSCOMMAND, SC_MOUSEMENU);
-            pinnedBig = w.Icon(ICON_BIG);
-            topmost = w.Topmost();
-        },
-        [&](MainWindow& w) {
-            w.SendMessage(WM_SYSCOMMAND, SC_MOUSEMENU);
-            unpinnedBig = w.Icon(ICON_BIG);
-        },
-    });
-    EXPECT_EQ(window.DoModal(), kEndedByScript);
-    EXPECT_TRUE(topmost);
-    EXPECT_EQ(pinnedBig, window.m_pinnedIcon);
-    EXPECT_EQ(unpinnedBig, window.m_unpinnedIcon);
-    EXPECT_NE(window.m_mainIcon, nullptr);
-}
-
-TEST_F(WindowTest, EnterAndEscEndTheMainWindow) {
-    MainWindow ok({[](MainWindow& w) { w.SendMessage(WM_COMMAND, IDOK); }});
-    EXPECT_EQ(ok.DoModal(), IDOK);
-    MainWindow cancel({[](MainWindow& w) { w.SendMessage(WM_COMMAND, IDCANCEL); }});
-    EXPECT_EQ(cancel.DoModal(), IDCANCEL);
 }
 
 }  // namespace
