@@ -149,6 +149,29 @@ if topmost_becomes 1; then pass "SC_MOUSEMENU pins: WS_EX_TOPMOST set"; else fai
 probe syscommand "$title" 0xF090 || true
 if topmost_becomes 0; then pass "a second SC_MOUSEMENU unpins"; else fail "a second SC_MOUSEMENU did not clear WS_EX_TOPMOST"; fi
 
+# The same with the mouse: a press on the caption icon.
+left=0 top=0 icon_x=0 icon_y=0 left2=0 top2=0 left3=0 top3=0
+read -r left top _ _ icon_x icon_y < <(probe where "$title" | tr -d '\r') || true
+xdotool mousemove "$icon_x" "$icon_y" click 1
+if topmost_becomes 1; then pass "a click on the caption icon pins"; else fail "a click on the caption icon did not pin"; fi
+shot pinned.png || fail "screenshot"
+sleep 0.8  # a second press sooner is a double-click, which closes the window
+xdotool mousemove "$icon_x" "$icon_y" click 1
+if topmost_becomes 0; then pass "a second click unpins"; else fail "a second click did not unpin"; fi
+
+# A press on the usage text drags the window along; one on the list does not.
+drag() {  # x y dx dy: press at (x, y), move by (dx, dy), release
+  xdotool mousemove "$1" "$2" mousedown 1 sleep 0.5 mousemove $(($1 + $3 / 2)) $(($2 + $4 / 2)) sleep 0.2 \
+    mousemove $(($1 + $3)) $(($2 + $4)) sleep 0.3 mouseup 1
+  sleep 0.5
+}
+drag $((left + 40)) $((top + 49)) 60 40
+read -r left2 top2 _ < <(probe where "$title" | tr -d '\r') || true
+expect_eq "a press on the usage text drags the window" "$((left + 60)) $((top + 40))" "$left2 $top2"
+drag $((left2 + 130)) $((top2 + 180)) 50 30
+read -r left3 top3 _ < <(probe where "$title" | tr -d '\r') || true
+expect_eq "a press on the list leaves the window where it is" "$left2 $top2" "$left3 $top3"
+
 # The About item is the window menu's last: open the menu by the keyboard,
 # go to its end, take it. (Wine adds its own "About Wine" item higher up.)
 opened=no

@@ -6,6 +6,8 @@
 //   WindowProbe.exe topmost TITLE          1 when always on top, else 0
 //   WindowProbe.exe sysmenu TITLE          the texts of its window menu
 //   WindowProbe.exe syscommand TITLE ID    posts WM_SYSCOMMAND ID to it
+//   WindowProbe.exe where TITLE            "left top right bottom" of the window,
+//                                          then the screen point of its caption icon
 //   WindowProbe.exe gone TITLE SECONDS     exit 0 once no window TITLE exists
 // Exit status 1 when the window is not there (or does not go), 2 on misuse.
 #include <windows.h>
@@ -95,6 +97,15 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (command == "sysmenu") return SysMenu(window);
+    if (command == "where") {
+        RECT r;
+        ::GetWindowRect(window, &r);
+        // The small icon sits at the caption's left, inside the frame.
+        const int x = r.left + ::GetSystemMetrics(SM_CXFIXEDFRAME) + ::GetSystemMetrics(SM_CXSMICON) / 2 + 1;
+        const int y = r.top + ::GetSystemMetrics(SM_CYFIXEDFRAME) + ::GetSystemMetrics(SM_CYCAPTION) / 2;
+        std::printf("%ld %ld %ld %ld %d %d\n", r.left, r.top, r.right, r.bottom, x, y);
+        return 0;
+    }
     if (command == "syscommand" && argc == 4) {
         return ::PostMessageA(window, WM_SYSCOMMAND, std::strtoul(argv[3], nullptr, 0), 0) ? 0 : 1;
     }
