@@ -104,7 +104,7 @@ bool Waitable::Wait(os::DWORD milliseconds) {
     for (int spin = 1;; ++spin) {
         if (TryTake()) return true;
         // The signaller may be waiting for this very core.
-        if (spin % 8 == 0) std::this_thread::yield();
+        if (spin % 32 == 0) std::this_thread::yield();
         CpuRelax();
         if (spin % 32 == 0 && std::chrono::steady_clock::now() >= spinEnd) break;
     }

@@ -16,6 +16,7 @@
 #include <thread>
 
 #include "platform/Api.h"
+#include "platform/generic/Parallel.h"
 #include "platform/generic/Utf.h"
 #include "platform/linux/Linux.h"
 
@@ -106,11 +107,16 @@ os::NTSTATUS QueryProcesses(void* buffer, os::ULONG length, os::PULONG returnLen
         if (returnLength != nullptr) *returnLength = static_cast<os::ULONG>(bound);
         return os::STATUS_INFO_LENGTH_MISMATCH;
     }
+    std::vector<std::u16string> names(pids.size());
+    standin::SplitInTwo(pids.size(), [&](size_t begin, size_t end) {
+        for (size_t i = begin; i < end; ++i) names[i] = ImageName(pids[i]);
+    });
     size_t used = 0;
     size_t previous = 0;
     bool fits = true;
-    for (uint32_t pid : pids) {
-        std::u16string name = ImageName(pid);
+    for (size_t i = 0; i < pids.size(); ++i) {
+        const uint32_t pid = pids[i];
+        const std::u16string& name = names[i];
         size_t nameBytes = name.size() * sizeof(os::WCHAR);
         size_t size = Align8(sizeof(os::SYSTEM_PROCESS_INFORMATION) + nameBytes + sizeof(os::WCHAR));
         if (fits && used + size <= length) {
@@ -190,18 +196,12 @@ std::shared_ptr<HandleTable> ReadHandleTable(const std::vector<uint32_t>& pids) 
     auto table = std::make_shared<HandleTable>();
     // Read once for every descriptor: sockets bound to a path are files.
     const std::shared_ptr<const UnixSockets> sockets = ReadUnixSockets();
-    const size_t half = pids.size() / 2;
     HandleTable upper;
-    std::thread helper;
-    try {
-        helper = std::thread([&] {
-            for (size_t i = half; i < pids.size(); ++i) ReadProcessDescriptors(pids[i], *sockets, upper);
-        });
-    } catch (const std::system_error&) {
-        for (size_t i = half; i < pids.size(); ++i) ReadProcessDescriptors(pids[i], *sockets, upper);
-    }
-    for (size_t i = 0; i < half; ++i) ReadProcessDescriptors(pids[i], *sockets, *table);
-    if (helper.joinable()) helper.join();
+    const size_t half = pids.size() / 2;
+    standin::SplitInTwo(pids.size(), [&](size_t begin, size_t end) {
+        HandleTable& part = begin < half || half == 0 ? *table : upper;
+        for (size_t i = begin; i < end; ++i) ReadProcessDescriptors(pids[i], *sockets, part);
+    });
     table->rows.insert(table->rows.end(), std::make_move_iterator(upper.rows.begin()),
                        std::make_move_iterator(upper.rows.end()));
     table->listedPids.insert(table->listedPids.end(), upper.listedPids.begin(), upper.listedPids.end());
