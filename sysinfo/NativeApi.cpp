@@ -80,26 +80,37 @@ RemoteHandle::~RemoteHandle() {
     if (m_local != nullptr) os::CloseHandle(m_local);
 }
 
-bool GetThreadIdOfHandle(os::HANDLE handleValue, uint32_t& threadIdOut, uint32_t ownerPid) {
+namespace {
+
+// The remote handle pattern around one basic-information query, whose
+// record is a local buffer of its exact size; `id` reads the word wanted.
+template <typename Record, typename Query, typename Id>
+bool QueryIdOfHandle(os::HANDLE handleValue, uint32_t ownerPid, Query query, os::ULONG infoClass, Id id,
+                     uint32_t& idOut) {
     RemoteHandle handle(handleValue, ownerPid);
     if (!handle.Reached()) return false;
-    os::THREAD_BASIC_INFORMATION info;
+    Record info;
     std::memset(&info, 0, sizeof info);
-    if (NativeApi.NtQueryInformationThread(handle.Local(), os::ThreadBasicInformation, &info, sizeof info,
-                                           nullptr) != os::STATUS_SUCCESS)
+    if (query(handle.Local(), infoClass, &info, static_cast<os::ULONG>(sizeof info), nullptr) != os::STATUS_SUCCESS)
         return false;
-    threadIdOut = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(info.ClientId.UniqueThread));
+    idOut = id(info);
     return true;
 }
 
+}  // namespace
+
+bool GetThreadIdOfHandle(os::HANDLE handleValue, uint32_t& threadIdOut, uint32_t ownerPid) {
+    return QueryIdOfHandle<os::THREAD_BASIC_INFORMATION>(
+        handleValue, ownerPid, NativeApi.NtQueryInformationThread, os::ThreadBasicInformation,
+        [](const os::THREAD_BASIC_INFORMATION& info) {
+            return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(info.ClientId.UniqueThread));
+        },
+        threadIdOut);
+}
+
 bool GetProcessIdOfHandle(os::HANDLE handleValue, uint32_t& processIdOut, uint32_t ownerPid) {
-    RemoteHandle handle(handleValue, ownerPid);
-    if (!handle.Reached()) return false;
-    os::PROCESS_BASIC_INFORMATION info;
-    std::memset(&info, 0, sizeof info);
-    if (NativeApi.NtQueryInformationProcess(handle.Local(), os::ProcessBasicInformation, &info, sizeof info,
-                                            nullptr) != os::STATUS_SUCCESS)
-        return false;
-    processIdOut = static_cast<uint32_t>(info.UniqueProcessId);
-    return true;
+    return QueryIdOfHandle<os::PROCESS_BASIC_INFORMATION>(
+        handleValue, ownerPid, NativeApi.NtQueryInformationProcess, os::ProcessBasicInformation,
+        [](const os::PROCESS_BASIC_INFORMATION& info) { return static_cast<uint32_t>(info.UniqueProcessId); },
+        processIdOut);
 }

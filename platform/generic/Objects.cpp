@@ -157,6 +157,20 @@ os::DWORD WaitFor(os::HANDLE handle, os::DWORD milliseconds) {
     return waitable->Wait(milliseconds) ? os::WAIT_OBJECT_0 : os::WAIT_TIMEOUT;
 }
 
+os::HANDLE NewEvent(bool manualReset, bool initialState) {
+    return InsertHandle(std::make_shared<Event>(manualReset, initialState));
+}
+
+os::BOOL SignalEvent(os::HANDLE event) {
+    auto object = LookupHandleAs<Event>(event);
+    if (!object) {
+        LastError() = os::ERROR_INVALID_HANDLE;
+        return os::FALSE;
+    }
+    object->Signal();
+    return os::TRUE;
+}
+
 void ParkIfKilled() {
     Thread* self = t_currentThread;
     if (self == nullptr || !self->killed) return;

@@ -113,6 +113,9 @@ public:
 // thread never runs the caller's code again and counts as ended.
 os::HANDLE StartThread(os::LPTHREAD_START_ROUTINE start, void* parameter, os::DWORD* threadId);
 os::DWORD WaitFor(os::HANDLE handle, os::DWORD milliseconds);
+// CreateEventA and SetEvent, as every stand-in answers them.
+os::HANDLE NewEvent(bool manualReset, bool initialState);
+os::BOOL SignalEvent(os::HANDLE event);
 // Marks the calling thread's object killed-and-ended and blocks forever
 // when a kill has been asked for; returns at once otherwise.
 void ParkIfKilled();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/Api.h"
+#include "platform/generic/Paths.h"
 #include "platform/linux/Linux.h"
 
 namespace {
@@ -26,19 +27,7 @@ bool FullPath(const char* name, std::string& out) {
         path += '/';
     }
     path += name;
-    std::vector<std::string> parts;
-    size_t at = 0;
-    while (at <= path.size()) {
-        size_t next = path.find('/', at);
-        if (next == std::string::npos) next = path.size();
-        std::string part = path.substr(at, next - at);
-        if (part == "..") {
-            if (!parts.empty()) parts.pop_back();
-        } else if (!part.empty() && part != ".") {
-            parts.push_back(part);
-        }
-        at = next + 1;
-    }
+    std::vector<std::string> parts = standin::ResolveDots(path, '/');
     out = "/";
     for (size_t i = 0; i < parts.size(); ++i) {
         if (i != 0) out += '/';

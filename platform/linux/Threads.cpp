@@ -17,18 +17,10 @@ BOOL TerminateThread(HANDLE, DWORD) {
 }
 
 HANDLE CreateEventA(void*, BOOL manualReset, BOOL initialState, LPCSTR) {
-    return standin::InsertHandle(std::make_shared<standin::Event>(manualReset != FALSE, initialState != FALSE));
+    return standin::NewEvent(manualReset != FALSE, initialState != FALSE);
 }
 
-BOOL SetEvent(HANDLE event) {
-    auto object = standin::LookupHandleAs<standin::Event>(event);
-    if (!object) {
-        standin::LastError() = ERROR_INVALID_HANDLE;
-        return FALSE;
-    }
-    object->Signal();
-    return TRUE;
-}
+BOOL SetEvent(HANDLE event) { return standin::SignalEvent(event); }
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds) { return standin::WaitFor(handle, milliseconds); }
 

@@ -2,6 +2,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/generic/Paths.h"
 #include "platform/sim/State.h"
 
 namespace os {
@@ -50,19 +51,7 @@ std::string FullPath(std::string name, const std::string& current) {
         root = current.substr(0, 2);
         rest = current.substr(2) + "\\" + name;
     }
-    std::vector<std::string> parts;
-    size_t start = 0;
-    while (start <= rest.size()) {
-        size_t end = rest.find('\\', start);
-        if (end == std::string::npos) end = rest.size();
-        std::string part = rest.substr(start, end - start);
-        if (part == "..") {
-            if (!parts.empty()) parts.pop_back();
-        } else if (!part.empty() && part != ".") {
-            parts.push_back(part);
-        }
-        start = end + 1;
-    }
+    std::vector<std::string> parts = standin::ResolveDots(rest, '\\');
     std::string result = root;
     for (const auto& part : parts) result += "\\" + part;
     bool trailing = !rest.empty() && rest.back() == '\\';

@@ -51,18 +51,10 @@ BOOL TerminateThread(HANDLE hThread, DWORD dwExitCode) {
 HANDLE CreateEventA(void* lpEventAttributes, BOOL bManualReset, BOOL bInitialState, LPCSTR lpName) {
     (void)lpEventAttributes;
     (void)lpName;
-    return standin::InsertHandle(std::make_shared<standin::Event>(bManualReset != FALSE, bInitialState != FALSE));
+    return standin::NewEvent(bManualReset != FALSE, bInitialState != FALSE);
 }
 
-BOOL SetEvent(HANDLE hEvent) {
-    auto event = standin::LookupHandleAs<standin::Event>(hEvent);
-    if (!event) {
-        standin::LastError() = ERROR_INVALID_HANDLE;
-        return FALSE;
-    }
-    event->Signal();
-    return TRUE;
-}
+BOOL SetEvent(HANDLE hEvent) { return standin::SignalEvent(hEvent); }
 
 DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
     standin::ParkIfKilled();
