@@ -1,5 +1,6 @@
 #include "platform/generic/Parallel.h"
 
+#include <atomic>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -16,9 +17,15 @@ struct Helper {
     std::mutex busy;
     Event request{false, false};
     Event done{false, false};
-    const std::function<void(size_t, size_t)>* part = nullptr;
-    size_t begin = 0, end = 0;
+    // The job in hand: items are taken one at a time by either thread.
+    const std::function<void(size_t)>* item = nullptr;
+    size_t count = 0;
+    std::atomic<size_t> next{0};
     bool started = false;
+
+    void Work() {
+        for (size_t i = next++; i < count; i = next++) (*item)(i);
+    }
 
     bool Start() {
         if (started) return true;
@@ -26,7 +33,7 @@ struct Helper {
             std::thread([this] {
                 for (;;) {
                     request.Wait(os::INFINITE);
-                    (*part)(begin, end);
+                    Work();
                     done.Signal();
                 }
             }).detach();
@@ -45,19 +52,18 @@ Helper& TheHelper() {
 
 }  // namespace
 
-void SplitInTwo(size_t count, const std::function<void(size_t, size_t)>& part) {
+void ForEachOnTwo(size_t count, const std::function<void(size_t)>& item) {
     Helper& helper = TheHelper();
     std::unique_lock<std::mutex> lock(helper.busy, std::try_to_lock);
-    const size_t half = count / 2;
-    if (!lock.owns_lock() || half == 0 || !helper.Start()) {
-        part(0, count);
+    if (!lock.owns_lock() || count < 2 || !helper.Start()) {
+        for (size_t i = 0; i < count; ++i) item(i);
         return;
     }
-    helper.part = &part;
-    helper.begin = half;
-    helper.end = count;
+    helper.item = &item;
+    helper.count = count;
+    helper.next = 0;
     helper.request.Signal();
-    part(0, half);
+    helper.Work();
     helper.done.Wait(os::INFINITE);
 }
 

@@ -1,4 +1,4 @@
-// Work over a list that the stand-ins split between the calling thread and
+// Work over a list that the stand-ins share between the calling thread and
 // one helper thread: reading /proc is most of a search, and the machine has
 // more than one core.
 #pragma once
@@ -8,9 +8,9 @@
 
 namespace standin {
 
-// Runs part(begin, end) over [0, count): the first half on this thread, the
-// second on the helper, and returns when both are done. With no helper to
-// be had (or one already busy) it runs the whole range here.
-void SplitInTwo(size_t count, const std::function<void(size_t, size_t)>& part);
+// Runs item(i) for every i in [0, count), on this thread and the helper,
+// each taking the next index as it finishes one, and returns when all are
+// done. With no helper to be had (or one already busy) it runs them here.
+void ForEachOnTwo(size_t count, const std::function<void(size_t)>& item);
 
 }  // namespace standin

@@ -108,9 +108,7 @@ os::NTSTATUS QueryProcesses(void* buffer, os::ULONG length, os::PULONG returnLen
         return os::STATUS_INFO_LENGTH_MISMATCH;
     }
     std::vector<std::u16string> names(pids.size());
-    standin::SplitInTwo(pids.size(), [&](size_t begin, size_t end) {
-        for (size_t i = begin; i < end; ++i) names[i] = ImageName(pids[i]);
-    });
+    standin::ForEachOnTwo(pids.size(), [&](size_t i) { names[i] = ImageName(pids[i]); });
     size_t used = 0;
     size_t previous = 0;
     bool fits = true;
@@ -190,21 +188,22 @@ size_t CountDescriptors(const std::vector<uint32_t>& pids) {
     return count;
 }
 
-// Reading the links is most of a search's work; two halves of the process
-// list are read side by side and joined in order.
+// Reading the links is most of a search's work; both cores read, each
+// process's rows apart, and the rows are joined in process order.
 std::shared_ptr<HandleTable> ReadHandleTable(const std::vector<uint32_t>& pids) {
     auto table = std::make_shared<HandleTable>();
     // Read once for every descriptor: sockets bound to a path are files.
     const std::shared_ptr<const UnixSockets> sockets = ReadUnixSockets();
-    HandleTable upper;
-    const size_t half = pids.size() / 2;
-    standin::SplitInTwo(pids.size(), [&](size_t begin, size_t end) {
-        HandleTable& part = begin < half || half == 0 ? *table : upper;
-        for (size_t i = begin; i < end; ++i) ReadProcessDescriptors(pids[i], *sockets, part);
-    });
-    table->rows.insert(table->rows.end(), std::make_move_iterator(upper.rows.begin()),
-                       std::make_move_iterator(upper.rows.end()));
-    table->listedPids.insert(table->listedPids.end(), upper.listedPids.begin(), upper.listedPids.end());
+    std::vector<HandleTable> parts(pids.size());
+    standin::ForEachOnTwo(pids.size(), [&](size_t i) { ReadProcessDescriptors(pids[i], *sockets, parts[i]); });
+    size_t rows = 0;
+    for (const HandleTable& part : parts) rows += part.rows.size();
+    table->rows.reserve(rows);
+    for (HandleTable& part : parts) {
+        table->rows.insert(table->rows.end(), std::make_move_iterator(part.rows.begin()),
+                           std::make_move_iterator(part.rows.end()));
+        table->listedPids.insert(table->listedPids.end(), part.listedPids.begin(), part.listedPids.end());
+    }
     return table;
 }
 
