@@ -9,7 +9,7 @@ tools/install-deps.sh test
 jobs=$(nproc)
 run_config() {  # name, cmake options...
   local dir="build/$1"; shift
-  cmake -S . -B "$dir" -G Ninja -DFENCAT_WERROR=ON "$@" >/dev/null
+  cmake -S . -B "$dir" -G Ninja -DFENCAT_WERROR=ON -DFENCAT_TESTS=ON "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
   ctest --test-dir "$dir" --output-on-failure -j "$jobs"
 }
