@@ -12,8 +12,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
-#include <system_error>
-#include <thread>
 
 #include "platform/Api.h"
 #include "platform/generic/Parallel.h"

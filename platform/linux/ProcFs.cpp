@@ -143,55 +143,56 @@ std::string Unescape(const char* p, const char* end) {
     return path;
 }
 
-}  // namespace
-
-void ParseMaps(const char* text, size_t length, std::vector<MappedFile>& out) {
-    out.clear();
+// Calls line(begin, end) for each line of a /proc text, without its newline.
+template <typename Line>
+void ForEachLine(const char* text, size_t length, Line line) {
     const char* p = text;
     const char* end = text + length;
     while (p < end) {
         const char* lineEnd = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
         if (lineEnd == nullptr) lineEnd = end;
-        // start-end perms offset dev inode path
-        const char* inode = SkipFields(p, lineEnd, 4);
-        const char* path = SkipFields(inode, lineEnd, 1);
-        if (path < lineEnd && *path == '/' && !(inode[0] == '0' && inode[1] == ' ')) {
-            std::string_view raw(path, static_cast<size_t>(lineEnd - path));
-            // A file's mappings mostly stand together; the first is its lowest.
-            bool escaped = raw.find('\\') != std::string_view::npos;
-            bool seen = !escaped && !out.empty() && out.back().path == raw;
-            if (!seen) {
-                std::string name = escaped ? Unescape(path, lineEnd) : std::string(raw);
-                for (size_t i = 0; !seen && i < out.size(); ++i) seen = out[i].path == name;
-                if (!seen) out.push_back(MappedFile{static_cast<uintptr_t>(std::strtoull(p, nullptr, 16)), std::move(name)});
-            }
-        }
+        line(p, lineEnd);
         p = lineEnd + 1;
     }
 }
 
+}  // namespace
+
+void ParseMaps(const char* text, size_t length, std::vector<MappedFile>& out) {
+    out.clear();
+    ForEachLine(text, length, [&out](const char* p, const char* lineEnd) {
+        // start-end perms offset dev inode path
+        const char* inode = SkipFields(p, lineEnd, 4);
+        const char* path = SkipFields(inode, lineEnd, 1);
+        if (path >= lineEnd || *path != '/' || (inode[0] == '0' && inode[1] == ' ')) return;
+        std::string_view raw(path, static_cast<size_t>(lineEnd - path));
+        // A file's mappings mostly stand together; the first is its lowest.
+        bool escaped = raw.find('\\') != std::string_view::npos;
+        if (!escaped && !out.empty() && out.back().path == raw) return;
+        std::string name = escaped ? Unescape(path, lineEnd) : std::string(raw);
+        for (const MappedFile& file : out) {
+            if (file.path == name) return;
+        }
+        out.push_back(MappedFile{static_cast<uintptr_t>(std::strtoull(p, nullptr, 16)), std::move(name)});
+    });
+}
+
 void ParseUnixSockets(const char* text, size_t length, UnixSockets& out) {
     out.paths.clear();
-    const char* p = text;
-    const char* end = text + length;
-    while (p < end) {
-        const char* lineEnd = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
-        if (lineEnd == nullptr) lineEnd = end;
+    ForEachLine(text, length, [&out](const char* p, const char* lineEnd) {
         // Num: RefCount Protocol Flags Type St Inode Path; the header line
         // and unbound sockets have no path, abstract ones begin with '@'.
         const char* inode = SkipFields(p, lineEnd, 6);
         const char* path = SkipFields(inode, lineEnd, 1);
-        if (path < lineEnd && *path == '/') {
-            uint64_t number = 0;
-            bool digits = inode < path;
-            for (const char* c = inode; c < path && *c != ' '; ++c) {
-                digits = digits && *c >= '0' && *c <= '9' && number <= (UINT64_MAX - 9) / 10;
-                if (digits) number = number * 10 + static_cast<uint64_t>(*c - '0');
-            }
-            if (digits) out.paths.emplace_back(number, std::string(path, lineEnd));
+        if (path >= lineEnd || *path != '/') return;
+        uint64_t number = 0;
+        bool digits = inode < path;
+        for (const char* c = inode; c < path && *c != ' '; ++c) {
+            digits = digits && *c >= '0' && *c <= '9' && number <= (UINT64_MAX - 9) / 10;
+            if (digits) number = number * 10 + static_cast<uint64_t>(*c - '0');
         }
-        p = lineEnd + 1;
-    }
+        if (digits) out.paths.emplace_back(number, std::string(path, lineEnd));
+    });
     std::sort(out.paths.begin(), out.paths.end());
 }
 
