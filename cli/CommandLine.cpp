@@ -1,10 +1,11 @@
 #include "cli/CommandLine.h"
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <filesystem>
 #include <system_error>
 
-#include "platform/WinTypes.h"
 #include "search/UsageSearch.h"
 #include "sysinfo/Diagnostics.h"
 
@@ -44,32 +45,8 @@ const char kUsage[] =
 
 namespace {
 
-// One file, handed over like a drop that carries just that name.
-class SingleFileDrop : public DroppedFiles {
-public:
-    explicit SingleFileDrop(const std::string& name) : m_name(name) {}
-    uint32_t QueryFile(uint32_t index, char* buffer, uint32_t size) const override {
-        if (index != 0) return 0;
-        if (buffer == nullptr) return static_cast<uint32_t>(m_name.size());
-        if (size == 0) return 0;
-        size_t length = m_name.size() < size ? m_name.size() : size - 1;
-        std::memcpy(buffer, m_name.data(), length);
-        buffer[length] = '\0';
-        return static_cast<uint32_t>(length);
-    }
-
-private:
-    const std::string& m_name;
-};
-
-class NoCursor : public WaitCursor {
-public:
-    void Begin() override {}
-    void End() override {}
-};
-
 bool NamesAPath(const std::string& file) {
-    return file.find('/') != std::string::npos ||
+    return file == "." || file == ".." || file.find('/') != std::string::npos ||
            file.find(static_cast<char>(std::filesystem::path::preferred_separator)) != std::string::npos;
 }
 
@@ -127,51 +104,61 @@ bool NameToSearch(const std::string& file, std::string& name, std::string& error
     }
     if (!tree && !NamesAPath(file)) {
         name = file;
-    } else {
-        std::error_code code;
-        std::filesystem::path resolved = std::filesystem::canonical(file, code);
-        if (code) {
-            error = file + ": " + code.message();
-            // The link itself is there to be seen: say where it leads.
-            std::error_code ignored;
-            if (std::filesystem::is_symlink(std::filesystem::symlink_status(file, ignored)))
-                error += " (a symbolic link to " + std::filesystem::read_symlink(file, ignored).string() + ")";
-            return false;
-        }
+        return true;
+    }
+    std::error_code code;
+    std::filesystem::path resolved = std::filesystem::canonical(file, code);
+    if (!code) {
         name = resolved.string();
+        return true;
     }
-    if (name.size() >= os::MAX_PATH) {
-        error = file + ": name too long (the system names files of at most " + std::to_string(os::MAX_PATH - 1) +
-                " bytes)";
-        return false;
+    // A file deep in a tree may have no absolute name short enough for the
+    // system to take, yet be there by the name given: the search finds it
+    // by what it is, not by its path text.
+    std::error_code there;
+    if (!tree && code == std::errc::filename_too_long && std::filesystem::exists(file, there)) {
+        name = file;
+        return true;
     }
-    return true;
+    error = file + ": " + code.message();
+    // The link itself is there to be seen: say where it leads.
+    std::error_code ignored;
+    if (std::filesystem::is_symlink(std::filesystem::symlink_status(file, ignored)))
+        error += " (a symbolic link to " + std::filesystem::read_symlink(file, ignored).string() + ")";
+    return false;
 }
 
 int RunSearches(const Options& options, FILE* out, FILE* err) {
     SetDiagnosticStream(err);
     bool failed = false;
-    bool found = false;
-    // Each search counts anew; the largest count stands for the run.
-    uint32_t notExamined = 0;
+    // Printers stay where the requests point at them.
+    std::vector<std::unique_ptr<FindingPrinter>> printers;
+    std::vector<SearchRequest> requests;
     for (const Query& query : options.queries) {
         std::string name, error;
         if (!NameToSearch(query.argument, name, error, query.tree)) {
-            std::fprintf(err, "fencat: %s\n", error.c_str());
+            std::fprintf(err, "fencat: %s\n", VisibleText(error).c_str());
             failed = true;
             continue;
         }
-        // JSON objects name their FILE themselves; a heading would break the stream.
-        if (options.queries.size() > 1 && options.format != OutputFormat::Json)
-            std::fprintf(out, "%s:\n", query.argument.c_str());
-        FindingPrinter printer(out, options.format, query.argument);
-        NoCursor cursor;
+        printers.push_back(std::make_unique<FindingPrinter>(out, options.format, query.argument,
+                                                            options.queries.size() > 1));
         const SearchScope scope = query.tree ? SearchScope::Tree : SearchScope::File;
-        if (HandleDrop(SingleFileDrop(name), printer, cursor, scope) != SearchEnd::Finished) failed = true;
-        found = found || printer.Lines() != 0;
-        if (printer.NotExamined() > notExamined) notExamined = printer.NotExamined();
-        std::fflush(out);
+        requests.push_back(SearchRequest{name, scope, printers.back().get()});
     }
-    std::fputs(NotExaminedNotice(notExamined).c_str(), err);
+    RunUsageSearches(requests);
+    bool found = false;
+    // Every search saw the same processes; the largest count stands for the run.
+    uint32_t notExamined = 0;
+    std::vector<uint32_t> stalled;
+    for (size_t i = 0; i < requests.size(); ++i) {
+        const FindingPrinter& printer = *printers[i];
+        if (requests[i].end != SearchEnd::Finished) failed = true;
+        found = found || printer.Lines() != 0;
+        notExamined = std::max(notExamined, printer.NotExamined());
+        if (printer.Stalled().size() > stalled.size()) stalled = printer.Stalled();
+    }
+    std::fflush(out);
+    std::fputs(NotExaminedNotice(notExamined, stalled).c_str(), err);
     return failed ? kFailed : found ? kFound : kNotFound;
 }

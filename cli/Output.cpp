@@ -1,6 +1,7 @@
 #include "cli/Output.h"
 
-#include "sysinfo/DevicePaths.h"
+#include "search/UsageSearch.h"
+#include "sysinfo/Diagnostics.h"
 
 namespace {
 
@@ -37,12 +38,6 @@ void AppendEscape(std::string& out, const char* prefix, unsigned value) {
 
 }  // namespace
 
-Text DisplayPath(const Finding& finding) {
-    if (finding.kind != Finding::Kind::Handle) return finding.path;
-    Text dosPath;
-    return GetDosFileName(finding.path.c_str(), dosPath) ? dosPath : finding.path;
-}
-
 std::string JsonString(const std::string& bytes) {
     std::string out = "\"";
     const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
@@ -74,11 +69,18 @@ std::string JsonString(const std::string& bytes) {
     return out;
 }
 
+void FindingPrinter::Begin() {
+    // JSON objects name their FILE themselves; a heading would break the stream.
+    if (m_heading && m_format != OutputFormat::Json) std::fprintf(m_out, "%s:\n", VisibleText(m_query).c_str());
+    // Each FILE is searched as a drop of that one file would be.
+    Diag("DragDrop\n");
+}
+
 void FindingPrinter::Append(const char* line, const Finding& finding) {
     ++m_lines;
     switch (m_format) {
     case OutputFormat::Lines: std::fprintf(m_out, "%s\n", line); break;
-    case OutputFormat::Long: std::fprintf(m_out, "%s  %s\n", line, DisplayPath(finding).c_str()); break;
+    case OutputFormat::Long: std::fprintf(m_out, "%s  %s\n", line, VisibleText(DisplayPath(finding)).c_str()); break;
     case OutputFormat::Json: {
         const char* kind = finding.kind == Finding::Kind::Module ? "module" : "handle";
         std::fprintf(m_out, "{\"pid\":%u,\"name\":%s,\"kind\":\"%s\",\"path\":%s,\"file\":%s}\n",
@@ -87,11 +89,4 @@ void FindingPrinter::Append(const char* line, const Finding& finding) {
         break;
     }
     }
-}
-
-std::string NotExaminedNotice(uint32_t count) {
-    if (count == 0) return std::string();
-    return "fencat: " + std::to_string(count) + (count == 1 ? " process" : " processes") +
-           " could not be examined (access denied); run fencat as root or administrator to include other users'"
-           " processes.\n";
 }

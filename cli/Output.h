@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "search/ResultList.h"
 
@@ -14,10 +15,6 @@ enum class OutputFormat {
     Long,   // each result line, two blanks, the matched path
     Json,   // one JSON object per finding
 };
-
-// The matched path as users name files: a handle's device path in its
-// drive-letter form where a drive holds it; anything else as found.
-Text DisplayPath(const Finding& finding);
 
 // `bytes` as a JSON string. Names are bytes that need not be UTF-8: valid
 // UTF-8 is kept, quotes, backslashes and control characters are escaped, and
@@ -29,23 +26,27 @@ std::string JsonString(const std::string& bytes);
 // given, which JSON objects carry along.
 class FindingPrinter : public ResultList {
 public:
-    FindingPrinter(FILE* out, OutputFormat format, const std::string& query)
-        : m_out(out), m_format(format), m_query(query) {}
+    // `heading`: whether the search's lines follow a "FILE:" line of their own.
+    FindingPrinter(FILE* out, OutputFormat format, const std::string& query, bool heading = false)
+        : m_out(out), m_format(format), m_query(query), m_heading(heading) {}
     void Clear() override {}
     void Repaint() override {}
+    void Begin() override;
     void Append(const char* line, const Finding& finding) override;
     void ProcessesNotExamined(uint32_t count) override { m_notExamined = count; }
+    void ProcessesStalled(const std::vector<uint32_t>& pids) override { m_stalled = pids; }
 
     size_t Lines() const { return m_lines; }
     uint32_t NotExamined() const { return m_notExamined; }
+    const std::vector<uint32_t>& Stalled() const { return m_stalled; }
 
 private:
     FILE* m_out;
     OutputFormat m_format;
-    const std::string& m_query;
+    std::string m_query;
+    bool m_heading;
     size_t m_lines = 0;
     uint32_t m_notExamined = 0;
+    std::vector<uint32_t> m_stalled;
 };
 
-// What fencat says when processes could not be examined; empty for none.
-std::string NotExaminedNotice(uint32_t count);

@@ -5,7 +5,7 @@
 #include "cli/CommandLine.h"
 #include "cli/WindowStart.h"
 #include "sysinfo/Diagnostics.h"
-#include "sysinfo/NativeApi.h"
+#include "search/UsageSearch.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -26,6 +26,6 @@ int main(int argc, char** argv) {
     if (options.queries.empty()) return StartWindow(stderr);
     // As the window does at start, so that root sees every process.
     SetDiagnosticStream(stderr);
-    EnableDebugPrivilege();
+    EnableSearchPrivileges();
     return RunSearches(options, stdout, stderr);
 }

@@ -1,16 +1,13 @@
-// ParseMaps on any text, and on maps text written the kernel's way for
-// names of any bytes (a newline written as \012): the names come back
-// whole, in order of their first mapping, each once.
-#include <algorithm>
+// The maps parser on any text, and on maps text written the kernel's way
+// for names of any bytes (a newline written as \012): each mapping's device,
+// inode and name come back whole, in order.
+#include <sys/sysmacros.h>
+
 #include <cstdio>
 #include <memory>
-#include <set>
 
 #include "fuzz/FuzzInput.h"
-#include "platform/linux/Linux.h"
-
-using standin::linux_proc::MappedFile;
-using standin::linux_proc::ParseMaps;
+#include "search/linux/ProcText.h"
 
 namespace {
 
@@ -20,42 +17,58 @@ std::string Escaped(const std::string& name) {
     return text;
 }
 
+struct Expected {
+    unsigned major, minor, inode;
+    std::string name;
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in(data, size);
-    std::vector<MappedFile> files;
     if (in.U8() % 2 == 0) {
         // Any text, alone on the heap: nothing may be read beyond it.
         std::vector<unsigned char> rest = in.Rest();
         std::unique_ptr<char[]> text(new char[rest.size() + 1]);
         if (!rest.empty()) std::memcpy(text.get(), rest.data(), rest.size());
-        ParseMaps(text.get(), rest.size(), files);
-        std::set<std::string> seen;
-        for (const MappedFile& file : files) {
-            if (file.path.empty() || file.path[0] != '/' || !seen.insert(file.path).second) __builtin_trap();
-        }
+        const char* end = text.get() + rest.size();
+        proc::ForEachLine(text.get(), rest.size(), [end](const char* b, const char* e) {
+            proc::Mapping mapping;
+            if (e > end || b > e) __builtin_trap();
+            if (proc::ParseMapsLine(b, e, mapping)) {
+                if (mapping.id.ino == 0 || mapping.path.empty() || mapping.path.data() < b ||
+                    mapping.path.data() + mapping.path.size() != e)
+                    __builtin_trap();
+            }
+        });
         return 0;
     }
     std::string text;
-    std::vector<std::string> expected;
+    std::vector<Expected> expected;
     uint64_t address = 0x400000;
     while (!in.Empty()) {
         // The kernel does not escape a backslash, so a name holding "\012"
         // cannot be told from one holding a newline; such names are left out.
         std::string name = "/" + in.Text(in.U8());
         if (name.find('\\') != std::string::npos) continue;
-        if (std::find(expected.begin(), expected.end(), name) == expected.end()) expected.push_back(name);
-        char line[128];
-        std::snprintf(line, sizeof line, "%llx-%llx r--p 00000000 08:01 %u ", static_cast<unsigned long long>(address),
-                      static_cast<unsigned long long>(address + 0x1000), static_cast<unsigned>(in.U16()) + 1);
+        const Expected e{in.U16() % 4096u, in.U16() % 1048576u, static_cast<unsigned>(in.U16()) + 1, name};
+        char line[160];
+        std::snprintf(line, sizeof line, "%llx-%llx r--p 00000000 %02x:%02x %u ",
+                      static_cast<unsigned long long>(address), static_cast<unsigned long long>(address + 0x1000),
+                      e.major, e.minor, e.inode);
         text += line + std::string(in.U8() % 30, ' ') + Escaped(name) + "\n";
+        expected.push_back(e);
         address += 0x1000;
     }
-    ParseMaps(text.data(), text.size(), files);
-    if (files.size() != expected.size()) __builtin_trap();
-    for (size_t i = 0; i < files.size(); ++i) {
-        if (files[i].path != expected[i]) __builtin_trap();
-    }
+    size_t at = 0;
+    proc::ForEachLine(text.data(), text.size(), [&](const char* b, const char* e) {
+        proc::Mapping mapping;
+        if (!proc::ParseMapsLine(b, e, mapping) || at >= expected.size()) __builtin_trap();
+        const Expected& want = expected[at++];
+        if (mapping.id.dev != makedev(want.major, want.minor) || mapping.id.ino != want.inode ||
+            proc::UnescapeMapsPath(mapping.path) != want.name)
+            __builtin_trap();
+    });
+    if (at != expected.size()) __builtin_trap();
     return 0;
 }

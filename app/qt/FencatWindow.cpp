@@ -17,7 +17,7 @@
 #include "app/qt/Icons.h"
 #include "app/qt/SearchAdapters.h"
 #include "app/qt/Texts.h"
-#include "sysinfo/NativeApi.h"
+#include "search/UsageSearch.h"
 
 namespace {
 
@@ -204,7 +204,7 @@ void FencatWindow::AppendMenuItem(uint32_t commandId, const std::string& text) {
 
 void FencatWindow::SetMainIcon() { setWindowIcon(m_mainIcon); }
 
-void FencatWindow::EnableDebugPrivilege() { ::EnableDebugPrivilege(); }
+void FencatWindow::EnableDebugPrivilege() { EnableSearchPrivileges(); }
 
 void FencatWindow::AcceptDrops() { setAcceptDrops(true); }
 

@@ -4,11 +4,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QListWidget>
-#include <cstring>
+
+#include "sysinfo/Diagnostics.h"
 
 UrlDrop::UrlDrop(const QList<QUrl>& urls) {
     for (const QUrl& url : urls) {
-        if (url.isLocalFile()) m_names.push_back(ResolvedName(url.toLocalFile()));
+        if (url.isLocalFile()) Add(ResolvedName(url.toLocalFile()));
     }
 }
 
@@ -16,9 +17,9 @@ UrlDrop UrlDrop::FromArgument(const QString& argument) {
     UrlDrop drop;
     if (argument.isEmpty()) return drop;
     if (argument.contains(QLatin1Char('/')))
-        drop.m_names.push_back(ResolvedName(argument));
+        drop.Add(ResolvedName(argument));
     else
-        drop.m_names.push_back(QFile::encodeName(argument).toStdString());
+        drop.Add(QFile::encodeName(argument).toStdString());
     return drop;
 }
 
@@ -29,17 +30,6 @@ std::string UrlDrop::ResolvedName(const QString& localPath) {
     // search finds nobody.
     if (name.isEmpty()) name = info.absoluteFilePath();
     return QFile::encodeName(name).toStdString();
-}
-
-uint32_t UrlDrop::QueryFile(uint32_t index, char* buffer, uint32_t size) const {
-    if (index >= m_names.size()) return 0;
-    const std::string& name = m_names[index];
-    if (buffer == nullptr) return static_cast<uint32_t>(name.size());
-    if (size == 0) return 0;
-    const size_t length = name.size() < size ? name.size() : size - 1;
-    std::memcpy(buffer, name.data(), length);
-    buffer[length] = '\0';
-    return static_cast<uint32_t>(length);
 }
 
 void ListWidgetResults::Clear() { m_list.clear(); }
@@ -56,3 +46,9 @@ void ListWidgetResults::Append(const char* line, const Finding&) { m_list.addIte
 
 void OverrideWaitCursor::Begin() { QApplication::setOverrideCursor(Qt::WaitCursor); }
 void OverrideWaitCursor::End() { QApplication::restoreOverrideCursor(); }
+
+void ListWidgetResults::ProcessesNotExamined(uint32_t count) { Diag("%s", NotExaminedNotice(count).c_str()); }
+
+void ListWidgetResults::ProcessesStalled(const std::vector<uint32_t>& pids) {
+    Diag("%s", NotExaminedNotice(0, pids).c_str());
+}

@@ -15,22 +15,17 @@ class QListWidget;
 
 // The names the search gets, in the order of the drop: the local files only,
 // each in its absolute, symlink-resolved form, as the kernel names files.
-class UrlDrop : public DroppedFiles {
+class UrlDrop : public NameListDrop {
 public:
     explicit UrlDrop(const QList<QUrl>& urls);
     // One name from the command line: a path is resolved like a dropped
     // file, a bare name is kept for name matching.
     static UrlDrop FromArgument(const QString& argument);
 
-    bool Empty() const { return m_names.empty(); }
-    const std::vector<std::string>& Names() const { return m_names; }
-    uint32_t QueryFile(uint32_t index, char* buffer, uint32_t size) const override;
-
     static std::string ResolvedName(const QString& localPath);
 
 private:
     UrlDrop() = default;
-    std::vector<std::string> m_names;
 };
 
 class ListWidgetResults : public ResultList {
@@ -39,6 +34,9 @@ public:
     void Clear() override;
     void Repaint() override;
     void Append(const char* line, const Finding& finding) override;
+    // Said on the window's output, where its diagnostics go.
+    void ProcessesNotExamined(uint32_t count) override;
+    void ProcessesStalled(const std::vector<uint32_t>& pids) override;
 
 private:
     QListWidget& m_list;

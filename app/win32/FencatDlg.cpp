@@ -94,7 +94,7 @@ LRESULT CFencatDlg::HandleLButtonDown(WPARAM, LPARAM lParam) {
 LRESULT CFencatDlg::HandleSearchStartupFile(WPARAM, LPARAM) {
     ListBoxResults results(m_resultList);
     AppWaitCursor cursor;
-    HandleDrop(NamedFile(m_startupFile), results, cursor);
+    HandleDrop(NameListDrop({m_startupFile}), results, cursor);
     return 0;
 }
 

@@ -20,16 +20,6 @@ private:
     HDROP m_drop;
 };
 
-// One name, handed over as a drop that carries just it.
-class NamedFile : public DroppedFiles {
-public:
-    explicit NamedFile(const std::string& name) : m_name(name) {}
-    uint32_t QueryFile(uint32_t index, char* buffer, uint32_t size) const override;
-
-private:
-    const std::string& m_name;
-};
-
 class ListBoxResults : public ResultList {
 public:
     explicit ListBoxResults(CListBox& list) : m_list(list) {}

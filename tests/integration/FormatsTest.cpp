@@ -67,8 +67,11 @@ protected:
 };
 
 TEST_F(FormatsTest, LongLinesAreTheResultLinesWithTheMatchedPath) {
-    // Bytes that are no UTF-8, a quote, a backslash and a tab survive as they are.
-    std::string held = dir.File(Unique("caf\xE9 \"q\" \\ \t \xFF.txt"));
+    // Bytes that are no UTF-8 and a quote are written as they are; a tab
+    // (a control character) and the backslash that escapes are escaped.
+    const std::string name = Unique("caf\xE9 \"q\" \\ \t \xFF.txt");
+    std::string held = dir.File(name);
+    const std::string shown = dir.Path() + "/" + name.substr(0, name.find('\\')) + "\\\\ \\x09 \xFF.txt";
     std::string mapped = dir.File("mapped.bin", std::string(8192, 'm'));
     Holder holder({"twice", held, "map", mapped});
     ASSERT_TRUE(holder.Ready());
@@ -79,7 +82,8 @@ TEST_F(FormatsTest, LongLinesAreTheResultLinesWithTheMatchedPath) {
         const std::vector<std::string> lines = SplitLines(plain.out), longLines = SplitLines(wide.out);
         ASSERT_EQ(longLines.size(), path == held ? 2u : 1u) << wide.out;
         ASSERT_EQ(longLines.size(), lines.size());
-        for (size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(longLines[i], lines[i] + "  " + path);
+        for (size_t i = 0; i < lines.size(); ++i)
+            EXPECT_EQ(longLines[i], lines[i] + "  " + (path == held ? shown : path));
     }
 }
 

@@ -1,5 +1,5 @@
 #include "platform/Api.h"
-#include "search/SearchSteps.h"
+#include "search/passes/SearchSteps.h"
 #include "search/UsageSearch.h"
 #include "sysinfo/DevicePaths.h"
 #include "sysinfo/Diagnostics.h"

@@ -5,8 +5,10 @@
 #include <vector>
 
 #include "platform/Api.h"
-#include "search/SearchSteps.h"
+#include "search/passes/SearchSteps.h"
 #include "sysinfo/Diagnostics.h"
+#include "sysinfo/DevicePaths.h"
+#include "sysinfo/NativeApi.h"
 #include "sysinfo/SystemModulesInformation.h"
 #include "sysinfo/SystemProcessesInformation.h"
 
@@ -67,23 +69,10 @@ bool CandidateMatches(Matching matching, const char* candidate, const char* targ
     return false;
 }
 
-Text FormatResultLine(uint32_t pid, const Text& processName) {
-    static const char kFormat[] = "0x%04X  %-20s";
-    int length = std::snprintf(nullptr, 0, kFormat, static_cast<unsigned>(pid), processName.c_str());
-    if (length <= 0) return Text();
-    Text line(static_cast<size_t>(length), '\0');
-    std::snprintf(&line[0], line.size() + 1, kFormat, static_cast<unsigned>(pid), processName.c_str());
-    return line;
-}
-
-void PrintPassHeader(size_t ruleLength) {
-    Diag("%-6s  %-20s  %s\n", "PID", "Name", "Path");
-    Diag("%s\n", std::string(ruleLength, '-').c_str());
-}
-
 void ReportFinding(ResultList& list, const SystemProcessesInformation& snapshot, Finding::Kind kind, uint32_t pid,
                    const char* path) {
     Finding finding{kind, pid, Text(), Text(path)};
+    finding.access = kind == Finding::Kind::Module ? Finding::kMapped : Finding::kOpen;
     const ProcessEntry* entry = nullptr;
     if (snapshot.Lookup(pid, entry)) UnicodeStringToText(&entry->ImageName, finding.processName);
     list.Append(FormatResultLine(pid, finding.processName).c_str(), finding);
@@ -116,7 +105,29 @@ bool RunModulePass(const char* target, Matching matching, ResultList& list) {
 
 }  // namespace
 
+const bool kBackslashIsText = false;
+
+void EnableSearchPrivileges() { EnableDebugPrivilege(); }
+
+Text DisplayPath(const Finding& finding) {
+    if (finding.kind != Finding::Kind::Handle) return finding.path;
+    Text dosPath;
+    return GetDosFileName(finding.path.c_str(), dosPath) ? dosPath : finding.path;
+}
+
+void RunUsageSearches(std::vector<SearchRequest>& requests) {
+    for (SearchRequest& request : requests) {
+        request.list->Begin();
+        request.end = RunUsageSearch(request.name.c_str(), *request.list, request.scope);
+    }
+}
+
 SearchEnd RunUsageSearch(const char* droppedName, ResultList& list, SearchScope scope) {
+    if (scope == SearchScope::Device) {
+        // Handle names carry no file system to compare.
+        Diag("Searching a whole file system is not supported here.\n");
+        return SearchEnd::Stopped;
+    }
     // A folder's tree is always searched by path, even for a bare name.
     const Matching matching = scope == SearchScope::Tree                 ? Matching::Tree
                               : GetFileNamePart(droppedName) != droppedName ? Matching::Path
@@ -147,27 +158,3 @@ SearchEnd RunUsageSearch(const char* droppedName, ResultList& list, SearchScope 
     return RunHandlePass(handleTarget, matching, list) ? SearchEnd::Finished : SearchEnd::Stopped;
 }
 
-SearchEnd HandleDrop(const DroppedFiles& drop, ResultList& list, WaitCursor& cursor, SearchScope scope) {
-    // The cursor ends on every way out, exceptions included.
-    struct CursorScope {
-        WaitCursor& cursor;
-        explicit CursorScope(WaitCursor& c) : cursor(c) { cursor.Begin(); }
-        ~CursorScope() { cursor.End(); }
-    } cursorScope(cursor);
-    list.Clear();
-    list.Repaint();
-    Diag("DragDrop\n");
-    uint32_t length = drop.QueryFile(0, nullptr, 0);
-    if (length == 0) return SearchEnd::NoName;
-    // No path the system can name is longer (a counted string of 16-bit
-    // characters); a drop that says otherwise gets no buffer of that size.
-    constexpr uint32_t kLongestPath = 32767;
-    if (length > kLongestPath) {
-        Diag("File name too long. Error = %d\n", static_cast<int>(os::ERROR_FILENAME_EXCED_RANGE));
-        return SearchEnd::Stopped;
-    }
-    std::vector<char> name(static_cast<size_t>(length) + 1, '\0');
-    drop.QueryFile(0, name.data(), length + 1);
-    name[length] = '\0';  // whatever the drop copied
-    return RunUsageSearch(name.data(), list, scope);
-}

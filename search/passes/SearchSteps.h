@@ -15,9 +15,6 @@ enum class Matching { Name, Path, Tree };
 // Whether a module path or handle name matches the target under `matching`.
 bool CandidateMatches(Matching matching, const char* candidate, const char* target);
 
-// The header line and a rule of the given number of dashes.
-void PrintPassHeader(size_t ruleLength);
-
 // Appends the result line of one finding, named from the pass's snapshot.
 void ReportFinding(ResultList& list, const SystemProcessesInformation& snapshot, Finding::Kind kind, uint32_t pid,
                    const char* path);

@@ -1,0 +1,53 @@
+#include <cstdio>
+#include <string>
+
+#include "search/UsageSearch.h"
+#include "sysinfo/Diagnostics.h"
+
+Text VisibleText(const Text& bytes) {
+    Text out;
+    out.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            char escape[5];
+            std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+            out += escape;
+        } else if (c == '\\' && kBackslashIsText) {
+            out += "\\\\";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+Text FormatResultLine(uint32_t pid, const Text& processName) {
+    static const char kFormat[] = "0x%04X  %-20s";
+    const Text name = VisibleText(processName);
+    int length = std::snprintf(nullptr, 0, kFormat, static_cast<unsigned>(pid), name.c_str());
+    if (length <= 0) return Text();
+    Text line(static_cast<size_t>(length), '\0');
+    std::snprintf(&line[0], line.size() + 1, kFormat, static_cast<unsigned>(pid), name.c_str());
+    return line;
+}
+
+void PrintPassHeader(size_t ruleLength) {
+    Diag("%-6s  %-20s  %s\n", "PID", "Name", "Path");
+    Diag("%s\n", std::string(ruleLength, '-').c_str());
+}
+
+std::string NotExaminedNotice(uint32_t count, const std::vector<uint32_t>& stalled) {
+    std::string notice;
+    if (count != 0)
+        notice = "fencat: " + std::to_string(count) + (count == 1 ? " process" : " processes") +
+                 " could not be examined (access denied); run fencat as root or administrator to include other"
+                 " users' processes.\n";
+    if (!stalled.empty()) {
+        notice += "fencat: " + std::to_string(stalled.size()) + (stalled.size() == 1 ? " process" : " processes") +
+                  " could not be examined (reading made no progress):";
+        for (const uint32_t pid : stalled) notice += " " + std::to_string(pid);
+        notice += "\n";
+    }
+    return notice;
+}

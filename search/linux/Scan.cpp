@@ -1,0 +1,568 @@
+#include "search/linux/Scan.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace proc {
+
+namespace {
+
+constexpr std::string_view kDeleted = " (deleted)";
+
+// What every thread of a scan reads; it outlives the scan while a thread
+// that was given up still runs.
+struct Context {
+    std::vector<Target> targets;
+    std::vector<std::pair<FileId, uint32_t>> byId;  // identity targets, by id and maps id
+    std::vector<uint32_t> others;                   // the rest, compared one by one
+    bool needIds = false;
+    bool needText = false;
+    uint64_t ownMounts = 0;  // this process's mount namespace
+    uint32_t self = 0;
+
+    // The bound UNIX sockets, read once when a name is first wanted.
+    std::once_flag socketsRead;
+    std::vector<std::pair<uint64_t, std::string>> sockets;
+
+    explicit Context(const std::vector<Target>& t);
+    const std::string* BoundPath(uint64_t inode);
+};
+
+uint64_t MountNamespace(int dirFd, const char* name) {
+    struct statx stx;
+    return statx(dirFd, name, 0, STATX_INO, &stx) == 0 ? stx.stx_ino : 0;
+}
+
+Context::Context(const std::vector<Target>& t) : targets(t), self(static_cast<uint32_t>(getpid())) {
+    for (uint32_t i = 0; i < targets.size(); ++i) {
+        const Target& target = targets[i];
+        if (target.match == Target::Match::Identity) {
+            byId.emplace_back(target.id, i);
+            if (target.mapsId != target.id) byId.emplace_back(target.mapsId, i);
+        } else {
+            others.push_back(i);
+        }
+        needIds = needIds || target.match == Target::Match::Identity || target.match == Target::Match::Device;
+        needText = needText || target.match == Target::Match::Name || target.match == Target::Match::Tree;
+    }
+    std::sort(byId.begin(), byId.end());
+    ownMounts = MountNamespace(AT_FDCWD, "/proc/self/ns/mnt");
+}
+
+const std::string* Context::BoundPath(uint64_t inode) {
+    std::call_once(socketsRead, [this] {
+        const int fd = open("/proc/net/unix", O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return;
+        std::string text;
+        char chunk[65536];
+        ssize_t n;
+        while ((n = read(fd, chunk, sizeof chunk)) > 0) text.append(chunk, static_cast<size_t>(n));
+        close(fd);
+        sockets = ParseUnixSockets(text.data(), text.size());
+    });
+    auto at = std::lower_bound(sockets.begin(), sockets.end(), inode,
+                               [](const std::pair<uint64_t, std::string>& e, uint64_t key) { return e.first < key; });
+    return at != sockets.end() && at->first == inode ? &at->second : nullptr;
+}
+
+FileId IdOf(const struct statx& stx) { return FileId{makedev(stx.stx_dev_major, stx.stx_dev_minor), stx.stx_ino}; }
+
+// What a candidate offers for comparison: its identity where it was taken,
+// and its path text where it was read.
+struct Candidate {
+    bool haveId = false;
+    FileId id;
+    bool socket = false;
+    const std::string_view* text = nullptr;
+};
+
+enum class Outcome { Examined, Refused, Gone };
+
+// The reading of one process. Every call that may block counts as progress
+// once it returns, so that a watcher can tell a stalled read from a long one.
+class ProcessReader {
+public:
+    ProcessReader(Context& context, std::atomic<uint64_t>& ticks, std::string& buffer)
+        : m_context(context), m_ticks(ticks), m_buffer(buffer) {}
+
+    Outcome Read(uint32_t pid, std::vector<Hit>& hits);
+
+private:
+    void Tick() { m_ticks.fetch_add(1, std::memory_order_relaxed); }
+    Outcome ReadMaps();
+    Outcome ReadDescriptors();
+    void ReadFolder(const char* name, uint32_t access);
+    template <typename Found>
+    void Compare(const Candidate& candidate, Found&& found);
+    bool SameFileHere(std::string_view path, const Candidate& candidate, const char* link);
+    bool ReadLink(int dirFd, const char* name, std::string& link);
+    void Add(uint32_t target, Finding::Kind kind, uint32_t access, int64_t descriptor, std::string path,
+             const FileId& id);
+    bool Name(std::vector<Hit>& hits);
+
+    Context& m_context;
+    std::atomic<uint64_t>& m_ticks;
+    std::string& m_buffer;
+    uint32_t m_pid = 0;
+    int m_dir = -1;
+    uint64_t m_mounts = 1;  // 1: not read yet
+    std::vector<Hit> m_hits;
+    std::vector<FileId> m_hitIds;  // beside m_hits
+};
+
+bool ProcessReader::ReadLink(int dirFd, const char* name, std::string& link) {
+    // /proc names no file longer than a page; a link it cannot name fails.
+    link.resize(4096);
+    for (;;) {
+        const ssize_t n = readlinkat(dirFd, name, &link[0], link.size());
+        Tick();
+        if (n < 0) return false;
+        if (static_cast<size_t>(n) < link.size()) {
+            link.resize(static_cast<size_t>(n));
+            return true;
+        }
+        link.resize(link.size() * 2);
+    }
+}
+
+void ProcessReader::Add(uint32_t target, Finding::Kind kind, uint32_t access, int64_t descriptor, std::string path,
+                        const FileId& id) {
+    // A module is one finding however many times it is mapped.
+    if (kind == Finding::Kind::Module) {
+        for (size_t i = 0; i < m_hits.size(); ++i) {
+            Hit& hit = m_hits[i];
+            if (hit.target == target && hit.finding.kind == kind && (m_hitIds[i] == id || hit.finding.path == path)) {
+                hit.finding.access |= access;
+                return;
+            }
+        }
+    }
+    Hit hit{target, Finding{kind, m_pid, Text(), std::move(path)}};
+    hit.finding.access = access;
+    hit.finding.descriptor = descriptor;
+    m_hits.push_back(std::move(hit));
+    m_hitIds.push_back(id);
+}
+
+// Outside this mount namespace a path may name another file than here; it
+// counts only where it names the same one.
+bool ProcessReader::SameFileHere(std::string_view path, const Candidate& candidate, const char* link) {
+    if (m_mounts == 1) {
+        m_mounts = MountNamespace(m_dir, "ns/mnt");
+        Tick();
+    }
+    if (m_mounts != 0 && m_mounts == m_context.ownMounts) return true;
+    FileId id = candidate.id;
+    struct statx stx;
+    if (!candidate.haveId) {
+        if (link == nullptr || statx(m_dir, link, AT_STATX_DONT_SYNC, STATX_INO, &stx) != 0) return false;
+        id = IdOf(stx);
+    }
+    const std::string here(path);
+    const bool same = statx(AT_FDCWD, here.c_str(), AT_STATX_DONT_SYNC, STATX_INO, &stx) == 0 && IdOf(stx) == id;
+    Tick();
+    return same;
+}
+
+template <typename Found>
+void ProcessReader::Compare(const Candidate& candidate, Found&& found) {
+    if (candidate.haveId) {
+        auto range = std::equal_range(m_context.byId.begin(), m_context.byId.end(),
+                                      std::make_pair(candidate.id, uint32_t{0}),
+                                      [](const auto& a, const auto& b) { return a.first < b.first; });
+        uint32_t last = UINT32_MAX;
+        for (auto it = range.first; it != range.second; ++it) {
+            if (it->second != last) found(it->second);
+            last = it->second;
+        }
+    }
+    for (const uint32_t index : m_context.others) {
+        const Target& target = m_context.targets[index];
+        switch (target.match) {
+        case Target::Match::Device:
+            if (candidate.haveId && candidate.id.dev == target.id.dev && !candidate.socket) found(index);
+            break;
+        case Target::Match::Name:
+            if (candidate.text != nullptr && FinalComponent(*candidate.text) == target.text) found(index);
+            break;
+        case Target::Match::Tree:
+            if (candidate.text != nullptr && PathAtOrBelow(*candidate.text, target.text)) found(index);
+            break;
+        case Target::Match::Identity: break;
+        }
+    }
+    if (candidate.socket) {
+        for (uint32_t index = 0; index < m_context.targets.size(); ++index) {
+            const std::vector<uint64_t>& sockets = m_context.targets[index].sockets;
+            if (std::find(sockets.begin(), sockets.end(), candidate.id.ino) != sockets.end()) found(index);
+        }
+    }
+}
+
+Outcome ProcessReader::ReadMaps() {
+    const int fd = openat(m_dir, "maps", O_RDONLY | O_CLOEXEC);
+    Tick();
+    if (fd < 0) return errno == ENOENT || errno == ESRCH ? Outcome::Gone : Outcome::Refused;
+    m_buffer.clear();
+    size_t used = 0;
+    ssize_t n;
+    for (;;) {
+        if (m_buffer.size() - used < 65536) m_buffer.resize(used + 131072);
+        n = read(fd, &m_buffer[used], m_buffer.size() - used);
+        Tick();
+        if (n > 0) {
+            used += static_cast<size_t>(n);
+        } else if (n == 0 || errno != EINTR) {
+            break;
+        }
+    }
+    const int error = errno;
+    close(fd);
+    if (n < 0) return error == ESRCH || error == ENOENT ? Outcome::Gone : Outcome::Refused;
+
+    std::string unescaped;
+    Mapping last;
+    ForEachLine(m_buffer.data(), used, [&](const char* begin, const char* end) {
+        Mapping mapping;
+        if (!ParseMapsLine(begin, end, mapping)) return;
+        // A file's mappings mostly stand together.
+        if (mapping.id == last.id && mapping.path == last.path) return;
+        last = mapping;
+        std::string_view path = mapping.path;
+        if (path.find('\\') != std::string_view::npos) {
+            unescaped = UnescapeMapsPath(path);
+            path = unescaped;
+        }
+        Candidate candidate;
+        candidate.haveId = true;
+        candidate.id = mapping.id;
+        candidate.text = m_context.needText ? &path : nullptr;
+        Compare(candidate, [&](uint32_t target) {
+            if (m_context.targets[target].match == Target::Match::Tree && !SameFileHere(path, candidate, nullptr))
+                return;
+            Add(target, Finding::Kind::Module, Finding::kMapped, Finding::kUnknown, std::string(path), mapping.id);
+        });
+    });
+    return Outcome::Examined;
+}
+
+Outcome ProcessReader::ReadDescriptors() {
+    const int fdDir = openat(m_dir, "fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    Tick();
+    if (fdDir < 0) return errno == ENOENT || errno == ESRCH ? Outcome::Gone : Outcome::Refused;
+    DIR* dir = fdopendir(fdDir);
+    if (dir == nullptr) {
+        close(fdDir);
+        return Outcome::Refused;
+    }
+    std::string link;
+    while (const dirent* entry = readdir(dir)) {
+        Tick();
+        uint64_t number = 0;
+        if (!ParseDecimal(entry->d_name, number)) continue;
+        Candidate candidate;
+        struct statx stx;
+        if (m_context.needIds) {
+            if (statx(fdDir, entry->d_name, AT_STATX_DONT_SYNC, STATX_TYPE | STATX_INO, &stx) != 0) continue;
+            candidate.haveId = true;
+            candidate.id = IdOf(stx);
+            candidate.socket = S_ISSOCK(stx.stx_mode);
+        }
+        bool haveLink = false;
+        std::string_view text;
+        if (m_context.needText) {
+            haveLink = ReadLink(fdDir, entry->d_name, link);
+            if (haveLink) {
+                text = link;
+                uint64_t inode;
+                if (ParseSocketLink(text, inode)) {
+                    const std::string* bound = m_context.BoundPath(inode);
+                    if (bound != nullptr) text = *bound;
+                }
+                candidate.text = &text;
+            }
+        }
+        uint32_t access = 0;
+        Compare(candidate, [&](uint32_t target) {
+            if (m_context.targets[target].match == Target::Match::Tree &&
+                !SameFileHere(text, candidate, entry->d_name))
+                return;
+            if (access == 0) {
+                // The link's own mode tells how the descriptor was opened.
+                struct statx mode;
+                access = Finding::kOpen;
+                if (statx(fdDir, entry->d_name, AT_SYMLINK_NOFOLLOW, STATX_MODE, &mode) == 0) {
+                    if (mode.stx_mode & S_IRUSR) access |= Finding::kRead;
+                    if (mode.stx_mode & S_IWUSR) access |= Finding::kWrite;
+                }
+                if (!haveLink) haveLink = ReadLink(fdDir, entry->d_name, link);
+                if (haveLink && text.empty()) {
+                    text = link;
+                    uint64_t inode;
+                    const std::string* bound = ParseSocketLink(text, inode) ? m_context.BoundPath(inode) : nullptr;
+                    if (bound != nullptr) text = *bound;
+                }
+            }
+            std::string path = haveLink ? std::string(text)
+                                        : "/proc/" + std::to_string(m_pid) + "/fd/" + entry->d_name;
+            Add(target, Finding::Kind::Handle, access, static_cast<int64_t>(number), std::move(path), candidate.id);
+        });
+    }
+    closedir(dir);
+    return Outcome::Examined;
+}
+
+void ProcessReader::ReadFolder(const char* name, uint32_t access) {
+    Candidate candidate;
+    struct statx stx;
+    if (m_context.needIds) {
+        const bool ok = statx(m_dir, name, AT_STATX_DONT_SYNC, STATX_TYPE | STATX_INO, &stx) == 0;
+        Tick();
+        if (!ok) return;
+        candidate.haveId = true;
+        candidate.id = IdOf(stx);
+    }
+    std::string link;
+    std::string_view text;
+    const bool haveLink = m_context.needText && ReadLink(m_dir, name, link);
+    if (haveLink) {
+        text = link;
+        candidate.text = &text;
+    }
+    Compare(candidate, [&](uint32_t target) {
+        if (m_context.targets[target].match == Target::Match::Tree && !SameFileHere(text, candidate, name)) return;
+        std::string path;
+        if (haveLink)
+            path = link;
+        else if (!ReadLink(m_dir, name, path))
+            path = "/proc/" + std::to_string(m_pid) + "/" + name;
+        Add(target, Finding::Kind::Handle, access, Finding::kUnknown, std::move(path), candidate.id);
+    });
+}
+
+// Names the process and its owner in its findings; false when it has ended
+// meanwhile.
+bool ProcessReader::Name(std::vector<Hit>& hits) {
+    std::string exe, name;
+    if (ReadLink(m_dir, "exe", exe)) {
+        std::string_view shown = exe;
+        if (shown.size() > kDeleted.size() && shown.compare(shown.size() - kDeleted.size(), kDeleted.size(), kDeleted) == 0)
+            shown.remove_suffix(kDeleted.size());
+        name = std::string(FinalComponent(shown));
+    }
+    if (name.empty()) {
+        // No executable to be read (a kernel thread, or not ours to read):
+        // the kernel's name of the command.
+        const int fd = openat(m_dir, "comm", O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return false;
+        char comm[64];
+        const ssize_t n = read(fd, comm, sizeof comm);
+        close(fd);
+        Tick();
+        if (n <= 0) return false;
+        name.assign(comm, static_cast<size_t>(n));
+        if (name.back() == '\n') name.pop_back();
+        if (name.empty()) return false;
+    }
+    struct stat st;
+    const int64_t uid = fstat(m_dir, &st) == 0 ? static_cast<int64_t>(st.st_uid) : Finding::kUnknown;
+    for (Hit& hit : m_hits) {
+        if (hit.finding.kind == Finding::Kind::Module && !exe.empty() && hit.finding.path == exe)
+            hit.finding.access |= Finding::kExecutable;
+        hit.finding.processName = name;
+        hit.finding.uid = uid;
+    }
+    hits = std::move(m_hits);
+    return true;
+}
+
+Outcome ProcessReader::Read(uint32_t pid, std::vector<Hit>& hits) {
+    m_pid = pid;
+    m_hits.clear();
+    m_hitIds.clear();
+    m_mounts = 1;
+    char path[32];
+    std::snprintf(path, sizeof path, "/proc/%u", pid);
+    m_dir = open(path, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    Tick();
+    if (m_dir < 0) return Outcome::Gone;
+    Outcome outcome = ReadMaps();
+    if (outcome != Outcome::Gone) {
+        const Outcome descriptors = ReadDescriptors();
+        if (descriptors != Outcome::Examined) outcome = descriptors;
+    }
+    if (outcome != Outcome::Gone) {
+        ReadFolder("cwd", Finding::kCurrentFolder);
+        ReadFolder("root", Finding::kRootFolder);
+        if (!m_hits.empty() && !Name(hits)) outcome = Outcome::Gone;
+    }
+    close(m_dir);
+    return outcome;
+}
+
+std::vector<uint32_t> ListProcesses(bool& listed) {
+    std::vector<uint32_t> pids;
+    DIR* dir = opendir("/proc");
+    listed = dir != nullptr;
+    if (dir == nullptr) return pids;
+    while (const dirent* entry = readdir(dir)) {
+        uint64_t pid;
+        if (ParseDecimal(entry->d_name, pid) && pid <= UINT32_MAX) pids.push_back(static_cast<uint32_t>(pid));
+    }
+    closedir(dir);
+    std::sort(pids.begin(), pids.end());
+    return pids;
+}
+
+// The processes of one scan, shared by its threads.
+struct Work {
+    Context context;
+    std::vector<uint32_t> pids;
+    std::atomic<size_t> next{0};
+    std::atomic<size_t> done{0};
+    std::vector<Outcome> outcomes;
+    std::vector<std::vector<Hit>> hits;
+    std::mutex doneMutex;
+    std::condition_variable allDone;
+
+    Work(const std::vector<Target>& targets, std::vector<uint32_t> list)
+        : context(targets), pids(std::move(list)), outcomes(pids.size(), Outcome::Gone), hits(pids.size()) {}
+    void Finished() {
+        if (done.fetch_add(1) + 1 == pids.size()) {
+            std::lock_guard<std::mutex> lock(doneMutex);
+            allDone.notify_all();
+        }
+    }
+};
+
+struct alignas(64) Worker {
+    std::atomic<uint64_t> ticks{0};
+    std::mutex mutex;
+    size_t current = SIZE_MAX;  // the index being read; under mutex
+    bool abandoned = false;     // under mutex
+    std::thread thread;
+    std::string buffer;
+};
+
+void RunWorker(std::shared_ptr<Work> work, std::shared_ptr<Worker> worker) {
+    ProcessReader reader(work->context, worker->ticks, worker->buffer);
+    for (;;) {
+        const size_t index = work->next.fetch_add(1);
+        if (index >= work->pids.size()) return;
+        {
+            std::lock_guard<std::mutex> lock(worker->mutex);
+            if (worker->abandoned) return;
+            worker->current = index;
+        }
+        std::vector<Hit> hits;
+        const Outcome outcome = reader.Read(work->pids[index], hits);
+        {
+            // A watcher that gave this read up has counted it already.
+            std::lock_guard<std::mutex> lock(worker->mutex);
+            if (worker->abandoned) return;
+            worker->current = SIZE_MAX;
+            work->outcomes[index] = outcome;
+            work->hits[index] = std::move(hits);
+        }
+        work->Finished();
+    }
+}
+
+unsigned Cores() {
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0) return static_cast<unsigned>(CPU_COUNT(&set));
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores == 0 ? 1 : cores;
+}
+
+}  // namespace
+
+ScanOutcome Scan(const std::vector<Target>& targets) {
+    using Clock = std::chrono::steady_clock;
+    ScanOutcome outcome;
+    auto work = std::make_shared<Work>(targets, ListProcesses(outcome.listed));
+    // Our own process is no user of anything the user asked about.
+    work->pids.erase(std::remove(work->pids.begin(), work->pids.end(), work->context.self), work->pids.end());
+    work->outcomes.resize(work->pids.size());
+    work->hits.resize(work->pids.size());
+    const size_t count = work->pids.size();
+    if (count == 0) return outcome;
+
+    // A thread for every core there is work for; this thread watches them.
+    constexpr size_t kProcessesPerThread = 16;
+    const size_t threads = std::max<size_t>(1, std::min<size_t>(Cores(), (count + kProcessesPerThread - 1) / kProcessesPerThread));
+    struct Watched {
+        std::shared_ptr<Worker> worker;
+        uint64_t ticks = 0;
+        Clock::time_point since;
+        int quietLooks = 0;
+    };
+    std::vector<Watched> watched;
+    auto start = [&] {
+        auto worker = std::make_shared<Worker>();
+        worker->thread = std::thread(RunWorker, work, worker);
+        watched.push_back(Watched{worker, 0, Clock::now(), 0});
+    };
+    for (size_t i = 0; i < threads; ++i) start();
+
+    constexpr auto kLook = std::chrono::milliseconds(20);
+    const auto stall = std::chrono::milliseconds(kStallMilliseconds);
+    std::unique_lock<std::mutex> lock(work->doneMutex);
+    while (!work->allDone.wait_for(lock, kLook, [&] { return work->done.load() == count; })) {
+        const Clock::time_point now = Clock::now();
+        for (size_t i = 0; i < watched.size(); ++i) {
+            Watched& w = watched[i];
+            const uint64_t ticks = w.worker->ticks.load(std::memory_order_relaxed);
+            if (ticks != w.ticks) {
+                w.ticks = ticks;
+                w.since = now;
+                w.quietLooks = 0;
+                continue;
+            }
+            // Several quiet looks, so that a watcher that was not scheduled
+            // itself does not take its own delay for a stall.
+            if (++w.quietLooks < 3 || now - w.since < stall) continue;
+            std::lock_guard<std::mutex> workerLock(w.worker->mutex);
+            if (w.worker->current == SIZE_MAX || w.worker->abandoned) continue;
+            w.worker->abandoned = true;
+            outcome.stalled.push_back(work->pids[w.worker->current]);
+            w.worker->thread.detach();
+            lock.unlock();
+            work->Finished();
+            lock.lock();
+            // The rest of the processes go on on a new thread.
+            watched[i].worker.reset();
+            auto fresh = std::make_shared<Worker>();
+            fresh->thread = std::thread(RunWorker, work, fresh);
+            watched[i] = Watched{fresh, 0, now, 0};
+        }
+    }
+    lock.unlock();
+    for (Watched& w : watched) {
+        if (w.worker->thread.joinable()) w.worker->thread.join();
+    }
+    std::sort(outcome.stalled.begin(), outcome.stalled.end());
+    for (size_t i = 0; i < count; ++i) {
+        if (std::binary_search(outcome.stalled.begin(), outcome.stalled.end(), work->pids[i])) continue;
+        if (work->outcomes[i] == Outcome::Refused) ++outcome.refused;
+        if (!work->hits[i].empty()) outcome.processes.push_back(std::move(work->hits[i]));
+    }
+    return outcome;
+}
+
+}  // namespace proc

@@ -1,0 +1,126 @@
+#include "search/linux/Targets.h"
+
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+
+namespace proc {
+
+namespace {
+
+bool ReadWhole(const char* path, std::string& text) {
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    char chunk[65536];
+    ssize_t n;
+    text.clear();
+    while ((n = read(fd, chunk, sizeof chunk)) > 0 || (n < 0 && errno == EINTR)) {
+        if (n > 0) text.append(chunk, static_cast<size_t>(n));
+    }
+    close(fd);
+    return n == 0;
+}
+
+// What /proc/PID/maps shows for a file on a stacked file system: older
+// kernels write the inode of the file beneath, not the one stat gives. The
+// kernel is asked by mapping the file here for a moment.
+FileId MapsIdOf(const std::string& path, const FileId& statId) {
+    struct statfs fs;
+    if (statfs(path.c_str(), &fs) != 0 || fs.f_type != OVERLAYFS_SUPER_MAGIC) return statId;
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return statId;
+    void* at = mmap(nullptr, 1, PROT_READ, MAP_PRIVATE, fd, 0);
+    close(fd);
+    if (at == MAP_FAILED) return statId;
+    FileId id = statId;
+    std::string maps;
+    if (ReadWhole("/proc/self/maps", maps)) {
+        ForEachLine(maps.data(), maps.size(), [&](const char* begin, const char* end) {
+            Mapping mapping;
+            if (ParseMapsLine(begin, end, mapping) && mapping.start == reinterpret_cast<uintptr_t>(at))
+                id = mapping.id;
+        });
+    }
+    munmap(at, 1);
+    return id;
+}
+
+// The sockets that are bound to the file `id`, as this network namespace
+// lists them.
+std::vector<uint64_t> SocketsBoundTo(const FileId& id) {
+    std::vector<uint64_t> sockets;
+    std::string text;
+    if (!ReadWhole("/proc/net/unix", text)) return sockets;
+    for (const auto& [inode, path] : ParseUnixSockets(text.data(), text.size())) {
+        struct stat st;
+        if (stat(path.c_str(), &st) == 0 && FileId{st.st_dev, st.st_ino} == id) sockets.push_back(inode);
+    }
+    return sockets;
+}
+
+}  // namespace
+
+bool NamesAPath(const std::string& name) {
+    return name.find('/') != std::string::npos || name == "." || name == "..";
+}
+
+std::string_view FinalComponent(std::string_view path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+bool PathAtOrBelow(std::string_view path, std::string_view folder) {
+    if (path.size() < folder.size() || path.compare(0, folder.size(), folder) != 0) return false;
+    return path.size() == folder.size() || folder.back() == '/' || path[folder.size()] == '/';
+}
+
+bool ResolveTarget(const std::string& name, SearchScope scope, Target& target, int& error) {
+    target = Target();
+    if (name.empty()) {
+        error = ENOENT;
+        return false;
+    }
+    if (scope == SearchScope::File && !NamesAPath(name)) {
+        target.match = Target::Match::Name;
+        target.text = name;
+        return true;
+    }
+    if (scope == SearchScope::Tree) {
+        // A folder's tree is compared as text: the folder as the kernel
+        // names it, with its links resolved.
+        std::unique_ptr<char, decltype(&std::free)> resolved(realpath(name.c_str(), nullptr), &std::free);
+        if (!resolved) {
+            error = errno;
+            return false;
+        }
+        target.match = Target::Match::Tree;
+        target.text = resolved.get();
+        return true;
+    }
+    struct stat st;
+    if (stat(name.c_str(), &st) != 0) {
+        error = errno;
+        return false;
+    }
+    target.id = FileId{st.st_dev, st.st_ino};
+    target.mapsId = target.id;
+    if (scope == SearchScope::Device) {
+        target.match = Target::Match::Device;
+        return true;
+    }
+    target.match = Target::Match::Identity;
+    if (S_ISREG(st.st_mode)) target.mapsId = MapsIdOf(name, target.id);
+    if (S_ISSOCK(st.st_mode)) target.sockets = SocketsBoundTo(target.id);
+    return true;
+}
+
+}  // namespace proc
