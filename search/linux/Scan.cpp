@@ -8,15 +8,15 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <thread>
+
+#include "search/linux/Watchdog.h"
 
 namespace proc {
 
@@ -97,7 +97,7 @@ enum class Outcome { Examined, Refused, Gone };
 // once it returns, so that a watcher can tell a stalled read from a long one.
 class ProcessReader {
 public:
-    ProcessReader(Context& context, std::atomic<uint64_t>& ticks, std::string& buffer)
+    ProcessReader(Context& context, Progress& ticks, std::string& buffer)
         : m_context(context), m_ticks(ticks), m_buffer(buffer) {}
 
     Outcome Read(uint32_t pid, std::vector<Hit>& hits);
@@ -116,7 +116,7 @@ private:
     bool Name(std::vector<Hit>& hits);
 
     Context& m_context;
-    std::atomic<uint64_t>& m_ticks;
+    Progress& m_ticks;
     std::string& m_buffer;
     uint32_t m_pid = 0;
     int m_dir = -1;
@@ -271,6 +271,7 @@ Outcome ProcessReader::ReadDescriptors() {
         return Outcome::Refused;
     }
     std::string link;
+    bool refused = false;
     while (const dirent* entry = readdir(dir)) {
         Tick();
         uint64_t number = 0;
@@ -278,7 +279,11 @@ Outcome ProcessReader::ReadDescriptors() {
         Candidate candidate;
         struct statx stx;
         if (m_context.needIds) {
-            if (statx(fdDir, entry->d_name, AT_STATX_DONT_SYNC, STATX_TYPE | STATX_INO, &stx) != 0) continue;
+            if (statx(fdDir, entry->d_name, AT_STATX_DONT_SYNC, STATX_TYPE | STATX_INO, &stx) != 0) {
+                // Listed but not to be looked into: not examined.
+                refused = refused || errno == EACCES || errno == EPERM;
+                continue;
+            }
             candidate.haveId = true;
             candidate.id = IdOf(stx);
             candidate.socket = S_ISSOCK(stx.stx_mode);
@@ -287,6 +292,7 @@ Outcome ProcessReader::ReadDescriptors() {
         std::string_view text;
         if (m_context.needText) {
             haveLink = ReadLink(fdDir, entry->d_name, link);
+            refused = refused || (!haveLink && (errno == EACCES || errno == EPERM));
             if (haveLink) {
                 text = link;
                 uint64_t inode;
@@ -324,7 +330,7 @@ Outcome ProcessReader::ReadDescriptors() {
         });
     }
     closedir(dir);
-    return Outcome::Examined;
+    return refused ? Outcome::Refused : Outcome::Examined;
 }
 
 void ProcessReader::ReadFolder(const char* name, uint32_t access) {
@@ -429,60 +435,6 @@ std::vector<uint32_t> ListProcesses(bool& listed) {
     return pids;
 }
 
-// The processes of one scan, shared by its threads.
-struct Work {
-    Context context;
-    std::vector<uint32_t> pids;
-    std::atomic<size_t> next{0};
-    std::atomic<size_t> done{0};
-    std::vector<Outcome> outcomes;
-    std::vector<std::vector<Hit>> hits;
-    std::mutex doneMutex;
-    std::condition_variable allDone;
-
-    Work(const std::vector<Target>& targets, std::vector<uint32_t> list)
-        : context(targets), pids(std::move(list)), outcomes(pids.size(), Outcome::Gone), hits(pids.size()) {}
-    void Finished() {
-        if (done.fetch_add(1) + 1 == pids.size()) {
-            std::lock_guard<std::mutex> lock(doneMutex);
-            allDone.notify_all();
-        }
-    }
-};
-
-struct alignas(64) Worker {
-    std::atomic<uint64_t> ticks{0};
-    std::mutex mutex;
-    size_t current = SIZE_MAX;  // the index being read; under mutex
-    bool abandoned = false;     // under mutex
-    std::thread thread;
-    std::string buffer;
-};
-
-void RunWorker(std::shared_ptr<Work> work, std::shared_ptr<Worker> worker) {
-    ProcessReader reader(work->context, worker->ticks, worker->buffer);
-    for (;;) {
-        const size_t index = work->next.fetch_add(1);
-        if (index >= work->pids.size()) return;
-        {
-            std::lock_guard<std::mutex> lock(worker->mutex);
-            if (worker->abandoned) return;
-            worker->current = index;
-        }
-        std::vector<Hit> hits;
-        const Outcome outcome = reader.Read(work->pids[index], hits);
-        {
-            // A watcher that gave this read up has counted it already.
-            std::lock_guard<std::mutex> lock(worker->mutex);
-            if (worker->abandoned) return;
-            worker->current = SIZE_MAX;
-            work->outcomes[index] = outcome;
-            work->hits[index] = std::move(hits);
-        }
-        work->Finished();
-    }
-}
-
 unsigned Cores() {
     cpu_set_t set;
     if (sched_getaffinity(0, sizeof set, &set) == 0) return static_cast<unsigned>(CPU_COUNT(&set));
@@ -493,74 +445,33 @@ unsigned Cores() {
 }  // namespace
 
 ScanOutcome Scan(const std::vector<Target>& targets) {
-    using Clock = std::chrono::steady_clock;
     ScanOutcome outcome;
-    auto work = std::make_shared<Work>(targets, ListProcesses(outcome.listed));
+    std::vector<uint32_t> pids = ListProcesses(outcome.listed);
+    auto context = std::make_shared<Context>(targets);
     // Our own process is no user of anything the user asked about.
-    work->pids.erase(std::remove(work->pids.begin(), work->pids.end(), work->context.self), work->pids.end());
-    work->outcomes.resize(work->pids.size());
-    work->hits.resize(work->pids.size());
-    const size_t count = work->pids.size();
-    if (count == 0) return outcome;
+    pids.erase(std::remove(pids.begin(), pids.end(), context->self), pids.end());
 
-    // A thread for every core there is work for; this thread watches them.
+    struct Read {
+        Outcome outcome = Outcome::Gone;
+        std::vector<Hit> hits;
+    };
+    // A thread for every core there is work for; this one watches them.
     constexpr size_t kProcessesPerThread = 16;
-    const size_t threads = std::max<size_t>(1, std::min<size_t>(Cores(), (count + kProcessesPerThread - 1) / kProcessesPerThread));
-    struct Watched {
-        std::shared_ptr<Worker> worker;
-        uint64_t ticks = 0;
-        Clock::time_point since;
-        int quietLooks = 0;
-    };
-    std::vector<Watched> watched;
-    auto start = [&] {
-        auto worker = std::make_shared<Worker>();
-        worker->thread = std::thread(RunWorker, work, worker);
-        watched.push_back(Watched{worker, 0, Clock::now(), 0});
-    };
-    for (size_t i = 0; i < threads; ++i) start();
-
-    constexpr auto kLook = std::chrono::milliseconds(20);
-    const auto stall = std::chrono::milliseconds(kStallMilliseconds);
-    std::unique_lock<std::mutex> lock(work->doneMutex);
-    while (!work->allDone.wait_for(lock, kLook, [&] { return work->done.load() == count; })) {
-        const Clock::time_point now = Clock::now();
-        for (size_t i = 0; i < watched.size(); ++i) {
-            Watched& w = watched[i];
-            const uint64_t ticks = w.worker->ticks.load(std::memory_order_relaxed);
-            if (ticks != w.ticks) {
-                w.ticks = ticks;
-                w.since = now;
-                w.quietLooks = 0;
-                continue;
-            }
-            // Several quiet looks, so that a watcher that was not scheduled
-            // itself does not take its own delay for a stall.
-            if (++w.quietLooks < 3 || now - w.since < stall) continue;
-            std::lock_guard<std::mutex> workerLock(w.worker->mutex);
-            if (w.worker->current == SIZE_MAX || w.worker->abandoned) continue;
-            w.worker->abandoned = true;
-            outcome.stalled.push_back(work->pids[w.worker->current]);
-            w.worker->thread.detach();
-            lock.unlock();
-            work->Finished();
-            lock.lock();
-            // The rest of the processes go on on a new thread.
-            watched[i].worker.reset();
-            auto fresh = std::make_shared<Worker>();
-            fresh->thread = std::thread(RunWorker, work, fresh);
-            watched[i] = Watched{fresh, 0, now, 0};
-        }
-    }
-    lock.unlock();
-    for (Watched& w : watched) {
-        if (w.worker->thread.joinable()) w.worker->thread.join();
-    }
-    std::sort(outcome.stalled.begin(), outcome.stalled.end());
-    for (size_t i = 0; i < count; ++i) {
-        if (std::binary_search(outcome.stalled.begin(), outcome.stalled.end(), work->pids[i])) continue;
-        if (work->outcomes[i] == Outcome::Refused) ++outcome.refused;
-        if (!work->hits[i].empty()) outcome.processes.push_back(std::move(work->hits[i]));
+    const size_t threads = std::min<size_t>(Cores(), (pids.size() + kProcessesPerThread - 1) / kProcessesPerThread);
+    auto shared = std::make_shared<const std::vector<uint32_t>>(pids);
+    auto read = Watchdog<Read>::Run(pids.size(), threads, std::chrono::milliseconds(kStallMilliseconds),
+                                    [context, shared](size_t index, Progress& progress) {
+                                        thread_local std::string buffer;
+                                        ProcessReader reader(*context, progress, buffer);
+                                        Read result;
+                                        result.outcome = reader.Read((*shared)[index], result.hits);
+                                        return result;
+                                    });
+    for (const size_t index : read.stalled) outcome.stalled.push_back(pids[index]);
+    for (size_t i = 0; i < pids.size(); ++i) {
+        Read& result = read.results[i];
+        if (result.outcome == Outcome::Refused) ++outcome.refused;
+        if (!result.hits.empty()) outcome.processes.push_back(std::move(result.hits));
     }
     return outcome;
 }

@@ -2,6 +2,7 @@
 // examine. Which processes those are depends on the machine and the user;
 // the count is checked against what the kernel refuses this user.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -42,18 +43,29 @@ long NoticeCount(const std::string& err) {
     return count;
 }
 
-// Processes whose memory map the kernel refuses this user: what fencat must
-// count.
+// Processes whose memory map or descriptors the kernel refuses this user:
+// what fencat must count.
 long RefusedProcesses() {
     long refused = 0;
+    auto denied = [] { return errno == EACCES || errno == EPERM; };
     for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
         const std::string name = entry.path().filename().string();
         if (name.find_first_not_of("0123456789") != std::string::npos) continue;
         int fd = open((entry.path() / "maps").c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd >= 0)
-            close(fd);
-        else if (errno == EACCES || errno == EPERM)
-            ++refused;
+        if (fd < 0) {
+            refused += denied() ? 1 : 0;
+            continue;
+        }
+        close(fd);
+        std::error_code code;
+        std::filesystem::directory_iterator fds(entry.path() / "fd", code);
+        if (code) {
+            refused += code == std::errc::permission_denied || code == std::errc::operation_not_permitted;
+            continue;
+        }
+        // Listed, yet not to be looked into.
+        struct stat st;
+        if (fds != std::filesystem::directory_iterator() && stat(fds->path().c_str(), &st) != 0 && denied()) ++refused;
     }
     return refused;
 }
@@ -109,6 +121,21 @@ TEST_F(NotExaminedTest, AnotherUserIsToldWhatItCouldNotSee) {
     EXPECT_EQ(nobody.out, "");
     // At least the holder and this test belong to root.
     EXPECT_GE(NoticeCount(nobody.err), 2) << nobody.err;
+
+    // Allowed to trace, the maps can be read but the descriptor tables
+    // cannot: the processes are still counted, not silently left out.
+    auto runWith = [&](const std::string& caps) {
+        std::vector<std::string> argv = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+                                         "--inh-caps=" + caps, "--ambient-caps=" + caps, FENCAT_BINARY, name};
+        return RunProgram(argv);
+    };
+    RunResult tracer = runWith("+sys_ptrace");
+    if (tracer.err.find("setpriv") != std::string::npos) GTEST_SKIP() << tracer.err;
+    EXPECT_EQ(tracer.status, 1) << tracer.err;
+    EXPECT_GE(NoticeCount(tracer.err), 2) << tracer.err;
+    // With the right to read any folder too, it sees what root sees.
+    RunResult reader = runWith("+sys_ptrace,+dac_read_search");
+    EXPECT_EQ(FencatPids(reader.out), std::multiset<pid_t>{holder.Pid()}) << reader.err;
 }
 
 }  // namespace

@@ -1,6 +1,9 @@
 // A process that uses files the way the tests ask, says "ready", and holds
 // on until its standard input closes.
-//   holder read PATH | write PATH | twice PATH | cwd DIR | map PATH | fifo PATH | socket PATH | wait
+//   holder read PATH | write PATH | twice PATH | cwd DIR | map PATH | fifo PATH | socket PATH |
+//          mapmany PATH | wait
+// mapmany maps the first page of PATH 30000 times, apart, so that none
+// merge; a map after it lands above them all, at the end of the maps text.
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
@@ -12,6 +15,27 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+
+namespace {
+
+constexpr size_t kManyMappings = 30000;
+char* g_above = nullptr;  // where a map after mapmany goes
+
+bool MapMany(int fd) {
+    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    const size_t span = 2 * kManyMappings * page;
+    void* region = mmap(nullptr, span + page, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (region == MAP_FAILED) return false;
+    munmap(region, span + page);
+    char* base = static_cast<char*>(region);
+    for (size_t i = 0; i < kManyMappings; ++i) {
+        if (mmap(base + 2 * i * page, page, PROT_READ, MAP_PRIVATE | MAP_FIXED, fd, 0) == MAP_FAILED) return false;
+    }
+    g_above = base + span;
+    return true;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
@@ -31,8 +55,13 @@ int main(int argc, char** argv) {
             int fd = open(path, O_RDONLY);
             struct stat st;
             ok = fd >= 0 && fstat(fd, &st) == 0 &&
-                 mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0) != MAP_FAILED;
+                 mmap(g_above, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE | (g_above ? MAP_FIXED : 0),
+                      fd, 0) != MAP_FAILED;
             if (fd >= 0) close(fd);  // the mapping alone keeps the file in use
+        } else if (std::strcmp(mode, "mapmany") == 0) {
+            int fd = open(path, O_RDONLY);
+            ok = fd >= 0 && MapMany(fd);
+            if (fd >= 0) close(fd);
         } else if (std::strcmp(mode, "fifo") == 0) {
             // Made here and opened both ways, so the open does not wait for a peer.
             ok = mkfifo(path, 0600) == 0 && open(path, O_RDWR) >= 0;

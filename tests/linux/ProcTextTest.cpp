@@ -1,0 +1,71 @@
+#include "search/linux/ProcText.h"
+
+#include <gtest/gtest.h>
+#include <sys/sysmacros.h>
+
+#include "search/linux/Targets.h"
+
+namespace {
+
+proc::Mapping Parse(const std::string& line) {
+    proc::Mapping mapping;
+    EXPECT_TRUE(proc::ParseMapsLine(line.data(), line.data() + line.size(), mapping)) << line;
+    return mapping;
+}
+
+bool Parses(const std::string& line) {
+    proc::Mapping mapping;
+    return proc::ParseMapsLine(line.data(), line.data() + line.size(), mapping);
+}
+
+TEST(ProcTextTest, MapsLinesGiveDeviceInodeAndName) {
+    // A device past 8 bits on both sides, as stat would encode it.
+    const proc::Mapping big = Parse("7f12a000-7f12b000 r-xp 00001000 103:10a 1234567 /usr/lib/a b.so");
+    EXPECT_EQ(big.start, 0x7f12a000u);
+    EXPECT_EQ(big.id.dev, makedev(0x103, 0x10a));
+    EXPECT_EQ(big.id.ino, 1234567u);
+    EXPECT_EQ(big.path, "/usr/lib/a b.so");
+    EXPECT_EQ(Parse("00400000-00401000 r--p 00000000 fd:01 7     /gone (deleted)").path, "/gone (deleted)");
+    EXPECT_EQ(proc::UnescapeMapsPath("/a\\012b\\01"), "/a\nb\\01");
+
+    EXPECT_FALSE(Parses("7ffd0000-7ffd1000 rw-p 00000000 00:00 0                          [stack]"));
+    EXPECT_FALSE(Parses("7ffd0000-7ffd1000 rw-p 00000000 00:00 0"));
+    EXPECT_FALSE(Parses("7ffd0000-7ffd1000 rw-p 00000000 fd:01 12"));  // no name
+    EXPECT_FALSE(Parses("7ffd0000-7ffd1000 rw-p 00000000 fd01 12 /x"));
+    EXPECT_FALSE(Parses("7ffd0000-7ffd1000 rw-p 00000000 fd:01 12x /x"));
+    EXPECT_FALSE(Parses(""));
+}
+
+TEST(ProcTextTest, BoundSocketsAndSocketLinks) {
+    const std::string table =
+        "Num       RefCount Protocol Flags    Type St Inode Path\n"
+        "0000000000000000: 00000002 00000000 00010000 0001 01 3000 /run/b.sock\n"
+        "0000000000000000: 00000002 00000000 00010000 0001 01 2000 @abstract\n"
+        "0000000000000000: 00000002 00000000 00010000 0001 01 1000 /run/a sock\n"
+        "0000000000000000: 00000003 00000000 00000000 0001 03 4000\n";
+    const auto sockets = proc::ParseUnixSockets(table.data(), table.size());
+    ASSERT_EQ(sockets.size(), 2u);
+    EXPECT_EQ(sockets[0], std::make_pair(uint64_t{1000}, std::string("/run/a sock")));
+    EXPECT_EQ(sockets[1], std::make_pair(uint64_t{3000}, std::string("/run/b.sock")));
+
+    uint64_t inode = 0;
+    EXPECT_TRUE(proc::ParseSocketLink("socket:[3000]", inode));
+    EXPECT_EQ(inode, 3000u);
+    EXPECT_FALSE(proc::ParseSocketLink("socket:[]", inode));
+    EXPECT_FALSE(proc::ParseSocketLink("socket:[12", inode));
+    EXPECT_FALSE(proc::ParseSocketLink("pipe:[12]", inode));
+}
+
+TEST(ProcTextTest, PathsAreComparedWithSlashAsTheOnlySeparator) {
+    EXPECT_TRUE(proc::PathAtOrBelow("/srv/data", "/srv/data"));
+    EXPECT_TRUE(proc::PathAtOrBelow("/srv/data/x", "/srv/data"));
+    EXPECT_FALSE(proc::PathAtOrBelow("/srv/database", "/srv/data"));
+    EXPECT_FALSE(proc::PathAtOrBelow("/srv/data\\x", "/srv/data"));
+    EXPECT_TRUE(proc::PathAtOrBelow("/anything", "/"));
+    EXPECT_EQ(proc::FinalComponent("/a\\b"), "a\\b");
+    EXPECT_EQ(proc::FinalComponent("plain"), "plain");
+    EXPECT_TRUE(proc::NamesAPath(".") && proc::NamesAPath("..") && proc::NamesAPath("a/b"));
+    EXPECT_FALSE(proc::NamesAPath("a\\b") || proc::NamesAPath("...") || proc::NamesAPath("-"));
+}
+
+}  // namespace
