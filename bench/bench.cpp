@@ -1,10 +1,11 @@
 // Times fencat beside fuser, lsof and the yardstick on the same question, in
 // the same run, and prints the ratios.
 //
-//   fencat_bench [--runs N] [--sizes 125,250,500,1000] [--files 20] [--no-libc]
+//   fencat_bench [--runs N] [--sizes 125,500,2000] [--files 20] [--no-libc]
 //
 // Each size starts that many helper processes holding --files files open
-// each; ten of them hold the target among them.
+// each; ten of them hold the target among them. Each load is also asked
+// about 40 FILEs at once, by fencat and by fuser, beside the single FILE.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -28,11 +29,13 @@ struct Tool {
     std::string name;
     std::vector<std::string> argv;  // the target is appended
     std::vector<double> times;      // milliseconds
+    std::vector<double> cpu;        // milliseconds, user and system
     long peakKiB = 0;
 };
 
 struct Outcome {
     double ms;
+    double cpuMs;
     long peakKiB;
     std::string out;
 };
@@ -53,7 +56,7 @@ Outcome RunOnce(const std::vector<std::string>& argv, bool capture) {
         execvp(args[0], args.data());
         _exit(127);
     }
-    Outcome outcome{0, 0, ""};
+    Outcome outcome{0, 0, 0, ""};
     if (capture) {
         close(pipeFds[1]);
         char buffer[4096];
@@ -66,6 +69,8 @@ Outcome RunOnce(const std::vector<std::string>& argv, bool capture) {
     wait4(pid, &status, 0, &usage);
     outcome.ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     outcome.peakKiB = usage.ru_maxrss;
+    auto ms = [](const timeval& t) { return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_usec) / 1e3; };
+    outcome.cpuMs = ms(usage.ru_utime) + ms(usage.ru_stime);
     return outcome;
 }
 
@@ -127,14 +132,20 @@ size_t ProcessCount() {
     return static_cast<size_t>(std::strtoul(RunOnce(argv, true).out.c_str(), nullptr, 10));
 }
 
-void Measure(const std::string& title, const std::string& target, int runs) {
+// `many`: 40 FILEs, the target first.
+void Measure(const std::string& title, const std::vector<std::string>& many, int runs) {
+    const std::string& target = many.front();
     std::vector<Tool> tools = {
-        {"fencat", {FENCAT_BINARY}, {}, 0},
-        {"fuser", {"fuser"}, {}, 0},
-        {"lsof", {"lsof"}, {}, 0},
+        {"fencat", {FENCAT_BINARY, target}, {}, {}, 0},
+        {"fuser", {"fuser", target}, {}, {}, 0},
+        {"lsof", {"lsof", target}, {}, {}, 0},
     };
-    if (std::strlen(FLOOR_BINARY) != 0) tools.push_back({"yardstick", {FLOOR_BINARY}, {}, 0});
-    for (Tool& tool : tools) tool.argv.push_back(target);
+    if (std::strlen(FLOOR_BINARY) != 0) tools.push_back({"yardstick", {FLOOR_BINARY, target}, {}, {}, 0});
+    Tool fencatMany{"fencat x40", {FENCAT_BINARY}, {}, {}, 0}, fuserMany{"fuser x40", {"fuser"}, {}, {}, 0};
+    fencatMany.argv.insert(fencatMany.argv.end(), many.begin(), many.end());
+    fuserMany.argv.insert(fuserMany.argv.end(), many.begin(), many.end());
+    tools.push_back(fencatMany);
+    tools.push_back(fuserMany);
 
     // Both must name the same processes, or the times compare nothing.
     std::set<long> fencatPids = Pids(RunOnce(tools[0].argv, true).out, true);
@@ -151,18 +162,23 @@ void Measure(const std::string& title, const std::string& target, int runs) {
         for (Tool& tool : tools) {
             Outcome outcome = RunOnce(tool.argv, false);
             tool.times.push_back(outcome.ms);
+            tool.cpu.push_back(outcome.cpuMs);
             tool.peakKiB = std::max(tool.peakKiB, outcome.peakKiB);
         }
     }
-    double fencat = Median(tools[0].times);
+    const double fencat = Median(tools[0].times), fencatCpu = Median(tools[0].cpu);
     std::printf("\n%s (%zu processes; fencat found %zu, fuser %zu; fencat only %zu, fuser only %zu)\n", title.c_str(),
                 ProcessCount(), fencatPids.size(), fuserPids.size(), extra, missed);
-    std::printf("  %-10s %10s %12s %10s\n", "tool", "median ms", "fencat / it", "peak KiB");
+    std::printf("  %-11s %10s %12s %10s %12s %10s\n", "tool", "median ms", "fencat / it", "cpu ms", "fencat / it",
+                "peak KiB");
     for (const Tool& tool : tools) {
-        double median = Median(tool.times);
-        std::printf("  %-10s %10.2f %12.2f %10ld\n", tool.name.c_str(), median, median > 0 ? fencat / median : 0.0,
-                    tool.peakKiB);
+        const double median = Median(tool.times), cpu = Median(tool.cpu);
+        std::printf("  %-11s %10.2f %12.2f %10.2f %12.2f %10ld\n", tool.name.c_str(), median,
+                    median > 0 ? fencat / median : 0.0, cpu, cpu > 0 ? fencatCpu / cpu : 0.0, tool.peakKiB);
     }
+    const Tool& forty = tools[tools.size() - 2];
+    std::printf("  40 FILEs over one: fencat %.2f (wall), %.2f (peak memory)\n", Median(forty.times) / fencat,
+                static_cast<double>(forty.peakKiB) / static_cast<double>(tools[0].peakKiB));
 }
 
 }  // namespace
@@ -171,7 +187,7 @@ int main(int argc, char** argv) {
     int runs = 15;
     size_t files = 20;
     bool libc = true;
-    std::vector<size_t> sizes = {500};
+    std::vector<size_t> sizes = {125, 500, 2000};
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--runs" && i + 1 < argc) {
@@ -190,17 +206,25 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    std::printf("Median wall time of %d runs each, interleaved; 'fencat / it' is fencat's time over the tool's.\n",
-                runs);
-    if (libc) Measure("libc", "/usr/lib/x86_64-linux-gnu/libc.so.6", runs);
+    std::printf("Median wall and CPU time of %d runs each, interleaved; 'fencat / it' is fencat's time over the"
+                " tool's.\n", runs);
+    if (libc) {
+        // libc and 39 more libraries of the system.
+        std::vector<std::string> many{"/usr/lib/x86_64-linux-gnu/libc.so.6"};
+        std::istringstream names(RunOnce({"sh", "-c", "ls /usr/lib/x86_64-linux-gnu/*.so.* | head -n 39"}, true).out);
+        for (std::string name; std::getline(names, name) && many.size() < 40;) many.push_back(name);
+        Measure("libc", many, runs);
+    }
     for (size_t size : sizes) {
         char dir[] = "/tmp/fencat-bench-XXXXXX";
         if (mkdtemp(dir) == nullptr) return 3;
         std::string target = std::string(dir) + "/target";
         {
             Load load(size, files, dir, target);
+            std::vector<std::string> many{target};
+            for (size_t i = 1; i < 40; ++i) many.push_back(std::string(dir) + "/" + std::to_string(i) + "_1");
             Measure(std::to_string(size) + " helpers x " + std::to_string(files) + " files, target held by 10",
-                    target, runs);
+                    many, runs);
         }
         RunOnce({"rm", "-rf", dir}, false);
     }
