@@ -73,6 +73,29 @@ TEST_F(IdentityTest, DotHardLinksAndBindMountsBothWays) {
     umount2(b.c_str(), MNT_DETACH);
 }
 
+TEST_F(IdentityTest, AnOverlayFileMappedAndADescriptorPastSixteenBits) {
+    const std::string top = dir.Path() + "/merged";
+    for (const char* name : {"/lower", "/upper", "/work", "/merged"})
+        ASSERT_EQ(mkdir((dir.Path() + name).c_str(), 0755), 0);
+    dir.File("lower/lib.bin", std::string(4096, 'o'));
+    const std::string options = "lowerdir=" + dir.Path() + "/lower,upperdir=" + dir.Path() + "/upper,workdir=" +
+                                dir.Path() + "/work";
+    if (mount("overlay", top.c_str(), "overlay", 0, options.c_str()) != 0) GTEST_SKIP() << "no overlay here";
+    {
+        // Mapped only: maps must name the overlay's file, whatever inode
+        // the kernel writes there.
+        Holder mapper({"map", top + "/lib.bin"});
+        ASSERT_TRUE(mapper.Ready());
+        ExpectAllFind(top + "/lib.bin", {mapper.Pid()});
+        Holder high({"highfd", top + "/lib.bin"});
+        if (!high.Ready()) GTEST_SKIP() << "descriptor 70000 is not allowed here (RLIMIT_NOFILE)";
+        ExpectAllFind(top + "/lib.bin", {mapper.Pid(), high.Pid()});
+        RunResult wide = RunProgram({FENCAT_BINARY, "--long", top + "/lib.bin"});
+        EXPECT_EQ(FencatPids(wide.out), (std::multiset<pid_t>{mapper.Pid(), high.Pid()})) << wide.out;
+    }
+    umount2(top.c_str(), MNT_DETACH);
+}
+
 TEST_F(IdentityTest, AnotherMountNamespaceKeepsItsOwnFileOfTheSamePath) {
     const std::string folder = dir.Path() + "/ns";
     ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);

@@ -1,12 +1,14 @@
 // A process that uses files the way the tests ask, says "ready", and holds
 // on until its standard input closes.
 //   holder read PATH | write PATH | twice PATH | cwd DIR | map PATH | fifo PATH | socket PATH |
-//          mapmany PATH | wait
+//          mapmany PATH | highfd PATH | wait
 // mapmany maps the first page of PATH 30000 times, apart, so that none
 // merge; a map after it lands above them all, at the end of the maps text.
+// highfd holds PATH open as descriptor 70000, past any 16-bit number.
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -62,6 +64,10 @@ int main(int argc, char** argv) {
             int fd = open(path, O_RDONLY);
             ok = fd >= 0 && MapMany(fd);
             if (fd >= 0) close(fd);
+        } else if (std::strcmp(mode, "highfd") == 0) {
+            const rlimit limit{70001, 70001};
+            int fd = open(path, O_RDONLY);
+            ok = fd >= 0 && setrlimit(RLIMIT_NOFILE, &limit) == 0 && dup2(fd, 70000) == 70000 && close(fd) == 0;
         } else if (std::strcmp(mode, "fifo") == 0) {
             // Made here and opened both ways, so the open does not wait for a peer.
             ok = mkfifo(path, 0600) == 0 && open(path, O_RDWR) >= 0;
