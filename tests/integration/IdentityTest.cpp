@@ -38,6 +38,12 @@ void ExpectAllFind(const std::string& file, const std::set<pid_t>& holders, cons
     EXPECT_EQ(answers.lsof, holders) << file;
 }
 
+// Unmounts on every way out of a test.
+struct Unmount {
+    std::string path;
+    ~Unmount() { umount2(path.c_str(), MNT_DETACH); }
+};
+
 class IdentityTest : public ::testing::Test {
 protected:
     TempDir dir;
@@ -62,6 +68,7 @@ TEST_F(IdentityTest, DotHardLinksAndBindMountsBothWays) {
     ExpectAllFind(a + "/f-link", {holdsF.Pid()});
 
     if (mount(a.c_str(), b.c_str(), nullptr, MS_BIND, nullptr) != 0) GTEST_SKIP() << "no bind mount here";
+    const Unmount unmount{b};
     {
         // Held under one name, asked for under the other, each way round.
         Holder holdsG({"read", b + "/g"});
@@ -70,7 +77,6 @@ TEST_F(IdentityTest, DotHardLinksAndBindMountsBothWays) {
         ExpectAllFind(a + "/g", {holdsG.Pid()});
         EXPECT_EQ(Ask(".", b).fencat, std::set<pid_t>{sits.Pid()});
     }
-    umount2(b.c_str(), MNT_DETACH);
 }
 
 TEST_F(IdentityTest, AnOverlayFileMappedAndADescriptorPastSixteenBits) {
@@ -81,6 +87,7 @@ TEST_F(IdentityTest, AnOverlayFileMappedAndADescriptorPastSixteenBits) {
     const std::string options = "lowerdir=" + dir.Path() + "/lower,upperdir=" + dir.Path() + "/upper,workdir=" +
                                 dir.Path() + "/work";
     if (mount("overlay", top.c_str(), "overlay", 0, options.c_str()) != 0) GTEST_SKIP() << "no overlay here";
+    const Unmount unmount{top};
     {
         // Mapped only: maps must name the overlay's file, whatever inode
         // the kernel writes there.
@@ -93,7 +100,6 @@ TEST_F(IdentityTest, AnOverlayFileMappedAndADescriptorPastSixteenBits) {
         RunResult wide = RunProgram({FENCAT_BINARY, "--long", top + "/lib.bin"});
         EXPECT_EQ(FencatPids(wide.out), (std::multiset<pid_t>{mapper.Pid(), high.Pid()})) << wide.out;
     }
-    umount2(top.c_str(), MNT_DETACH);
 }
 
 TEST_F(IdentityTest, AnotherMountNamespaceKeepsItsOwnFileOfTheSamePath) {
