@@ -1,47 +1,21 @@
 #include "cli/CommandLine.h"
 
 #include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <filesystem>
+#include <memory>
+#include <set>
 #include <system_error>
+#include <thread>
 
+#include "cli/Platform.h"
 #include "search/UsageSearch.h"
 #include "sysinfo/Diagnostics.h"
 
 const char kVersion[] = "1.0.1.94";
-
-const char kUsage[] =
-    "Usage: fencat [OPTION]... FILE...\n"
-    "  or:  fencat [OPTION]... --under DIR...\n"
-    "  or:  fencat\n"
-    "Lists the processes that use each FILE: those that have it loaded as a\n"
-    "module, then those that hold an open handle to it, one line each:\n"
-    "process ID and image name.\n"
-    "\n"
-    "A FILE with a directory part is matched by its full path; a bare name\n"
-    "(no '/') matches that file name in any directory.\n"
-    "\n"
-    "With no FILE, opens the window (fencat-window, beside fencat), where files\n"
-    "are dropped from a file manager; that needs a display.\n"
-    "\n"
-    "      --under DIR  list the processes that use DIR or anything below it, at\n"
-    "                   any depth, in one pass (the tree is not walked); may be\n"
-    "                   given more than once, and beside FILEs\n"
-    "      --long       add the matched path to each line: the module's path or\n"
-    "                   the open file's name\n"
-    "      --json       write one JSON object per line and finding instead:\n"
-    "                   {\"pid\":1234,\"name\":\"...\",\"kind\":\"module\" or \"handle\",\n"
-    "                   \"path\":\"...\",\"file\":\"...\"}, where file is the FILE or\n"
-    "                   DIR as given; a byte that is not part of valid UTF-8 is\n"
-    "                   written as \\udcXX (XX: its value in hexadecimal)\n"
-    "  -h, --help       show this help and exit\n"
-    "  -V, --version    show the version and exit\n"
-    "\n"
-    "Processes that fencat was not allowed to examine (another user's, unless\n"
-    "fencat runs as root) are counted on standard error.\n"
-    "\n"
-    "Exit status: 0 if a process was found, 1 if none, 2 on error.\n";
 
 namespace {
 
@@ -50,50 +24,168 @@ bool NamesAPath(const std::string& file) {
            file.find(static_cast<char>(std::filesystem::path::preferred_separator)) != std::string::npos;
 }
 
+bool Upper(const std::string& text) {
+    return !text.empty() && std::isupper(static_cast<unsigned char>(text[0]));
+}
+
+// Takes the argument of an option that needs one: "--opt=VALUE", or the
+// next argument.
+bool TakeValue(const std::vector<std::string>& args, size_t& i, const std::string& option, std::string& value,
+               std::string& error) {
+    const std::string& arg = args[i];
+    if (arg.size() > option.size() && arg[option.size()] == '=') {
+        value = arg.substr(option.size() + 1);
+        return true;
+    }
+    if (i + 1 == args.size()) {
+        error = "option '" + option + "' needs an argument";
+        return false;
+    }
+    value = args[++i];
+    return true;
+}
+
+bool IsLong(const std::string& arg, const std::string& option) {
+    return arg == option || (arg.compare(0, option.size(), option) == 0 && arg[option.size()] == '=');
+}
+
 }  // namespace
 
+int SignalNumber(const std::string& name) {
+    if (!name.empty() && std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        const long number = name.size() <= 3 ? std::atol(name.c_str()) : 0;
+        for (const Signal& signal : Signals()) {
+            if (signal.number == number) return signal.number;
+        }
+        return 0;
+    }
+    const std::string bare = name.compare(0, 3, "SIG") == 0 ? name.substr(3) : name;
+    for (const Signal& signal : Signals()) {
+        if (bare == signal.name) return signal.number;
+    }
+    return 0;
+}
+
 bool ParseCommandLine(const std::vector<std::string>& args, Options& options, std::string& error) {
-    static const std::string kUnder = "--under";
     bool optionsEnd = false;
-    bool wantLong = false, json = false;
+    bool wantLong = false, json = false, terse = false, verbose = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (!optionsEnd && arg.size() > 1 && arg[0] == '-') {
-            if (arg == "--") {
-                optionsEnd = true;
-            } else if (arg == "-h" || arg == "--help") {
+        if (optionsEnd || arg.size() < 2 || arg[0] != '-') {
+            if (!optionsEnd && IsPlatformHelp(arg)) {
                 options.help = true;
-            } else if (arg == "-V" || arg == "--version") {
+                continue;
+            }
+            options.queries.push_back(Query{arg, false});
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnd = true;
+        } else if (arg.compare(0, 2, "--") == 0) {
+            std::string value;
+            if (arg == "--help") {
+                options.help = true;
+            } else if (arg == "--version") {
                 options.version = true;
             } else if (arg == "--long") {
                 wantLong = true;
             } else if (arg == "--json") {
                 json = true;
-            } else if (arg == kUnder) {
-                if (i + 1 == args.size()) {
-                    error = "option '--under' needs a DIR";
+            } else if (arg == "--terse") {
+                terse = true;
+            } else if (arg == "--verbose") {
+                verbose = true;
+            } else if (arg == "--mount") {
+                options.fileSystem = true;
+            } else if (arg == "--kill") {
+                options.kill = true;
+            } else if (arg == "--interactive") {
+                options.interactive = true;
+            } else if (arg == "--list-signals") {
+                options.listSignals = true;
+            } else if (arg == "--trace") {
+                options.trace = true;
+            } else if (IsLong(arg, "--under")) {
+                if (!TakeValue(args, i, "--under", value, error)) return false;
+                options.queries.push_back(Query{value, true});
+            } else if (IsLong(arg, "--signal")) {
+                if (!TakeValue(args, i, "--signal", value, error)) return false;
+                options.signal = SignalNumber(value);
+                if (options.signal == 0) {
+                    error = "unknown signal '" + value + "'; 'fencat -l' lists them";
                     return false;
                 }
-                options.queries.push_back(Query{args[++i], true});
-            } else if (arg.compare(0, kUnder.size() + 1, kUnder + "=") == 0) {
-                options.queries.push_back(Query{arg.substr(kUnder.size() + 1), true});
+            } else if (arg == "--wait") {
+                options.wait = true;
+            } else if (arg.compare(0, 7, "--wait=") == 0) {
+                char* end = nullptr;
+                const std::string seconds = arg.substr(7);
+                options.wait = true;
+                options.waitSeconds = std::strtod(seconds.c_str(), &end);
+                if (seconds.empty() || *end != '\0' || !(options.waitSeconds >= 0)) {
+                    error = "invalid number of seconds '" + seconds + "'";
+                    return false;
+                }
             } else {
                 error = "unknown option '" + arg + "'";
                 return false;
             }
-            continue;
+        } else if (arg == "-V") {
+            options.version = true;
+        } else if (Upper(arg.substr(1)) || std::isdigit(static_cast<unsigned char>(arg[1]))) {
+            // -TERM, -SIGTERM, -15: the signal for -k.
+            options.signal = SignalNumber(arg.substr(1));
+            if (options.signal == 0) {
+                error = "unknown signal '" + arg.substr(1) + "'; 'fencat -l' lists them";
+                return false;
+            }
+        } else {
+            // Bundled short options: -tk, -vm.
+            for (size_t k = 1; k < arg.size(); ++k) {
+                switch (arg[k]) {
+                case 'h': options.help = true; break;
+                case 't': terse = true; break;
+                case 'v': verbose = true; break;
+                case 'm': options.fileSystem = true; break;
+                case 'k': options.kill = true; break;
+                case 'i': options.interactive = true; break;
+                case 'l': options.listSignals = true; break;
+                case 'w': options.wait = true; break;
+                default:
+                    error = std::string("invalid option -- '") + arg[k] + "'";
+                    return false;
+                }
+            }
         }
-        options.queries.push_back(Query{arg, false});
     }
-    if (wantLong && json) {
-        error = "--long and --json cannot be used together";
+    if (options.help || options.version || options.listSignals) return true;
+    const int formats = wantLong + json + terse + verbose;
+    if (formats > 1 && !(formats == 2 && json && verbose)) {
+        error = "choose one of -t, -v, --long and --json";
         return false;
     }
-    if ((wantLong || json) && options.queries.empty() && !options.help && !options.version) {
-        error = std::string(wantLong ? "--long" : "--json") + " needs a FILE or --under DIR";
+    if (options.queries.empty()) {
+        error = "no FILE given";
         return false;
     }
-    options.format = wantLong ? OutputFormat::Long : json ? OutputFormat::Json : OutputFormat::Lines;
+    if (options.fileSystem && !CanSearchFileSystems()) {
+        error = "-m (every file on a file system) is not available here";
+        return false;
+    }
+    if (options.interactive && !options.kill) {
+        error = "-i asks before -k signals; give -k too";
+        return false;
+    }
+    if (options.signal != 0 && !options.kill) {
+        error = "a signal is sent only with -k";
+        return false;
+    }
+    if (options.signal == 0) options.signal = DefaultSignal();
+    options.format = json      ? OutputFormat::Json
+                     : wantLong ? OutputFormat::Long
+                     : terse    ? OutputFormat::Terse
+                     : verbose  ? OutputFormat::Verbose
+                                : OutputFormat::Lines;
     return true;
 }
 
@@ -128,11 +220,27 @@ bool NameToSearch(const std::string& file, std::string& name, std::string& error
     return false;
 }
 
-int RunSearches(const Options& options, FILE* out, FILE* err) {
-    SetDiagnosticStream(err);
+namespace {
+
+// One run of every search of the command line.
+struct Run {
+    std::vector<std::unique_ptr<FindingList>> searches;
     bool failed = false;
-    // Printers stay where the requests point at them.
-    std::vector<std::unique_ptr<FindingPrinter>> printers;
+    uint32_t notExamined = 0;  // every search saw the same processes: the largest count
+    std::vector<uint32_t> stalled;
+
+    bool Found() const {
+        return std::any_of(searches.begin(), searches.end(), [](const auto& s) { return !s->Lines().empty(); });
+    }
+    std::vector<const FindingList*> Lists() const {
+        std::vector<const FindingList*> lists;
+        for (const auto& search : searches) lists.push_back(search.get());
+        return lists;
+    }
+};
+
+// Names are resolved once; a name that cannot be searched is told once.
+std::vector<SearchRequest> Requests(const Options& options, FILE* err, bool& failed) {
     std::vector<SearchRequest> requests;
     for (const Query& query : options.queries) {
         std::string name, error;
@@ -141,24 +249,100 @@ int RunSearches(const Options& options, FILE* out, FILE* err) {
             failed = true;
             continue;
         }
-        printers.push_back(std::make_unique<FindingPrinter>(out, options.format, query.argument,
-                                                            options.queries.size() > 1));
-        const SearchScope scope = query.tree ? SearchScope::Tree : SearchScope::File;
-        requests.push_back(SearchRequest{name, scope, printers.back().get()});
+        const SearchScope scope = query.tree           ? SearchScope::Tree
+                                  : options.fileSystem ? SearchScope::Device
+                                                       : SearchScope::File;
+        requests.push_back(SearchRequest{name, scope, nullptr});
+    }
+    return requests;
+}
+
+Run Search(const Options& options, std::vector<SearchRequest> requests) {
+    Run run;
+    size_t at = 0;
+    for (const Query& query : options.queries) {
+        if (at < requests.size() && run.searches.size() < requests.size()) {
+            run.searches.push_back(std::make_unique<FindingList>(query.argument));
+            requests[at++].list = run.searches.back().get();
+        }
     }
     RunUsageSearches(requests);
-    bool found = false;
-    // Every search saw the same processes; the largest count stands for the run.
-    uint32_t notExamined = 0;
-    std::vector<uint32_t> stalled;
     for (size_t i = 0; i < requests.size(); ++i) {
-        const FindingPrinter& printer = *printers[i];
-        if (requests[i].end != SearchEnd::Finished) failed = true;
-        found = found || printer.Lines() != 0;
-        notExamined = std::max(notExamined, printer.NotExamined());
-        if (printer.Stalled().size() > stalled.size()) stalled = printer.Stalled();
+        const FindingList& list = *run.searches[i];
+        run.failed = run.failed || requests[i].end != SearchEnd::Finished;
+        run.notExamined = std::max(run.notExamined, list.NotExamined());
+        if (list.Stalled().size() > run.stalled.size()) run.stalled = list.Stalled();
     }
+    return run;
+}
+
+bool Confirm(FILE* err, FILE* in, const char* signal, uint32_t pid, const std::string& name) {
+    std::fprintf(err, "fencat: send %s to %u (%s)? [y/N] ", signal, static_cast<unsigned>(pid),
+                 VisibleText(name).c_str());
+    std::fflush(err);
+    char answer[64];
+    if (in == nullptr || std::fgets(answer, sizeof answer, in) == nullptr) return false;
+    return answer[0] == 'y' || answer[0] == 'Y';
+}
+
+// Signals every process found, once each; false when one could not be.
+bool SignalAll(const Options& options, const Run& run, FILE* err, FILE* in) {
+    const char* signalName = "?";
+    for (const Signal& signal : Signals()) {
+        if (signal.number == options.signal) signalName = signal.name;
+    }
+    std::set<uint32_t> done;
+    bool ok = true;
+    for (const auto& search : run.searches) {
+        for (const FindingList::Line& line : search->Lines()) {
+            const Finding& f = line.finding;
+            if (!done.insert(f.pid).second) continue;
+            if (options.interactive && !Confirm(err, in, signalName, f.pid, f.processName)) continue;
+            std::string error;
+            if (!SendSignal(f.pid, options.signal, error)) {
+                std::fprintf(err, "fencat: cannot send %s to %u (%s): %s\n", signalName, static_cast<unsigned>(f.pid),
+                             VisibleText(f.processName).c_str(), error.c_str());
+                ok = false;
+            }
+        }
+    }
+    return ok;
+}
+
+}  // namespace
+
+int RunSearches(const Options& options, FILE* out, FILE* err, FILE* in) {
+    if (options.trace)
+        SetDiagnosticStream(err);
+    else
+        DiscardDiagnostics();
+    bool failed = false;
+    const std::vector<SearchRequest> requests = Requests(options, err, failed);
+    Run run = Search(options, requests);
+    failed = failed || run.failed;
+    bool free = !run.Found();
+    if (!options.wait) PrintFindings(out, options.format, run.Lists());
     std::fflush(out);
-    std::fputs(NotExaminedNotice(notExamined, stalled).c_str(), err);
-    return failed ? kFailed : found ? kFound : kNotFound;
+    if (options.kill && !free && !SignalAll(options, run, err, in)) failed = true;
+    if (options.wait && !failed) {
+        // Back off from 10 ms to at most 250 ms between looks.
+        using Clock = std::chrono::steady_clock;
+        const auto until = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                              std::chrono::duration<double>(std::max(options.waitSeconds, 0.0)));
+        auto pause = std::chrono::milliseconds(10);
+        while (!free && !run.failed && (options.waitSeconds < 0 || Clock::now() < until)) {
+            std::this_thread::sleep_for(options.waitSeconds < 0
+                                            ? pause
+                                            : std::min<Clock::duration>(pause, std::max<Clock::duration>(
+                                                                                   until - Clock::now(), {})));
+            pause = std::min(pause * 2, std::chrono::milliseconds(250));
+            run = Search(options, requests);
+            free = !run.Found();
+        }
+        failed = failed || run.failed;
+    }
+    std::fputs(NotExaminedNotice(run.notExamined, run.stalled).c_str(), err);
+    if (failed) return kFailed;
+    if (options.wait) return free ? kFound : kNotFound;
+    return free ? kNotFound : kFound;
 }

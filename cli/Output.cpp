@@ -1,5 +1,9 @@
 #include "cli/Output.h"
 
+#include <algorithm>
+
+#include "cli/Platform.h"
+
 #include "search/UsageSearch.h"
 #include "sysinfo/Diagnostics.h"
 
@@ -69,24 +73,102 @@ std::string JsonString(const std::string& bytes) {
     return out;
 }
 
-void FindingPrinter::Begin() {
-    // JSON objects name their FILE themselves; a heading would break the stream.
-    if (m_heading && m_format != OutputFormat::Json) std::fprintf(m_out, "%s:\n", VisibleText(m_query).c_str());
+std::string AccessLetters(uint32_t access, bool dots) {
+    const bool open = (access & (Finding::kOpen | Finding::kRead | Finding::kWrite)) != 0;
+    const bool exe = (access & Finding::kExecutable) != 0;
+    const char letters[] = {
+        open ? ((access & Finding::kWrite) ? 'F' : 'f') : '.',
+        (access & Finding::kRootFolder) ? 'r' : '.',
+        (access & Finding::kCurrentFolder) ? 'c' : '.',
+        exe ? 'e' : '.',
+        (access & Finding::kMapped) && !exe ? 'm' : '.',
+    };
+    std::string text;
+    for (const char c : letters) {
+        if (c != '.' || dots) text += c;
+    }
+    return text;
+}
+
+void FindingList::Begin() {
     // Each FILE is searched as a drop of that one file would be.
     Diag("DragDrop\n");
 }
 
-void FindingPrinter::Append(const char* line, const Finding& finding) {
-    ++m_lines;
-    switch (m_format) {
-    case OutputFormat::Lines: std::fprintf(m_out, "%s\n", line); break;
-    case OutputFormat::Long: std::fprintf(m_out, "%s  %s\n", line, VisibleText(DisplayPath(finding)).c_str()); break;
-    case OutputFormat::Json: {
-        const char* kind = finding.kind == Finding::Kind::Module ? "module" : "handle";
-        std::fprintf(m_out, "{\"pid\":%u,\"name\":%s,\"kind\":\"%s\",\"path\":%s,\"file\":%s}\n",
-                     static_cast<unsigned>(finding.pid), JsonString(finding.processName).c_str(), kind,
-                     JsonString(DisplayPath(finding)).c_str(), JsonString(m_query).c_str());
-        break;
+void FindingList::Append(const char* line, const Finding& finding) { m_lines.push_back(Line{line, finding}); }
+
+namespace {
+
+std::string Number(int64_t value) { return value == Finding::kUnknown ? "null" : std::to_string(value); }
+
+void PrintJson(FILE* out, const FindingList& search) {
+    for (const FindingList::Line& line : search.Lines()) {
+        const Finding& f = line.finding;
+        const std::string user = UserName(f);
+        std::fprintf(out,
+                     "{\"pid\":%u,\"name\":%s,\"kind\":\"%s\",\"path\":%s,\"file\":%s,\"uid\":%s,\"user\":%s,"
+                     "\"access\":\"%s\",\"fd\":%s}\n",
+                     static_cast<unsigned>(f.pid), JsonString(f.processName).c_str(),
+                     f.kind == Finding::Kind::Module ? "module" : "handle", JsonString(DisplayPath(f)).c_str(),
+                     JsonString(search.Query()).c_str(), Number(f.uid).c_str(),
+                     user.empty() ? "null" : JsonString(user).c_str(), AccessLetters(f.access, false).c_str(),
+                     Number(f.descriptor).c_str());
     }
+}
+
+// One row per process, with all the ways it uses the file; the path of its
+// first finding.
+void PrintTable(FILE* out, const FindingList& search) {
+    std::vector<const Finding*> firsts;
+    std::vector<uint32_t> access;
+    for (const FindingList::Line& line : search.Lines()) {
+        size_t i = 0;
+        while (i < firsts.size() && firsts[i]->pid != line.finding.pid) ++i;
+        if (i == firsts.size()) {
+            firsts.push_back(&line.finding);
+            access.push_back(0);
+        }
+        access[i] |= line.finding.access;
+    }
+    for (size_t i = 0; i < firsts.size(); ++i) {
+        const Finding& f = *firsts[i];
+        std::string user = UserName(f);
+        if (user.empty()) user = "?";
+        std::fprintf(out, "%-12s %7u %-6s %-20s %s\n", VisibleText(user).c_str(), static_cast<unsigned>(f.pid),
+                     AccessLetters(access[i], true).c_str(), VisibleText(f.processName).c_str(),
+                     VisibleText(DisplayPath(f)).c_str());
+    }
+}
+
+}  // namespace
+
+void PrintFindings(FILE* out, OutputFormat format, const std::vector<const FindingList*>& searches) {
+    if (format == OutputFormat::Terse) {
+        std::vector<uint32_t> pids;
+        for (const FindingList* search : searches) {
+            for (const FindingList::Line& line : search->Lines()) pids.push_back(line.finding.pid);
+        }
+        std::sort(pids.begin(), pids.end());
+        pids.erase(std::unique(pids.begin(), pids.end()), pids.end());
+        for (const uint32_t pid : pids) std::fprintf(out, "%u\n", static_cast<unsigned>(pid));
+        return;
+    }
+    if (format == OutputFormat::Verbose)
+        std::fprintf(out, "%-12s %7s %-6s %-20s %s\n", "USER", "PID", "ACCESS", "COMMAND", "PATH");
+    for (const FindingList* search : searches) {
+        // JSON objects name their FILE themselves; a heading would break the stream.
+        if (searches.size() > 1 && format != OutputFormat::Json)
+            std::fprintf(out, "%s:\n", VisibleText(search->Query()).c_str());
+        switch (format) {
+        case OutputFormat::Json: PrintJson(out, *search); break;
+        case OutputFormat::Verbose: PrintTable(out, *search); break;
+        default:
+            for (const FindingList::Line& line : search->Lines()) {
+                if (format == OutputFormat::Long)
+                    std::fprintf(out, "%s  %s\n", line.text.c_str(), VisibleText(DisplayPath(line.finding)).c_str());
+                else
+                    std::fprintf(out, "%s\n", line.text.c_str());
+            }
+        }
     }
 }

@@ -3,8 +3,7 @@
 #include <vector>
 
 #include "cli/CommandLine.h"
-#include "cli/WindowStart.h"
-#include "sysinfo/Diagnostics.h"
+#include "cli/Platform.h"
 #include "search/UsageSearch.h"
 
 int main(int argc, char** argv) {
@@ -12,7 +11,10 @@ int main(int argc, char** argv) {
     Options options;
     std::string error;
     if (!ParseCommandLine(args, options, error)) {
-        std::fprintf(stderr, "fencat: %s\n%s", error.c_str(), kUsage);
+        if (args.empty())
+            std::fputs(kShortUsage, stderr);
+        else
+            std::fprintf(stderr, "fencat: %s\nTry 'fencat --help' for more information.\n", error.c_str());
         return kFailed;
     }
     if (options.help) {
@@ -23,9 +25,12 @@ int main(int argc, char** argv) {
         std::printf("fencat %s\n", kVersion);
         return 0;
     }
-    if (options.queries.empty()) return StartWindow(stderr);
-    // As the window does at start, so that root sees every process.
-    SetDiagnosticStream(stderr);
+    if (options.listSignals) {
+        for (size_t i = 0; i < Signals().size(); ++i) std::printf("%s%s", i == 0 ? "" : " ", Signals()[i].name);
+        std::printf("\n");
+        return 0;
+    }
+    // As the window does at start, so that an administrator sees every process.
     EnableSearchPrivileges();
-    return RunSearches(options, stdout, stderr);
+    return RunSearches(options, stdout, stderr, stdin);
 }

@@ -5,4 +5,6 @@
 #include <cstdio>
 
 void SetDiagnosticStream(FILE* stream);
+// Drops every diagnostic line until a stream is set again.
+void DiscardDiagnostics();
 void Diag(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -138,9 +138,15 @@ TEST_F(FencatTest, ExitStatusAndMessages) {
     RunResult none = RunProgram({FENCAT_BINARY, unused});
     EXPECT_EQ(none.status, 1);
     EXPECT_EQ(none.out, "");
-    // The diagnostics go to standard error, in the system's own words.
-    EXPECT_NE(none.err.find("DragDrop\n"), std::string::npos);
-    EXPECT_NE(none.err.find("------------------------------------------------------------------\n"),
+    EXPECT_EQ(none.err.find("DragDrop"), std::string::npos) << none.err;
+    EXPECT_EQ(none.err.find("---"), std::string::npos) << none.err;
+    // Asked for, the search's diagnostics go to standard error, in the
+    // system's own words.
+    RunResult traced = RunProgram({FENCAT_BINARY, "--trace", unused});
+    EXPECT_EQ(traced.status, 1);
+    EXPECT_EQ(traced.out, "");
+    EXPECT_NE(traced.err.find("DragDrop\n"), std::string::npos);
+    EXPECT_NE(traced.err.find("------------------------------------------------------------------\n"),
               std::string::npos);
 
     RunResult missing = RunProgram({FENCAT_BINARY, dir.Path() + "/missing.txt"});

@@ -38,8 +38,11 @@ import json, sys
 sys.argv[1].encode("utf-8")  # JSON text is UTF-8: no raw stray bytes
 for line in sys.argv[1].splitlines():
     o = json.loads(line)
-    assert sorted(o) == ["file", "kind", "name", "path", "pid"], sorted(o)
+    assert sorted(o) == ["access", "fd", "file", "kind", "name", "path", "pid", "uid", "user"], sorted(o)
     assert type(o["pid"]) is int and o["kind"] in ("module", "handle")
+    assert type(o["uid"]) is int and type(o["user"]) is str
+    assert (o["kind"] == "module") == (o["access"] in ("m", "e")) and o["access"]
+    assert (type(o["fd"]) is int) == (o["access"] in ("f", "F"))
     b = lambda s: s.encode("utf-8", "surrogateescape").hex()
     print(o["pid"], o["kind"], b(o["name"]), b(o["path"]), b(o["file"]))
 )";
@@ -152,7 +155,7 @@ TEST_F(FormatsTest, FormatsThatCannotBeCombined) {
     // Without a FILE there is nothing to format; no window opens for it.
     RunResult alone = RunProgram({FENCAT_BINARY, "--json"});
     EXPECT_EQ(alone.status, 2);
-    EXPECT_NE(alone.err.find("--json needs a FILE"), std::string::npos) << alone.err;
+    EXPECT_NE(alone.err.find("no FILE given"), std::string::npos) << alone.err;
 }
 
 }  // namespace

@@ -41,13 +41,17 @@ std::string ReadLine(int fd) {
 
 }  // namespace
 
-RunResult RunProgram(const std::vector<std::string>& argv) {
+RunResult RunProgram(const std::vector<std::string>& argv) { return RunProgram(argv, std::string()); }
+
+RunResult RunProgram(const std::vector<std::string>& argv, const std::string& input) {
     RunResult result;
-    int out[2], err[2];
-    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return result;
-    int null = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    result.pid = Spawn(argv, null, out[1], err[1]);
-    close(null);
+    int out[2], err[2], in[2];
+    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0 || pipe2(in, O_CLOEXEC) != 0) return result;
+    result.pid = Spawn(argv, in[0], out[1], err[1]);
+    close(in[0]);
+    // Small enough for the pipe: written at once, then closed.
+    if (!input.empty() && write(in[1], input.data(), input.size()) < 0) result.err = "input not written";
+    close(in[1]);
     close(out[1]);
     close(err[1]);
     // Read both pipes until both close, so neither can fill up and stall.
@@ -89,12 +93,20 @@ Holder::Holder(const std::vector<std::string>& args, const std::string& program)
     close(out[0]);
 }
 
-Holder::~Holder() {
-    if (m_input >= 0) close(m_input);
-    if (m_pid > 0) {
-        int status;
-        waitpid(m_pid, &status, 0);
+Holder::~Holder() { Wait(); }
+
+int Holder::Wait(bool release) {
+    if (release && m_input >= 0) {
+        close(m_input);
+        m_input = -1;
     }
+    int status = -1;
+    if (m_pid > 0 && !m_ended && waitpid(m_pid, &status, 0) == m_pid) m_ended = true;
+    if (m_input >= 0) {
+        close(m_input);
+        m_input = -1;
+    }
+    return status;
 }
 
 std::multiset<pid_t> FencatPids(const std::string& out) {

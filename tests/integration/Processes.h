@@ -14,8 +14,9 @@ struct RunResult {
     std::string err;
 };
 
-// Runs a program to its end with standard input closed.
+// Runs a program to its end with standard input closed, or reading `input`.
 RunResult RunProgram(const std::vector<std::string>& argv);
+RunResult RunProgram(const std::vector<std::string>& argv, const std::string& input);
 
 // A helper process that holds files until it is destroyed.
 class Holder {
@@ -26,9 +27,13 @@ public:
     Holder& operator=(const Holder&) = delete;
     pid_t Pid() const { return m_pid; }
     bool Ready() const { return m_ready; }
+    // Waits for the holder to end (closing its input first unless
+    // `release` is false) and gives its wait status.
+    int Wait(bool release = true);
 
 private:
     pid_t m_pid = -1;
+    bool m_ended = false;
     int m_input = -1;
     bool m_ready = false;
 };

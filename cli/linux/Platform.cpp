@@ -1,0 +1,90 @@
+#include <pwd.h>
+#include <signal.h>
+#include <sys/types.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "cli/Platform.h"
+
+const char kUsage[] =
+    "Usage: fencat [OPTION]... FILE...\n"
+    "  or:  fencat [OPTION]... --under DIR...\n"
+    "Lists the processes that use each FILE: those that have it loaded or mapped,\n"
+    "then those that hold it open (or sit in it, if it is a folder), one line\n"
+    "each: the process ID in hexadecimal and the process's name.\n"
+    "\n"
+    "A FILE with a '/' (and . and ..) is the file it names here, found by device\n"
+    "and inode: through bind mounts and hard links. A bare name matches that file\n"
+    "name in any folder. Every FILE is answered from one look at the processes.\n"
+    "\n"
+    "      --under DIR    the processes that use DIR or anything below it, at any\n"
+    "                     depth (the tree is not walked); may be given again\n"
+    "  -m, --mount        a FILE names a file system (its mount point or any file\n"
+    "                     on it): the processes that use any file on it\n"
+    "  -t, --terse        decimal process IDs only, each once, for kill and xargs\n"
+    "  -v, --verbose      a table: USER, PID, ACCESS, COMMAND and PATH; ACCESS is\n"
+    "                     f open, F open for writing, r root folder, c current\n"
+    "                     folder, e executable, m mapped file or library\n"
+    "      --long         each line followed by the matched path\n"
+    "      --json         one JSON object per finding: pid, name, kind (module or\n"
+    "                     handle), path, file (the FILE as given), uid, user,\n"
+    "                     access, fd; bytes that are no UTF-8 are written \\udcXX\n"
+    "  -k, --kill         send SIGKILL (or the signal given) to the processes found\n"
+    "  -SIGNAL, --signal=SIGNAL\n"
+    "                     the signal for -k, by name or number (-TERM, -15)\n"
+    "  -l, --list-signals list the signal names\n"
+    "  -i, --interactive  with -k, ask before each process (reads standard input)\n"
+    "  -w, --wait[=SECONDS]\n"
+    "                     wait until no process uses any FILE (or SECONDS pass)\n"
+    "      --trace        also print the search's steps on standard error\n"
+    "  -h, --help         show this help and exit\n"
+    "  -V, --version      show the version and exit\n"
+    "\n"
+    "Names are written with control characters as \\xHH and a backslash as \\\\.\n"
+    "Processes fencat may not examine are counted on standard error; root, or\n"
+    "CAP_SYS_PTRACE with CAP_DAC_READ_SEARCH, sees them all. The window is\n"
+    "fencat-window.\n"
+    "\n"
+    "Exit status: 0 if a process was found (with -w: once the files are free),\n"
+    "1 if none was (with -w: when the time ran out), 2 on error or when a\n"
+    "process could not be signalled.\n";
+
+const char kShortUsage[] =
+    "Usage: fencat [OPTION]... FILE...\n"
+    "Try 'fencat --help' for more information.\n";
+
+const std::vector<Signal>& Signals() {
+    static const std::vector<Signal> signals = {
+        {"HUP", SIGHUP},       {"INT", SIGINT},       {"QUIT", SIGQUIT},     {"ILL", SIGILL},   {"TRAP", SIGTRAP},
+        {"ABRT", SIGABRT},     {"BUS", SIGBUS},       {"FPE", SIGFPE},       {"KILL", SIGKILL}, {"USR1", SIGUSR1},
+        {"SEGV", SIGSEGV},     {"USR2", SIGUSR2},     {"PIPE", SIGPIPE},     {"ALRM", SIGALRM}, {"TERM", SIGTERM},
+        {"STKFLT", SIGSTKFLT}, {"CHLD", SIGCHLD},     {"CONT", SIGCONT},     {"STOP", SIGSTOP}, {"TSTP", SIGTSTP},
+        {"TTIN", SIGTTIN},     {"TTOU", SIGTTOU},     {"URG", SIGURG},       {"XCPU", SIGXCPU}, {"XFSZ", SIGXFSZ},
+        {"VTALRM", SIGVTALRM}, {"PROF", SIGPROF},     {"WINCH", SIGWINCH},   {"IO", SIGIO},     {"PWR", SIGPWR},
+        {"SYS", SIGSYS},
+    };
+    return signals;
+}
+
+int DefaultSignal() { return SIGKILL; }
+
+bool CanSearchFileSystems() { return true; }
+
+bool IsPlatformHelp(const std::string&) { return false; }
+
+bool SendSignal(uint32_t pid, int signal, std::string& error) {
+    if (kill(static_cast<pid_t>(pid), signal) == 0 || errno == ESRCH) return true;
+    error = std::strerror(errno);
+    return false;
+}
+
+std::string UserName(const Finding& finding) {
+    if (finding.uid == Finding::kUnknown) return std::string();
+    passwd entry;
+    passwd* found = nullptr;
+    char buffer[4096];
+    if (getpwuid_r(static_cast<uid_t>(finding.uid), &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr)
+        return found->pw_name;
+    return std::to_string(finding.uid);
+}

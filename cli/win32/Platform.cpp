@@ -1,0 +1,92 @@
+#include <windows.h>
+
+#include <memory>
+
+#include "cli/Platform.h"
+
+const char kUsage[] =
+    "Usage: fencat [OPTION]... FILE...\n"
+    "  or:  fencat [OPTION]... --under DIR...\n"
+    "Lists the processes that use each FILE: those that have it loaded as a\n"
+    "module, then those that hold an open handle to it, one line each: the\n"
+    "process ID in hexadecimal and the image name.\n"
+    "\n"
+    "A FILE with a folder part is matched by its full path; a bare name matches\n"
+    "that file name in any folder.\n"
+    "\n"
+    "      --under DIR    the processes that use DIR or anything below it\n"
+    "  -t, --terse        decimal process IDs only, each once\n"
+    "  -v, --verbose      a table: USER, PID, ACCESS (m module, f handle),\n"
+    "                     COMMAND and PATH\n"
+    "      --long         each line followed by the matched path\n"
+    "      --json         one JSON object per finding: pid, name, kind, path,\n"
+    "                     file, uid, user, access, fd\n"
+    "  -k, --kill         end the processes found (TerminateProcess)\n"
+    "  -KILL, -TERM, --signal=KILL|TERM\n"
+    "                     either ends a process at once here\n"
+    "  -l, --list-signals list the signal names\n"
+    "  -i, --interactive  with -k, ask before each process\n"
+    "  -w, --wait[=SECONDS]\n"
+    "                     wait until no process uses any FILE (or SECONDS pass)\n"
+    "      --trace        also print the search's steps on standard error\n"
+    "  -h, /?, --help     show this help and exit\n"
+    "  -V, --version      show the version and exit\n"
+    "\n"
+    "Run it as administrator to include other users' processes.\n"
+    "\n"
+    "Exit status: 0 if a process was found (with -w: once the files are free),\n"
+    "1 if none was (with -w: when the time ran out), 2 on error or when a\n"
+    "process could not be ended.\n";
+
+const char kShortUsage[] =
+    "Usage: fencat [OPTION]... FILE...\n"
+    "Try 'fencat --help' for more information.\n";
+
+const std::vector<Signal>& Signals() {
+    // What TerminateProcess can stand for.
+    static const std::vector<Signal> signals = {{"KILL", 9}, {"TERM", 15}};
+    return signals;
+}
+
+int DefaultSignal() { return 9; }
+
+bool CanSearchFileSystems() { return false; }
+
+bool IsPlatformHelp(const std::string& arg) { return arg == "/?"; }
+
+bool SendSignal(uint32_t pid, int, std::string& error) {
+    HANDLE process = ::OpenProcess(PROCESS_TERMINATE, FALSE, pid);
+    if (process == nullptr) {
+        // An ended process cannot be opened; that is no failure.
+        if (::GetLastError() == ERROR_INVALID_PARAMETER) return true;
+        error = "cannot open the process (error " + std::to_string(::GetLastError()) + ")";
+        return false;
+    }
+    const bool ended = ::TerminateProcess(process, 1) != FALSE;
+    if (!ended) error = "TerminateProcess failed (error " + std::to_string(::GetLastError()) + ")";
+    ::CloseHandle(process);
+    return ended;
+}
+
+std::string UserName(const Finding& finding) {
+    HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, finding.pid);
+    if (process == nullptr) return std::string();
+    std::string name;
+    HANDLE token = nullptr;
+    if (::OpenProcessToken(process, TOKEN_QUERY, &token)) {
+        DWORD size = 0;
+        ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+        std::unique_ptr<char[]> buffer(new char[size > 0 ? size : 1]);
+        if (size > 0 && ::GetTokenInformation(token, TokenUser, buffer.get(), size, &size)) {
+            const auto* user = reinterpret_cast<const TOKEN_USER*>(buffer.get());
+            char account[256], domain[256];
+            DWORD accountSize = sizeof account, domainSize = sizeof domain;
+            SID_NAME_USE use;
+            if (::LookupAccountSidA(nullptr, user->User.Sid, account, &accountSize, domain, &domainSize, &use))
+                name = account;
+        }
+        ::CloseHandle(token);
+    }
+    ::CloseHandle(process);
+    return name;
+}
