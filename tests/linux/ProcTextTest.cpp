@@ -20,7 +20,8 @@ bool Parses(const std::string& line) {
 
 TEST(ProcTextTest, MapsLinesGiveDeviceInodeAndName) {
     // A device past 8 bits on both sides, as stat would encode it.
-    const proc::Mapping big = Parse("7f12a000-7f12b000 r-xp 00001000 103:10a 1234567 /usr/lib/a b.so");
+    const std::string line = "7f12a000-7f12b000 r-xp 00001000 103:10a 1234567 /usr/lib/a b.so";
+    const proc::Mapping big = Parse(line);  // its path points into the line
     EXPECT_EQ(big.start, 0x7f12a000u);
     EXPECT_EQ(big.id.dev, makedev(0x103, 0x10a));
     EXPECT_EQ(big.id.ino, 1234567u);
