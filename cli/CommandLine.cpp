@@ -1,5 +1,7 @@
 #include "cli/CommandLine.h"
 
+#include "fencat_version.h"
+
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -8,7 +10,7 @@
 #include "search/UsageSearch.h"
 #include "sysinfo/Diagnostics.h"
 
-const char kVersion[] = "1.0.1.94";
+const char kVersion[] = FENCAT_VERSION;
 
 const char kUsage[] =
     "Usage: fencat [OPTION]... FILE...\n"
