@@ -84,6 +84,21 @@ expect_eq() {  # what, expected, actual
   if [ "$2" = "$3" ]; then pass "$1"; else fail "$1: expected [$2], got [$3]"; fi
 }
 
+echo "== Windows: the ZIP of the two programs"
+(cd build/win32 && cpack -G ZIP >"$out/cpack.log" 2>&1) || { cat "$out/cpack.log"; fail "cpack -G ZIP"; }
+zip="build/win32/packages/TolvarFencat-$version-win32.zip"
+top="TolvarFencat-$version-win32"
+expect_eq "the ZIP holds the two programs" "$top/TolvarFencat.exe
+$top/fencat.exe" "$(python3 -c 'import sys, zipfile; print("\n".join(sorted(zipfile.ZipFile(sys.argv[1]).namelist())))' "$zip" 2>&1)"
+for program in TolvarFencat.exe fencat.exe; do
+  if python3 -c 'import sys, zipfile; sys.exit(zipfile.ZipFile(sys.argv[1]).read(sys.argv[2]) != open(sys.argv[3], "rb").read())' \
+      "$zip" "$top/$program" "build/win32/$program" 2>/dev/null; then
+    pass "the ZIP's $program is the one built"
+  else
+    fail "the ZIP's $program is not the one built"
+  fi
+done
+
 # A helper process holds a file open; its pid is on its first line.
 held_dir="$root/build/win32/held"
 mkdir -p "$held_dir"
