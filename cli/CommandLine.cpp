@@ -12,10 +12,11 @@
 #include <thread>
 
 #include "cli/Platform.h"
+#include "fencat_version.h"
 #include "search/UsageSearch.h"
 #include "sysinfo/Diagnostics.h"
 
-const char kVersion[] = "1.0.1.94";
+const char kVersion[] = FENCAT_VERSION;
 
 namespace {
 

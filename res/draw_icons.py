@@ -1,24 +1,31 @@
 #!/usr/bin/env python3
-"""Draws the program's icons and writes them as .ico files.
+"""Draws the program's icons and writes them as .ico and .png files.
 
     draw_icons.py [OUTPUT_DIR]     (default: the directory of this script)
 
 main.ico      a magnifying glass: 48, 32 and 16 pixels, each at 8 and 24 bits
 pinned.ico    a pin seen head-on, 16 x 16, 16 colours
 unpinned.ico  a pin seen from the side, 16 x 16, 16 colours
+hicolor/NxN/apps/fencat-window.png
+              the magnifying glass again, for the Linux desktop's icon theme,
+              at 16, 24, 32, 48, 64, 128 and 256 pixels, 8-bit RGBA
 
 Every shape is a function of the pixel position; each pixel is sampled on a
-4 x 4 grid, and a pixel that the shape covers at least half is opaque.
-The output depends on nothing but this script, so it can be checked byte
-for byte against the committed files.
+4 x 4 grid. In the .ico files a pixel that the shape covers at least half
+is opaque; in the .png files its opacity is the share covered, so edges
+are smooth. The output depends on nothing but this script (and zlib's
+level 9), so it can be checked byte for byte against the committed files.
 """
 
 import math
 import os
 import struct
 import sys
+import zlib
 
 SAMPLES = 4
+# The sizes the desktop's hicolor theme asks for.
+PNG_SIZES = (16, 24, 32, 48, 64, 128, 256)
 
 # The system's 16-colour palette.
 VGA16 = [
@@ -120,24 +127,58 @@ def pin_from_side(x, y):
 
 # ---- rendering -----------------------------------------------------------------
 
+def pixel_hits(shape, size, px, py):
+    """The colours of the samples of one pixel that the shape covers."""
+    hits = []
+    for sy in range(SAMPLES):
+        for sx in range(SAMPLES):
+            c = shape((px + (sx + 0.5) / SAMPLES) / size, (py + (sy + 0.5) / SAMPLES) / size)
+            if c is not None:
+                hits.append(c)
+    return hits
+
+
+def average(hits):
+    return tuple(round(sum(c[i] for c in hits) / len(hits)) for i in range(3))
+
+
 def render(shape, size):
     """Rows of (colour or None), top row first."""
     rows = []
     for py in range(size):
         row = []
         for px in range(size):
-            hits = []
-            for sy in range(SAMPLES):
-                for sx in range(SAMPLES):
-                    c = shape((px + (sx + 0.5) / SAMPLES) / size, (py + (sy + 0.5) / SAMPLES) / size)
-                    if c is not None:
-                        hits.append(c)
-            if len(hits) * 2 >= SAMPLES * SAMPLES:
-                row.append(tuple(round(sum(c[i] for c in hits) / len(hits)) for i in range(3)))
-            else:
-                row.append(None)
+            hits = pixel_hits(shape, size, px, py)
+            row.append(average(hits) if len(hits) * 2 >= SAMPLES * SAMPLES else None)
         rows.append(row)
     return rows
+
+
+def render_rgba(shape, size):
+    """Rows of (r, g, b, a), top row first; a is the share of samples covered."""
+    rows = []
+    for py in range(size):
+        row = []
+        for px in range(size):
+            hits = pixel_hits(shape, size, px, py)
+            if hits:
+                row.append(average(hits) + (round(255 * len(hits) / (SAMPLES * SAMPLES)),))
+            else:
+                row.append((0, 0, 0, 0))
+        rows.append(row)
+    return rows
+
+
+def png(rows):
+    """An 8-bit RGBA PNG: signature, IHDR, one IDAT (no row filters), IEND."""
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    size = len(rows)
+    raw = b"".join(b"\0" + bytes(v for pixel in row for v in pixel) for row in rows)
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw, 9)) +
+            chunk(b"IEND", b""))
 
 
 def nearest(palette, colour):
@@ -204,8 +245,12 @@ def main():
         "pinned.ico": ico([(16, 4, dib(render(pin_head_on, 16), 4, VGA16))]),
         "unpinned.ico": ico([(16, 4, dib(render(pin_from_side, 16), 4, VGA16))]),
     }
+    for size in PNG_SIZES:
+        files[f"hicolor/{size}x{size}/apps/fencat-window.png"] = png(render_rgba(magnifier, size))
     for name, data in files.items():
-        with open(os.path.join(out_dir, name), "wb") as f:
+        path = os.path.join(out_dir, name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        with open(path, "wb") as f:
             f.write(data)
 
 

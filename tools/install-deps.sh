@@ -11,6 +11,10 @@ if [ "$job" = test ]; then
   packages+=(libgtest-dev googletest psmisc lsof)
   # The fuzz targets: clang with its libFuzzer runtime.
   packages+=(clang libclang-rt-14-dev)
+  # The install test: man pages rendered with warnings on, the desktop
+  # entry validated, the completion scripts parsed, the Debian packages
+  # built with their library dependencies.
+  packages+=(man-db groff-base desktop-file-utils zsh dpkg-dev fakeroot file)
 fi
 
 # The Windows tests: cross compilers, Wine for 32- and 64-bit programs, an X

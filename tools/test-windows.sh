@@ -15,9 +15,6 @@ for icon in main pinned unpinned; do
   cmp "res/$icon.ico" "build/icons-check/$icon.ico" ||
     { echo "res/$icon.ico is not what res/draw_icons.py draws"; exit 1; }
 done
-mkdir -p build/win32
-i686-w64-mingw32-windres -I res res/TolvarFencat.rc -O res -o build/win32/TolvarFencat.res
-python3 tests/windows/check_resources.py build/win32/TolvarFencat.res
 
 for target in win32:i686 win64:x86_64; do
   dir="build/${target%%:*}"
@@ -26,6 +23,13 @@ for target in win32:i686 win64:x86_64; do
     -DCMAKE_TOOLCHAIN_FILE="cmake/toolchain-${target##*:}-w64-mingw32.cmake" >/dev/null
   cmake --build "$dir" -j "$jobs"
 done
+# The version block reads the header that configuring generated.
+version_header=build/win32/generated/fencat_version.h
+i686-w64-mingw32-windres -I res -I "$(dirname "$version_header")" res/TolvarFencat.rc -O res \
+  -o build/win32/TolvarFencat.res
+python3 tests/windows/check_resources.py build/win32/TolvarFencat.res "$version_header"
+version=$(sed -n 's/^#define FENCAT_VERSION "\(.*\)"$/\1/p' "$version_header")
+[ -n "$version" ] || { echo "no FENCAT_VERSION in $version_header"; exit 1; }
 
 # A prefix of the build's own, a persistent server (every program starts in
 # milliseconds, and Wine's helpers do not hold ctest's pipes open), no Mono
@@ -80,6 +84,21 @@ expect_eq() {  # what, expected, actual
   if [ "$2" = "$3" ]; then pass "$1"; else fail "$1: expected [$2], got [$3]"; fi
 }
 
+echo "== Windows: the ZIP of the two programs"
+(cd build/win32 && cpack -G ZIP >"$out/cpack.log" 2>&1) || { cat "$out/cpack.log"; fail "cpack -G ZIP"; }
+zip="build/win32/packages/TolvarFencat-$version-win32.zip"
+top="TolvarFencat-$version-win32"
+expect_eq "the ZIP holds the two programs" "$top/TolvarFencat.exe
+$top/fencat.exe" "$(python3 -c 'import sys, zipfile; print("\n".join(sorted(zipfile.ZipFile(sys.argv[1]).namelist())))' "$zip" 2>&1)"
+for program in TolvarFencat.exe fencat.exe; do
+  if python3 -c 'import sys, zipfile; sys.exit(zipfile.ZipFile(sys.argv[1]).read(sys.argv[2]) != open(sys.argv[3], "rb").read())' \
+      "$zip" "$top/$program" "build/win32/$program" 2>/dev/null; then
+    pass "the ZIP's $program is the one built"
+  else
+    fail "the ZIP's $program is not the one built"
+  fi
+done
+
 # A helper process holds a file open; its pid is on its first line.
 held_dir="$root/build/win32/held"
 mkdir -p "$held_dir"
@@ -126,7 +145,7 @@ else
   fail "by path, the module pass did not find fencat.exe: [$lines]"
 fi
 run_fencat win32 --version
-expect_eq "--version" "fencat 1.0.1.94" "$lines"
+expect_eq "--version" "fencat $version" "$lines"
 run_fencat win32 --no-such-option
 expect_eq "an unknown option exits 2" 2 "$status"
 run_fencat win32 "$held_dir/no-such-file.txt"

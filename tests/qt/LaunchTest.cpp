@@ -1,12 +1,14 @@
 // fencat with no FILE: the window where there is a display, a short usage
 // text where there is none, a clear message where the window program is
-// missing.
+// missing. fencat-window: help and version without a display, and a plain
+// exit where there is no display to open.
 #include <QFile>
 #include <QProcess>
 #include <QTest>
 #include <filesystem>
 
 #include "Processes.h"
+#include "fencat_version.h"
 
 namespace {
 
@@ -16,13 +18,14 @@ struct Run {
     QString err;
 };
 
-// fencat (or a copy of it) with the display variables as given; nothing
-// else of the caller's display leaks in.
+// fencat (or a copy of it, or fencat-window) with the display variables as
+// given; nothing else of the caller's display leaks in, not even the
+// offscreen platform the tests run on.
 Run RunFencat(const QString& program, const QStringList& arguments, const QString& display,
               const QString& waylandDisplay = QString()) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.remove(QStringLiteral("DISPLAY"));
-    environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "XDG_SESSION_TYPE"})
+        environment.remove(QString::fromLatin1(name));
     if (!display.isNull()) environment.insert(QStringLiteral("DISPLAY"), display);
     if (!waylandDisplay.isNull()) environment.insert(QStringLiteral("WAYLAND_DISPLAY"), waylandDisplay);
     QProcess process;
@@ -98,6 +101,46 @@ private slots:
         const Run run = RunFencat(fencat, {}, QStringLiteral(":4242"));
         QCOMPARE(run.status, 2);
         QVERIFY2(run.err.contains(QStringLiteral("cannot start the window program")), qPrintable(run.err));
+    }
+
+    void TheWindowProgramAnswersHelpAndVersionWithoutADisplay() {
+        const QString window = QStringLiteral(FENCAT_WINDOW_BINARY);
+        for (const QString& option : {QStringLiteral("--version"), QStringLiteral("-V")}) {
+            const Run run = RunFencat(window, {option}, QString());
+            QCOMPARE(run.status, 0);
+            QCOMPARE(run.out, QStringLiteral("fencat-window " FENCAT_VERSION "\n"));
+            QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
+        }
+        for (const QString& option : {QStringLiteral("--help"), QStringLiteral("-h")}) {
+            const Run run = RunFencat(window, {QStringLiteral("some-file"), option}, QString());
+            QCOMPARE(run.status, 0);
+            QVERIFY2(run.out.startsWith(QStringLiteral("Usage: fencat-window [FILE]\n")), qPrintable(run.out));
+            QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
+        }
+    }
+
+    void TheWindowProgramWithoutADisplaySaysSoInOneLine() {
+        const QString window = QStringLiteral(FENCAT_WINDOW_BINARY);
+        // Set to nothing counts as unset.
+        for (const QString& empty : {QString(), QStringLiteral("")}) {
+            const Run run = RunFencat(window, {}, empty, empty);
+            QCOMPARE(run.status, 2);
+            QVERIFY(run.out.isEmpty());
+            QVERIFY2(run.err.startsWith(QStringLiteral("fencat-window: no display")), qPrintable(run.err));
+            QCOMPARE(run.err.count(QLatin1Char('\n')), 1);
+        }
+        // After "--", -h is a FILE, not a request for help.
+        QCOMPARE(RunFencat(window, {QStringLiteral("--"), QStringLiteral("-h")}, QString()).status, 2);
+    }
+
+    void TheWindowProgramOnAnUnreachableDisplayExitsInsteadOfAborting() {
+        // No X server answers on display 4242 here (none of the tests starts
+        // one there); Qt's platform plugin fails to connect.
+        const Run run = RunFencat(QStringLiteral(FENCAT_WINDOW_BINARY), {}, QStringLiteral(":4242"));
+        QCOMPARE(run.status, 2);
+        QVERIFY(run.out.isEmpty());
+        QCOMPARE(run.err, QStringLiteral("fencat-window: cannot open the display :4242: no Qt platform plugin "
+                                         "could start\n"));
     }
 
     void WithAFileFencatSearchesWhateverTheDisplay() {

@@ -2,13 +2,15 @@
 """Checks the compiled resources of TolvarFencat.exe against the program's
 documented resources: dialog templates 100 and 102 (every control, position,
 style and extended style), string 101, icons 128 to 130 and the version
-block.
+block. The file version is the one the build generated from its project
+version; the product version stays as documented.
 
-    check_resources.py FILE.res
+    check_resources.py FILE.res fencat_version.h
 
 Prints one line per difference and exits 1 when there is any.
 """
 
+import re
 import struct
 import sys
 
@@ -59,7 +61,6 @@ ABOUT_BOX = {
 VERSION_STRINGS = {
     "Comments": "Tolvar Fencat GUI",
     "FileDescription": "TolvarFencat Application",
-    "FileVersion": "1, 0, 1, 94",
     "InternalName": "TolvarFencat",
     "OriginalFilename": "TolvarFencat.exe",
     "ProductName": "Tolvar Fencat Application",
@@ -209,7 +210,20 @@ def version_nodes(data, at, end, into):
         at = align4(at + length)
 
 
-def check_version(resources):
+def read_version(path):
+    """The four numbers of the generated version header."""
+    with open(path) as f:
+        text = f.read()
+    numbers = []
+    for part in ("MAJOR", "MINOR", "PATCH", "TWEAK"):
+        found = re.search(rf"^#define FENCAT_VERSION_{part} (\d+)$", text, re.M)
+        if found is None:
+            sys.exit(f"{path}: no FENCAT_VERSION_{part}")
+        numbers.append(int(found.group(1)))
+    return numbers
+
+
+def check_version(resources, file_version):
     found = resources.get((RT_VERSION, 1))
     check(found is not None, "version block: missing")
     if found is None:
@@ -219,14 +233,16 @@ def check_version(resources):
     fixed_at = align4(6 + len("VS_VERSION_INFO\0") * 2)
     fixed = struct.unpack_from("<13I", data, fixed_at)
     check(fixed[0] == 0xFEEF04BD, "version block: no fixed file information")
-    check(fixed[2:4] == ((1 << 16) | 0, (1 << 16) | 94), f"version block: file version {fixed[2:4]}")
+    major, minor, patch, tweak = file_version
+    check(fixed[2:4] == ((major << 16) | minor, (patch << 16) | tweak), f"version block: file version {fixed[2:4]}")
     check(fixed[4:6] == ((1 << 16) | 0, (1 << 16) | 13), f"version block: product version {fixed[4:6]}")
     check(fixed[6:8] == (0x3F, 0), f"version block: flags mask / flags {fixed[6:8]}")
     check(fixed[8] == 0x00040004, f"version block: file OS 0x{fixed[8]:X}, not VOS_NT_WINDOWS32")
     check(fixed[9:11] == (1, 0), f"version block: type / subtype {fixed[9:11]}, not VFT_APP / 0")
     nodes = {}
     version_nodes(data, fixed_at + 52, len(data), nodes)
-    for key, value in VERSION_STRINGS.items():
+    strings = dict(VERSION_STRINGS, FileVersion=", ".join(str(n) for n in file_version))
+    for key, value in strings.items():
         check(nodes.get(key) == value, f"version block: {key} is {nodes.get(key)!r}, not {value!r}")
     for key in ("CompanyName", "LegalCopyright"):
         check(bool(nodes.get(key, "").strip()), f"version block: no {key}")
@@ -243,7 +259,7 @@ def main():
     check_icon(resources, 128, [(48, 8), (48, 24), (32, 8), (32, 24), (16, 8), (16, 24)])
     check_icon(resources, 129, [(16, 4)])
     check_icon(resources, 130, [(16, 4)])
-    check_version(resources)
+    check_version(resources, read_version(sys.argv[2]))
     for error in errors:
         print(error)
     print(f"resources: {'FAILED' if errors else 'ok'} ({len(errors)} differences)")

@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# Installs the build into a staging folder and checks what lands there: the
+# files and nothing else, programs that run, man pages that render without
+# warnings, a valid desktop entry, completion scripts that parse and
+# complete. A check whose tool is missing (man, zsh, desktop-file-validate)
+# is named as skipped.
+#   check_install.sh BUILD_DIR SOURCE_DIR WITH_WINDOW(0|1)
+set -uo pipefail
+build=$1 source_dir=$2 with_window=$3
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+failures=0
+pass() { echo "  ok    $1"; }
+fail() {
+  echo "  FAIL  $1"
+  failures=$((failures + 1))
+}
+skip() { echo "  skip  $1"; }
+expect_eq() {  # what, expected, actual
+  if [ "$2" = "$3" ]; then pass "$1"; else fail "$1: expected [$2], got [$3]"; fi
+}
+
+cmake --install "$build" --prefix "$stage/usr" >"$stage.log" 2>&1 || { cat "$stage.log"; fail "cmake --install"; }
+rm -f "$stage.log"
+usr=$stage/usr
+
+expected=(bin/fencat share/man/man1/fencat.1 share/bash-completion/completions/fencat
+          share/zsh/vendor-completions/_fencat)
+if [ "$with_window" = 1 ]; then
+  expected+=(bin/fencat-window share/man/man1/fencat-window.1 share/applications/fencat-window.desktop)
+  for size in 16 24 32 48 64 128 256; do
+    expected+=("share/icons/hicolor/${size}x$size/apps/fencat-window.png")
+  done
+fi
+expect_eq "the installed files, and nothing else" \
+  "$(printf '%s\n' "${expected[@]}" | sort)" "$(cd "$usr" && find . -type f | sed 's|^\./||' | sort)"
+
+version=$(sed -n 's/^#define FENCAT_VERSION "\(.*\)"$/\1/p' "$build/generated/fencat_version.h")
+expect_eq "the installed fencat runs" "fencat $version" "$("$usr/bin/fencat" --version 2>&1)"
+if [ "$with_window" = 1 ]; then
+  expect_eq "the installed fencat-window runs without a display" "fencat-window $version" \
+    "$(env -u DISPLAY -u WAYLAND_DISPLAY "$usr/bin/fencat-window" --version 2>&1)"
+fi
+
+for page in "$usr"/share/man/man1/*.1; do
+  name=${page##*/}
+  warnings=$(groff -man -ww -z "$page" 2>&1)
+  expect_eq "$name renders in groff without warnings" "" "$warnings"
+  if command -v man >/dev/null; then
+    warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
+    expect_eq "$name renders in man --warnings without warnings" "" "$warnings"
+  else
+    skip "$name in man (no man-db)"
+  fi
+  if grep -q '@[A-Z_]*@' "$page"; then fail "$name: a placeholder was left in"; else pass "$name: version filled in"; fi
+  grep -q "Tolvar Fencat $version" "$page" || fail "$name: no version $version in its title line"
+done
+
+# Every option the completion offers is described in the man page.
+completion=$usr/share/bash-completion/completions/fencat
+page=$(MANWIDTH=200 groff -man -Tutf8 -P-cbou "$usr/share/man/man1/fencat.1" 2>/dev/null)
+for option in $(grep -v '^ *#' "$completion" | grep -o -- "--[a-z-]*" | sort -u; sed -n "s/.*-W '\(-[a-zA-Z] .*\)'.*/\1/p" "$completion"); do
+  [ "$option" = -- ] && continue
+  grep -q -- "^ *$option\b\|, $option\b\|^ *$option\[" <<<"$page" || fail "fencat.1 does not describe $option"
+done
+pass "fencat.1 describes every option the completion offers"
+
+if command -v desktop-file-validate >/dev/null; then
+  if [ "$with_window" = 1 ]; then
+    # Hints pass: Categories names two main categories on purpose.
+    if out=$(desktop-file-validate "$usr/share/applications/fencat-window.desktop" 2>&1) &&
+       ! grep -q 'error:\|warning:' <<<"$out"; then
+      pass "fencat-window.desktop validates${out:+ (with hints: $out)}"
+    else
+      fail "fencat-window.desktop does not validate: $out"
+    fi
+  fi
+else
+  skip "desktop-file-validate (no desktop-file-utils)"
+fi
+if [ "$with_window" = 1 ]; then
+  desktop=$usr/share/applications/fencat-window.desktop
+  expect_eq "the desktop entry starts the window with a file" "Exec=fencat-window %f" "$(grep '^Exec=' "$desktop")"
+  icon=$(sed -n 's/^Icon=//p' "$desktop")
+  [ -f "$usr/share/icons/hicolor/48x48/apps/$icon.png" ] && pass "the desktop entry's icon is installed" ||
+    fail "no icon named $icon in hicolor"
+fi
+
+if bash -n "$completion"; then pass "bash completion parses"; else fail "bash completion does not parse"; fi
+if command -v zsh >/dev/null; then
+  if zsh -n "$usr/share/zsh/vendor-completions/_fencat"; then pass "zsh completion parses"; else fail "zsh completion does not parse"; fi
+else
+  skip "zsh -n (no zsh)"
+fi
+
+# The bash completion at work, with or without the bash-completion package.
+complete_words() {  # words...: what completing the last word offers, sorted
+  bash -c '
+    source "$1"; shift
+    COMP_WORDS=("$@"); COMP_CWORD=$(($# - 1))
+    _fencat
+    printf "%s\n" "${COMPREPLY[@]}" | sort' _ "$completion" "$@"
+}
+mkdir -p "$stage/tree/alpha" "$stage/tree/beta"
+touch "$stage/tree/afile"
+expect_eq "bash: long options" "--signal=" "$(complete_words fencat --sig)"
+expect_eq "bash: -SIGNAL names" "-TERM" "$(complete_words fencat -k -TER)"
+expect_eq "bash: --under takes folders only" "$stage/tree/alpha" "$(complete_words fencat --under "$stage/tree/a")"
+expect_eq "bash: --signal=SIG" "TERM" "$(complete_words fencat --signal = TER)"
+expect_eq "bash: after --, files even with a dash" "" "$(complete_words fencat -- --sig)"
+expect_eq "bash: FILE" "$stage/tree/afile
+$stage/tree/alpha" "$(complete_words fencat -t "$stage/tree/a")"
+
+if [ "$failures" -ne 0 ]; then
+  echo "install: $failures check(s) failed"
+  exit 1
+fi
+echo "install: all checks passed"
