@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "Processes.h"
+#include "fencat_version.h"
 
 namespace {
 
@@ -168,7 +169,7 @@ TEST_F(FencatTest, ExitStatusAndMessages) {
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("Usage: fencat"), std::string::npos);
     RunResult version = RunProgram({FENCAT_BINARY, "--version"});
-    EXPECT_EQ(version.out, "fencat 1.0.1.94\n");
+    EXPECT_EQ(version.out, "fencat " FENCAT_VERSION "\n");
 }
 
 TEST_F(FencatTest, SeveralFilesAreSearchedOneAfterAnother) {

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # The window under Xvfb: the screenshot test (a drop of a held file, its
-# findings on screen), then fencat with no FILE starting the real window
-# program. Screenshots are kept in OUTPUT_DIR.
-#   screenshot.sh OUTPUT_DIR SCREENSHOT_TEST FENCAT
+# findings on screen), then the window program started as the desktop
+# menu starts it. Screenshots are kept in OUTPUT_DIR.
+#   screenshot.sh OUTPUT_DIR SCREENSHOT_TEST FENCAT_WINDOW
 # Exits 77 (skipped) where Xvfb is not installed.
 set -euo pipefail
-out=$1 test_program=$2 fencat=$3
+out=$1 test_program=$2 window=$3
 command -v Xvfb >/dev/null || { echo "Xvfb is not installed: skipped"; exit 77; }
 mkdir -p "$out"
 
@@ -29,9 +29,9 @@ echo "Xvfb on $DISPLAY"
 echo "== the window, a drop, the screen"
 FENCAT_SCREENSHOT_DIR="$out" QT_QPA_PLATFORM=xcb "$test_program"
 
-echo "== fencat with no FILE opens the window program"
+echo "== fencat-window opens its window"
 command -v xwininfo >/dev/null || { echo "xwininfo (x11-utils) is not installed: not checked"; exit 0; }
-QT_QPA_PLATFORM=xcb "$fencat" >"$out/fencat-window.out" 2>&1 &
+QT_QPA_PLATFORM=xcb "$window" >"$out/fencat-window.out" 2>&1 &
 window_pid=$!
 title="Tolvar Fencat - Kitbench"
 found=""
