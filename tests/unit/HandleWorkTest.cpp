@@ -154,10 +154,12 @@ TEST_F(HandleNameTest, ProcessAndThreadHandlesAreNamedByTheIdTheyReferTo) {
     own.Handle(0x4, "Process").Target(1234);
     own.Handle(0x8, "Thread").Target(0xABC);
     own.Handle(0xC, "Process").Target(1234).IdQueryFails();
+    own.Handle(0x10, "Thread").Target(0xABC).IdQueryFails();
     sim::AddProcess(500, u"a.exe").Handle(0x4, "Process").Target(8);
     EXPECT_EQ(Named(0x4), Named_(true, "PID: 0x4D2"));
     EXPECT_EQ(Named(0x8), Named_(true, "TID: 0xABC"));
     EXPECT_EQ(Named(0xC), Named_(true, "PID: 0x0"));
+    EXPECT_EQ(Named(0x10), Named_(true, "TID: 0x0"));
     EXPECT_TRUE(sim::Log().closes.empty());
     EXPECT_EQ(Named(0x4, 500), Named_(true, "PID: 0x8"));
     EXPECT_EQ(sim::Log().closes.size(), 4u);  // owner and copy, for the type and for the name
@@ -333,6 +335,20 @@ TEST_F(DevicePathTest, DevicePathsBecomeDrivePathsByTheLowestMatchingLetter) {
         EXPECT_EQ(GetDosFileName(c.device, dos), c.dos != nullptr) << c.device;
         EXPECT_EQ(dos, c.dos != nullptr ? c.dos : "old") << c.device;
     }
+}
+
+TEST_F(DevicePathTest, DrivesWhoseRedirectorTargetCannotBeScannedArePassedOver) {
+    auto& drives = sim::Set().dosDevices;
+    drives["T:"] = "\\Device\\LanmanRedirector\\;T:00AB\\server\\share";  // not a decimal number
+    drives["U:"] = "\\Device\\LanmanRedirector\\";                         // nothing behind the prefix
+    drives["V:"] = "\\Device\\LanmanRedirector\\;V:0000000000012345\\server\\share";
+    Text dos = "old";
+    EXPECT_TRUE(GetDosFileName("\\Device\\LanmanRedirector\\server\\share\\f.txt", dos));
+    EXPECT_EQ(dos, "V:\\f.txt");
+    // Nor does a target that cannot be scanned match as it stands.
+    dos = "old";
+    EXPECT_FALSE(GetDosFileName("\\Device\\LanmanRedirector\\;T:00AB\\server\\share\\f.txt", dos));
+    EXPECT_EQ(dos, "old");
 }
 
 }  // namespace
