@@ -24,21 +24,32 @@ void ReleaseWorker(FileNameRequest* worker) {
 }
 
 // A worker is reused while it stays healthy: a thread start per file handle
-// would cost more than most queries.
+// would cost more than most queries. It is handed no query before it has
+// said that it runs: a thread is started under the loader lock, and one
+// stopped there by the watchdog would leave that lock held for good. A
+// start that has not finished in time is waited for again at the next file
+// handle, never stopped.
 FileNameRequest* Worker() {
-    if (g_worker != nullptr) return g_worker;
-    auto* worker = new (std::nothrow) FileNameRequest;
-    if (worker == nullptr) return nullptr;
-    worker->requestEvent = os::CreateEventA(nullptr, os::FALSE, os::FALSE, nullptr);
-    worker->doneEvent = os::CreateEventA(nullptr, os::FALSE, os::FALSE, nullptr);
-    if (worker->requestEvent != nullptr && worker->doneEvent != nullptr)
-        worker->thread = os::CreateThread(nullptr, 0, FileNameWorker, worker, 0, nullptr);
-    if (worker->thread == nullptr) {
-        ReleaseWorker(worker);
-        return nullptr;
+    if (g_worker == nullptr) {
+        auto* worker = new (std::nothrow) FileNameRequest;
+        if (worker == nullptr) return nullptr;
+        worker->requestEvent = os::CreateEventA(nullptr, os::FALSE, os::FALSE, nullptr);
+        worker->doneEvent = os::CreateEventA(nullptr, os::FALSE, os::FALSE, nullptr);
+        if (worker->requestEvent != nullptr && worker->doneEvent != nullptr)
+            worker->thread = os::CreateThread(nullptr, 0, FileNameWorker, worker, 0, nullptr);
+        if (worker->thread == nullptr) {
+            ReleaseWorker(worker);
+            return nullptr;
+        }
+        g_worker = worker;
     }
-    g_worker = worker;
-    return worker;
+    if (!g_worker->running) {
+        // Its first signal on doneEvent says that it runs; taking it here
+        // leaves the event clear for the first query.
+        if (os::WaitForSingleObject(g_worker->doneEvent, kWorkerStartTimeoutMs) != os::WAIT_OBJECT_0) return nullptr;
+        g_worker->running = true;
+    }
+    return g_worker;
 }
 
 // The worker overran its time. It is stopped where the platform can stop a
@@ -48,9 +59,12 @@ void GiveUp(FileNameRequest* worker) {
     g_worker = nullptr;
     if (os::TerminateThread(worker->thread, 0)) {
         worker->fate = FileNameRequest::kBeingStopped;
-        bool ended = os::WaitForSingleObject(worker->thread, 5000) == os::WAIT_OBJECT_0;
+        // A stop takes effect soon but not at once; the search does not wait
+        // long for it. Until the thread has ended it may still touch its
+        // record, so a thread not seen to end keeps it.
+        bool ended = os::WaitForSingleObject(worker->thread, kStoppedWorkerWaitMs) == os::WAIT_OBJECT_0;
         os::CloseHandle(worker->thread);
-        if (ended) ReleaseWorker(worker);  // else it may still run: keep its record
+        if (ended) ReleaseWorker(worker);
         return;
     }
     os::CloseHandle(worker->thread);
@@ -125,6 +139,7 @@ bool QueryFileName(os::HANDLE handle, Text& name, bool& started) {
 
 os::DWORD OSAPI FileNameWorker(void* parameter) {
     auto* request = static_cast<FileNameRequest*>(parameter);
+    os::SetEvent(request->doneEvent);  // running
     for (;;) {
         os::WaitForSingleObject(request->requestEvent, os::INFINITE);
         os::IO_STATUS_BLOCK io;

@@ -15,6 +15,11 @@ bool GetFileNameWithTimeout(os::HANDLE handleValue, Text& name, uint32_t ownerPi
 
 // How long a file-name query may take before its worker is given up.
 constexpr os::DWORD kFileNameTimeoutMs = 100;
+// How long a new worker may take to start before its file handle is passed
+// over (it is waited for again at the next one).
+constexpr os::DWORD kWorkerStartTimeoutMs = 1000;
+// How long the search waits for a stopped worker to end.
+constexpr os::DWORD kStoppedWorkerWaitMs = 20;
 constexpr os::ULONG kFileNameBufferSize = 4096;
 
 // What the caller and its worker share. The worker never touches the
@@ -30,6 +35,7 @@ struct FileNameRequest {
     std::atomic<int> state{kIdle};
     std::atomic<int> fate{kUndecided};
     os::HANDLE thread = nullptr;
+    bool running = false;  // the worker has said so; read and written by the caller only
     os::HANDLE requestEvent = nullptr;  // a query is waiting
     os::HANDLE doneEvent = nullptr;     // the query answered
     alignas(8) unsigned char buffer[kFileNameBufferSize];

@@ -75,9 +75,14 @@ bool SystemHandlesInformation::Refresh() {
     // Handles open and close between the queries on a busy system, so one
     // retry with a little to spare is not enough: retry while the platform
     // says the buffer is too small, with what it asks for and room to grow.
+    // Reckoned in 64 bits: on a 32-bit build a size near 4 GiB plus the
+    // margin would wrap to a small one. The cap bounds what the platform
+    // may ask for; the margin is cut to fit under it.
     auto grow = [&buffer, &needed] {
-        size_t size = static_cast<size_t>(needed) + needed / 4 + 4096;
-        return size <= kMaxBufferSize && buffer.Commit(size);
+        if (needed > kMaxBufferSize) return false;
+        uint64_t size = uint64_t{needed} + needed / 4 + 4096;
+        if (size > kMaxBufferSize) size = kMaxBufferSize;
+        return buffer.Commit(static_cast<size_t>(size));
     };
     // The second query is made also after a first that succeeded, into the
     // same buffer; the entries come from it.
@@ -93,7 +98,9 @@ bool SystemHandlesInformation::Refresh() {
 
     const auto* table = static_cast<const os::SYSTEM_HANDLE_INFORMATION*>(buffer.Data());
     // The count is the platform's word; never read past the buffer for it.
-    const size_t room = (buffer.Size() - offsetof(os::SYSTEM_HANDLE_INFORMATION, Handles)) / sizeof(HandleEntry);
+    const size_t head = offsetof(os::SYSTEM_HANDLE_INFORMATION, Handles);
+    if (buffer.Size() < head) return false;
+    const size_t room = (buffer.Size() - head) / sizeof(HandleEntry);
     const size_t count = table->HandleCount < room ? table->HandleCount : room;
     const bool filterByType = !m_typeFilter.empty();
     Text typeName;

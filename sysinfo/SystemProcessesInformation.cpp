@@ -83,16 +83,18 @@ bool SystemProcessesInformation::Refresh() {
     if (m_buffer == nullptr) return false;
     // A real process table outgrows any fixed buffer, so grow to what the
     // platform asks for (or double), with room for processes that start
-    // meanwhile.
-    for (;;) {
+    // meanwhile. Sizes are reckoned in 64 bits, since a reported size near
+    // 4 GiB plus its margin wraps a 32-bit one to something small; and each
+    // pass must grow, so that no answer keeps the loop going.
+    for (int pass = 0;; ++pass) {
         os::ULONG needed = 0;
         os::NTSTATUS status = NativeApi.NtQuerySystemInformation(
             os::SystemProcessInformation, m_buffer, static_cast<os::ULONG>(m_bufferSize), &needed);
         if (status == os::STATUS_SUCCESS) break;
-        if (!BufferTooSmall(status) || m_bufferSize >= kMaxBufferSize) return false;
-        size_t next = needed > m_bufferSize ? needed + needed / 8 : m_bufferSize * 2;
+        if (!BufferTooSmall(status) || pass == kMaxRetries) return false;
+        uint64_t next = needed > m_bufferSize ? uint64_t{needed} + needed / 8 : uint64_t{m_bufferSize} * 2;
         if (next > kMaxBufferSize) next = kMaxBufferSize;
-        if (!Grow(next)) return false;
+        if (next <= m_bufferSize || !Grow(static_cast<size_t>(next))) return false;
     }
     auto* base = static_cast<unsigned char*>(m_buffer);
     size_t offset = 0;

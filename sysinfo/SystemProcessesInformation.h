@@ -61,6 +61,9 @@ public:
     // A process table never legitimately needs more; beyond it the platform
     // is answering nonsense.
     static constexpr size_t kMaxBufferSize = 256u << 20;
+    // Growing passes after the first query; doubling from the first buffer
+    // reaches the cap in fewer.
+    static constexpr int kMaxRetries = 16;
 
 private:
     bool Grow(size_t size);

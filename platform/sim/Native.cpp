@@ -201,7 +201,8 @@ bool WaitAtGate(State& state, std::unique_lock<std::mutex>& lock) {
     ++state.data.blocked;
     state.changed.notify_all();
     auto killed = [] { return standin::CurrentThread() != nullptr && standin::CurrentThread()->killed; };
-    state.changed.wait(lock, [&] { return state.data.gateOpen || state.generation != generation || killed(); });
+    auto stopped = [&] { return killed() && !state.data.settings.terminationIsLate; };
+    state.changed.wait(lock, [&] { return state.data.gateOpen || state.generation != generation || stopped(); });
     if (state.generation == generation) --state.data.blocked;
     if (killed()) {
         lock.unlock();

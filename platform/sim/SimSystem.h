@@ -178,8 +178,15 @@ struct Settings {
     bool privilegeNotAssigned = false;  // Adjust succeeds with ERROR_NOT_ALL_ASSIGNED
 
     bool createThreadFails = false;
+    // A new thread runs its routine only after this long, as one held up
+    // at its start. Stopping a thread that has not begun its routine is a
+    // fault: on Windows it would leave the loader lock held.
+    unsigned threadStartDelayMs = 0;
     // Off: TerminateThread fails with ERROR_NOT_SUPPORTED, as on Linux.
     bool terminateThreadWorks = false;
+    // A stopped thread that is blocked in a query ends only once the query
+    // is released: a stop that takes effect late.
+    bool terminationIsLate = false;
 
     CodePage ansiCodePage = CodePage::Cp1252;
     NameCase nameCase = NameCase::Ignore;

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <map>
 #include <mutex>
+#include <set>
 
 #include "platform/Api.h"
 #include "platform/generic/Objects.h"
@@ -39,6 +40,8 @@ struct State {
     unsigned generation = 0;  // bumped by Reset: blocked queries give up
     Data data;
     std::map<void*, size_t> allocations;  // outlives Reset, like the memory
+    // Threads that have begun their routine; outlives Reset, like them.
+    std::set<const standin::Thread*> runningThreads;
 };
 
 // Usable from static initialisation on.

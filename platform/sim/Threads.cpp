@@ -7,10 +7,39 @@ namespace os {
 
 using namespace sim::detail;
 
+namespace {
+
+struct ThreadStart {
+    LPTHREAD_START_ROUTINE routine;
+    LPVOID parameter;
+    unsigned delayMs;
+};
+
+// Every thread starts here, so that the system knows which ones have begun
+// their routine.
+DWORD OSAPI StartRoutine(LPVOID parameter) {
+    const ThreadStart start = *static_cast<ThreadStart*>(parameter);
+    delete static_cast<ThreadStart*>(parameter);
+    if (start.delayMs != 0) std::this_thread::sleep_for(std::chrono::milliseconds(start.delayMs));
+    standin::ParkIfKilled();
+    const standin::Thread* self = standin::CurrentThread();
+    {
+        std::lock_guard<std::mutex> lock(Sim().mutex);
+        Sim().runningThreads.insert(self);
+    }
+    DWORD result = start.routine(start.parameter);
+    std::lock_guard<std::mutex> lock(Sim().mutex);
+    Sim().runningThreads.erase(self);
+    return result;
+}
+
+}  // namespace
+
 HANDLE CreateThread(void* lpThreadAttributes, SIZE_T dwStackSize, LPTHREAD_START_ROUTINE lpStartAddress,
                     LPVOID lpParameter, DWORD dwCreationFlags, LPDWORD lpThreadId) {
     (void)lpThreadAttributes;
     (void)dwStackSize;
+    unsigned delayMs;
     {
         State& state = Sim();
         std::lock_guard<std::mutex> lock(state.mutex);
@@ -19,8 +48,12 @@ HANDLE CreateThread(void* lpThreadAttributes, SIZE_T dwStackSize, LPTHREAD_START
             return nullptr;
         }
         ++state.data.record.threadsCreated;
+        delayMs = state.data.settings.threadStartDelayMs;
     }
-    return standin::StartThread(lpStartAddress, lpParameter, lpThreadId);
+    auto* start = new ThreadStart{lpStartAddress, lpParameter, delayMs};
+    HANDLE thread = standin::StartThread(&StartRoutine, start, lpThreadId);
+    if (thread == nullptr) delete start;
+    return thread;
 }
 
 BOOL TerminateThread(HANDLE hThread, DWORD dwExitCode) {
@@ -39,6 +72,8 @@ BOOL TerminateThread(HANDLE hThread, DWORD dwExitCode) {
             standin::LastError() = ERROR_INVALID_HANDLE;
             return FALSE;
         }
+        if (state.runningThreads.count(thread.get()) == 0)
+            Fault(state.data, "TerminateThread on a thread that has not begun its routine");
         // The thread parks at its next call into the system; one waiting
         // at a blocked query is woken to do so now.
         thread->killed = true;

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -153,10 +154,12 @@ TEST_F(HandleNameTest, ProcessAndThreadHandlesAreNamedByTheIdTheyReferTo) {
     own.Handle(0x4, "Process").Target(1234);
     own.Handle(0x8, "Thread").Target(0xABC);
     own.Handle(0xC, "Process").Target(1234).IdQueryFails();
+    own.Handle(0x10, "Thread").Target(0xABC).IdQueryFails();
     sim::AddProcess(500, u"a.exe").Handle(0x4, "Process").Target(8);
     EXPECT_EQ(Named(0x4), Named_(true, "PID: 0x4D2"));
     EXPECT_EQ(Named(0x8), Named_(true, "TID: 0xABC"));
     EXPECT_EQ(Named(0xC), Named_(true, "PID: 0x0"));
+    EXPECT_EQ(Named(0x10), Named_(true, "TID: 0x0"));
     EXPECT_TRUE(sim::Log().closes.empty());
     EXPECT_EQ(Named(0x4, 500), Named_(true, "PID: 0x8"));
     EXPECT_EQ(sim::Log().closes.size(), 4u);  // owner and copy, for the type and for the name
@@ -206,7 +209,8 @@ TEST_F(HandleNameTest, FileNameQueryThatDoesNotAnswerGivesTheEmptyName) {
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
     EXPECT_EQ(sim::Log().ObjectQueries(os::ObjectNameInformation), 0u);
     EXPECT_EQ(sim::Log().terminateCalls, 1u);
-    EXPECT_EQ(sim::Log().waitTimeouts.front(), 100u);
+    const auto& waits = sim::Log().waitTimeouts;
+    EXPECT_NE(std::find(waits.begin(), waits.end(), 100u), waits.end());
     // The next file handle gets a worker of its own.
     EXPECT_EQ(Named(0x8), Named_(true, "\\Device\\HarddiskVolume1\\dir\\file.txt"));
 }
@@ -230,6 +234,55 @@ TEST_F(HandleNameTest, WorkerThatCannotBeStoppedIsLeftToEndByItself) {
     sim::Set().createThreadFails = true;
     EXPECT_EQ(Named(0x8), Named_(false, "old"));
     EXPECT_EQ(sim::Log().ObjectQueries(os::ObjectNameInformation), 0u);
+}
+
+// The tests below need a worker that has yet to start: a query that does
+// not answer costs the current one its thread.
+class NewWorkerTest : public HandleNameTest {
+protected:
+    void SetUp() override {
+        HandleNameTest::SetUp();
+        sim::Set().terminateThreadWorks = true;
+        sim::Process& own = sim::AddProcess(kOwn, u"fencat.exe");
+        own.Handle(0x4, "File", u"\\Device\\NamedPipe\\busy").FileNameBlocks();
+        own.Handle(0x8, "File", kFilePath);
+        ASSERT_EQ(Named(0x4), Named_(true, ""));
+        m_threads = sim::Log().threadsCreated;
+    }
+    unsigned m_threads = 0;
+};
+
+TEST_F(NewWorkerTest, IsGivenNoQueryBeforeItRuns) {
+    // A start slower than the watchdog: the watchdog must not stop it there.
+    sim::Set().threadStartDelayMs = 3 * kFileNameTimeoutMs;
+    EXPECT_EQ(Named(0x8), Named_(true, "\\Device\\HarddiskVolume1\\dir\\file.txt"));
+    EXPECT_EQ(sim::Log().terminateCalls, 1u);
+}
+
+TEST_F(NewWorkerTest, ThatHasNotStartedInTimeIsWaitedForAgainAndNeverStopped) {
+    sim::Set().threadStartDelayMs = kWorkerStartTimeoutMs + 300;
+    const unsigned fileQueries = sim::Log().fileNameQueries;
+    // Passed over, untried: not even the object name is asked for.
+    EXPECT_EQ(Named(0x8), Named_(false, "old"));
+    EXPECT_EQ(sim::Log().fileNameQueries, fileQueries);
+    EXPECT_EQ(sim::Log().ObjectQueries(os::ObjectNameInformation), 0u);
+    EXPECT_EQ(Named(0x8), Named_(true, "\\Device\\HarddiskVolume1\\dir\\file.txt"));
+    EXPECT_EQ(sim::Log().threadsCreated, m_threads + 1);
+    EXPECT_EQ(sim::Log().terminateCalls, 1u);
+}
+
+TEST_F(HandleNameTest, StoppedWorkerThatHasNotEndedKeepsItsRecordAndHoldsTheSearchUpBriefly) {
+    sim::Set().terminateThreadWorks = true;
+    sim::Set().terminationIsLate = true;
+    sim::AddProcess(kOwn, u"fencat.exe").Handle(0x4, "File", u"\\Device\\NamedPipe\\busy").FileNameBlocks();
+    EXPECT_EQ(Named(0x4), Named_(true, ""));
+    EXPECT_EQ(sim::Log().terminateCalls, 1u);
+    // The last wait is the one for the stopped thread.
+    ASSERT_FALSE(sim::Log().waitTimeouts.empty());
+    EXPECT_LE(sim::Log().waitTimeouts.back(), kFileNameTimeoutMs);
+    // It may still write to its record: its events stay open.
+    for (const auto& close : sim::LogCopy().closes) EXPECT_NE(close.what, "event");
+    sim::ReleaseBlockedQueries();
 }
 
 using DevicePathTest = SimTest;
@@ -282,6 +335,20 @@ TEST_F(DevicePathTest, DevicePathsBecomeDrivePathsByTheLowestMatchingLetter) {
         EXPECT_EQ(GetDosFileName(c.device, dos), c.dos != nullptr) << c.device;
         EXPECT_EQ(dos, c.dos != nullptr ? c.dos : "old") << c.device;
     }
+}
+
+TEST_F(DevicePathTest, DrivesWhoseRedirectorTargetCannotBeScannedArePassedOver) {
+    auto& drives = sim::Set().dosDevices;
+    drives["T:"] = "\\Device\\LanmanRedirector\\;T:00AB\\server\\share";  // not a decimal number
+    drives["U:"] = "\\Device\\LanmanRedirector\\";                         // nothing behind the prefix
+    drives["V:"] = "\\Device\\LanmanRedirector\\;V:0000000000012345\\server\\share";
+    Text dos = "old";
+    EXPECT_TRUE(GetDosFileName("\\Device\\LanmanRedirector\\server\\share\\f.txt", dos));
+    EXPECT_EQ(dos, "V:\\f.txt");
+    // Nor does a target that cannot be scanned match as it stands.
+    dos = "old";
+    EXPECT_FALSE(GetDosFileName("\\Device\\LanmanRedirector\\;T:00AB\\server\\share\\f.txt", dos));
+    EXPECT_EQ(dos, "old");
 }
 
 }  // namespace

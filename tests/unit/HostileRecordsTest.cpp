@@ -212,7 +212,124 @@ TEST_F(HostileProcessTableTest, PlatformThatAlwaysWantsMoreRoomGetsNoSnapshot) {
     for (size_t size : sim::Log().allocations) EXPECT_LE(size, SystemProcessesInformation::kMaxBufferSize);
 }
 
+// A platform that answers "too small" `times` times with `needed`, then
+// with a table of one process.
+void TooSmallThenATable(os::ULONG needed, size_t times) {
+    RawProcessTable table;
+    table.Record(0, 8, 0);
+    table.Answer();
+    sim::RawAnswer tooSmall;
+    tooSmall.status = os::STATUS_INFO_LENGTH_MISMATCH;
+    tooSmall.returnLength = needed;
+    auto& answers = sim::Set().processTableAnswers;
+    answers.insert(answers.begin(), times, tooSmall);
+}
+
+void ExpectEveryBufferLargerThanTheLast(const char* what) {
+    const auto& sizes = sim::Log().allocations;
+    for (size_t i = 1; i < sizes.size(); ++i) EXPECT_GT(sizes[i], sizes[i - 1]) << what << " " << i;
+    for (size_t size : sizes) EXPECT_LE(size, SystemProcessesInformation::kMaxBufferSize) << what;
+}
+
+TEST_F(HostileProcessTableTest, SizesThatWouldWrapA32BitWordAreRefusedAtTheCap) {
+    // An eighth more than these passes 4 GiB and would wrap to a size under
+    // the cap, often no larger than the buffer just tried.
+    for (os::ULONG needed : {0xE38E38E4u, 0xE8000000u, 0xF0000000u, 0xF1C71C71u}) {
+        sim::Reset();
+        TooSmallThenATable(needed, 40);
+        {
+            SystemProcessesInformation snapshot(false);
+            EXPECT_FALSE(snapshot.Refresh()) << std::hex << needed;
+        }
+        ExpectEveryBufferLargerThanTheLast("wrap");
+        EXPECT_EQ(sim::Log().allocations.back(), SystemProcessesInformation::kMaxBufferSize);
+    }
+}
+
+TEST_F(HostileProcessTableTest, PlatformThatWantsAFewBytesMoreEachTimeIsAskedABoundedNumberOfTimes) {
+    // Each answer asks for one byte more than the buffer it was given: the
+    // growth never reaches the cap within the passes allowed.
+    size_t buffer = SystemProcessesInformation::kInitialBufferSize;
+    std::vector<sim::RawAnswer> answers;
+    for (int i = 0; i < 60; ++i) {
+        sim::RawAnswer tooSmall;
+        tooSmall.status = os::STATUS_INFO_LENGTH_MISMATCH;
+        tooSmall.returnLength = static_cast<os::ULONG>(buffer + 1);
+        answers.push_back(tooSmall);
+        buffer = (buffer + 1) + (buffer + 1) / 8;
+    }
+    sim::Set().processTableAnswers = answers;
+    {
+        SystemProcessesInformation snapshot(false);
+        EXPECT_FALSE(snapshot.Refresh());
+    }
+    ExpectEveryBufferLargerThanTheLast("creeping");
+    EXPECT_EQ(sim::Log().SystemQueries(os::SystemProcessInformation),
+              1u + SystemProcessesInformation::kMaxRetries);
+}
+
 using HostileHandleTableTest = SimTest;
+
+// A handle table of one row, after the first query said "too small" with
+// `needed`.
+void TooSmallThenOneRow(os::ULONG needed) {
+    sim::RawAnswer tooSmall;
+    tooSmall.status = os::STATUS_INFO_LENGTH_MISMATCH;
+    tooSmall.returnLength = needed;
+    sim::RawAnswer table;
+    table.bytes.assign(offsetof(os::SYSTEM_HANDLE_INFORMATION, Handles) + sizeof(os::SYSTEM_HANDLE), 0);
+    Put(table.bytes, 0, os::ULONG{1});
+    os::SYSTEM_HANDLE row;
+    std::memset(&row, 0, sizeof row);
+    row.ProcessId = 500;
+    row.Handle = 0x4;
+    Put(table.bytes, offsetof(os::SYSTEM_HANDLE_INFORMATION, Handles), row);
+    table.returnLength = static_cast<os::ULONG>(table.bytes.size());
+    sim::Set().handleTableAnswers = {tooSmall, table};
+}
+
+TEST_F(HostileHandleTableTest, TablesUpToTheCapAreReadAndLargerOnesRefused) {
+    const size_t cap = SystemHandlesInformation::kMaxBufferSize;
+    struct Case {
+        const char* what;
+        os::ULONG needed;
+        bool read;
+    } cases[] = {
+        {"just under the cap, whose margin does not fit", static_cast<os::ULONG>(cap - 64), true},
+        {"the cap itself", static_cast<os::ULONG>(cap), true},
+        {"just over the cap", static_cast<os::ULONG>(cap + 1), false},
+        // A quarter more and the margin wrap a 32-bit size to a few bytes.
+        {"where a 32-bit size wraps", 0xCCCCCCCCu, false},
+        {"the largest", 0xFFFFFFFFu, false},
+    };
+    for (const Case& c : cases) {
+        sim::Reset();
+        TooSmallThenOneRow(c.needed);
+        SystemHandlesInformation list(SystemHandlesInformation::kAllProcesses, false, nullptr);
+        EXPECT_EQ(list.Refresh(), c.read) << c.what;
+        EXPECT_EQ(list.Entries().size(), c.read ? 1u : 0u) << c.what;
+        const auto& sizes = sim::Log().allocations;
+        EXPECT_EQ(sizes.front(), SystemHandlesInformation::kFirstBufferSize) << c.what;
+        if (c.read) {
+            ASSERT_EQ(sizes.size(), 2u) << c.what;
+            EXPECT_GE(sizes[1], c.needed) << c.what;
+            EXPECT_LE(sizes[1], cap) << c.what;
+        } else {
+            EXPECT_EQ(sizes.size(), 1u) << c.what;
+        }
+    }
+}
+
+TEST_F(HostileHandleTableTest, TableThatIsAlwaysTooSmallIsAskedForSixteenTimesMore) {
+    sim::RawAnswer tooSmall;
+    tooSmall.status = os::STATUS_INFO_LENGTH_MISMATCH;
+    tooSmall.returnLength = 100000;
+    sim::Set().handleTableAnswers = {tooSmall};
+    SystemHandlesInformation list(SystemHandlesInformation::kAllProcesses, false, nullptr);
+    EXPECT_FALSE(list.Refresh());
+    // The first query, the second, and the retries.
+    EXPECT_EQ(sim::Log().SystemQueries(os::SystemHandleInformation), 2u + 16u);
+}
 
 TEST_F(HostileHandleTableTest, CountLargerThanTheRowsPresentReadsOnlyTheBuffer) {
     const size_t head = offsetof(os::SYSTEM_HANDLE_INFORMATION, Handles);
@@ -276,6 +393,16 @@ TEST_F(HostileObjectRecordTest, ObjectNamesAreReadOnlyInsideTheirBuffer) {
     EXPECT_EQ(Named(0xC), Named_(true, ""));  // misaligned characters
     const size_t room = 64 - sizeof(os::OBJECT_NAME_INFORMATION);
     EXPECT_EQ(Named(0x10), Named_(true, Text(room / 2, 'a')));
+}
+
+TEST_F(HostileObjectRecordTest, NameProbeThatAsksForGigabytesIsNotBelieved) {
+    std::vector<sim::RawAnswer> answers = NameRecord(sizeof(os::OBJECT_NAME_INFORMATION), 8, 10);
+    answers[0].returnLength = 0xFFFFFFFF;
+    Put(answers[1].bytes, sizeof(os::OBJECT_NAME_INFORMATION) + 8, u'\0');
+    sim::AddProcess(kOwn, u"fencat.exe").Handle(0x4, "Event").nameAnswers = answers;
+    EXPECT_EQ(Named(0x4), Named_(true, "aaaa"));
+    ASSERT_EQ(sim::Log().ObjectQueries(os::ObjectNameInformation), 2u);
+    EXPECT_EQ(sim::Log().objectQueries.back().length, sizeof(os::OBJECT_NAME_INFORMATION) + 0x10000);
 }
 
 TEST_F(HostileObjectRecordTest, TypeProbeThatAsksForGigabytesIsNotBelieved) {

@@ -70,16 +70,5 @@ TEST_F(MainWindowCoreTest, MinimisedIconIsCentredWithTruncatingDivision) {
     EXPECT_EQ(q.y, -1);
 }
 
-TEST_F(MainWindowCoreTest, ADropGoesOnUnlessTheSearchStopped) {
-    EXPECT_TRUE(MainWindowCore::DropGoesOn(SearchEnd::NoName));
-    EXPECT_TRUE(MainWindowCore::DropGoesOn(SearchEnd::Finished));
-    EXPECT_FALSE(MainWindowCore::DropGoesOn(SearchEnd::Stopped));
-}
-
-TEST_F(MainWindowCoreTest, StartupFileIsTheFirstArgument) {
-    EXPECT_EQ(MainWindowCore::StartupFile({}), "");
-    EXPECT_EQ(MainWindowCore::StartupFile({"C:\\a b\\c.txt", "d.txt"}), "C:\\a b\\c.txt");
-}
-
 }  // namespace
 

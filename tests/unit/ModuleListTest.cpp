@@ -33,6 +33,17 @@ std::vector<Line> Refreshed(int32_t filter, bool expected = true) {
     return Lines(list);
 }
 
+TEST_F(ModuleListTest, OwnProcessIsVisitedLikeAnyOther) {
+    sim::AddProcess(8, u"a.exe").Module(0x400000, "C:\\a.exe");
+    sim::AddProcess(sim::kDefaultOwnPid, u"fencat.exe")
+        .Module(0x400000, "C:\\fencat.exe")
+        .Module(0x7C800000, "C:\\WINDOWS\\system32\\kernel32.dll");
+    // Both in bucket 0: the later one first.
+    EXPECT_EQ(Refreshed(-1), (std::vector<Line>{{sim::kDefaultOwnPid, "C:\\fencat.exe", 0x400000},
+                                                {sim::kDefaultOwnPid, "C:\\WINDOWS\\system32\\kernel32.dll", 0x7C800000},
+                                                {8, "C:\\a.exe", 0x400000}}));
+}
+
 TEST_F(ModuleListTest, ProcessesInSnapshotOrderModulesInSystemOrder) {
     sim::AddProcess(4, u"System");
     sim::AddProcess(8, u"a.exe").Module(0x400000, "C:\\a.exe").Module(0x7C800000, "C:\\WINDOWS\\system32\\kernel32.dll");

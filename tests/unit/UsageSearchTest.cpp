@@ -265,6 +265,39 @@ TEST_F(HandlePassTest, StopsOfTheHandlePass) {
     }
 }
 
+TEST_F(HandlePassTest, SearchThatFindsNothingStillPrintsBothHeadersAndRules) {
+    for (const char* name : {"C:\\dir\\none.txt", "none.txt"}) {
+        Run run = Drop({name});
+        EXPECT_EQ(run.output, kDragDrop + kModuleHeader + kHandleHeader) << name;
+        EXPECT_TRUE(run.lines.empty()) << name;
+        EXPECT_EQ(run.end, SearchEnd::Finished) << name;
+    }
+}
+
+TEST_F(HandlePassTest, DroppedPathThatEndsInASeparatorIsMatchedAsAPath) {
+    // Its final component is empty, yet it has a directory part.
+    sim::AddProcess(11, u"d.exe").Module(0x400000, "C:\\dir\\").Handle(0x4, "File", u"\\Device\\HarddiskVolume1\\dir\\");
+    Run run = Drop({"C:\\dir\\"});
+    EXPECT_EQ(run.lines, (std::vector<std::string>{Line("0x000B", "d.exe"), Line("0x000B", "d.exe")}));
+    EXPECT_EQ(sim::Log().fullPathCalls, 1u);
+}
+
+TEST_F(HandlePassTest, ProcessesWithAnEmptyOrNoImageNameGiveLinesWithAnEmptyName) {
+    sim::AddProcess(11, u"").Module(0x400000, "C:\\dir\\file.txt").Handle(0x4, "File", u"\\Device\\HarddiskVolume1\\dir\\file.txt");
+    sim::AddProcess(12, nullptr).Handle(0x4, "File", u"\\Device\\HarddiskVolume1\\dir\\file.txt");
+    EXPECT_EQ(Drop({"C:\\dir\\file.txt"}).lines,
+              (std::vector<std::string>{Line("0x000B", ""), Line("0x0008", "a.exe"), Line("0x0009", "b.exe"),
+                                        Line("0x0009", "b.exe"), Line("0x000B", ""), Line("0x000C", "")}));
+}
+
+TEST_F(HandlePassTest, HandleWhoseOwnerIsMissingFromTheSnapshotGivesALineWithAnEmptyName) {
+    // Never listed (it exited), yet its handle is still in the table.
+    sim::AddProcess(13, u"gone.exe").ExitsAfterListings(0).Handle(0x4, "File", u"\\Device\\HarddiskVolume1\\dir\\file.txt");
+    EXPECT_EQ(Drop({"C:\\dir\\file.txt"}).lines,
+              (std::vector<std::string>{Line("0x0008", "a.exe"), Line("0x0009", "b.exe"), Line("0x0009", "b.exe"),
+                                        Line("0x000D", "")}));
+}
+
 TEST_F(HandlePassTest, HandlesOnAMappedDriveMatchByTheirRedirectorName) {
     sim::Set().dosDevices["Z:"] = "\\Device\\LanmanRedirector\\;Z:0000000000012345\\server\\share";
     sim::FindProcess(10)->Handle(0xC, "File", u"\\Device\\LanmanRedirector\\server\\share\\dir\\file.txt");

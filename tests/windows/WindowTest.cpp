@@ -185,6 +185,45 @@ TEST_F(WindowTest, CaptionIconCommandsToggleTopmostAndTheCaptionIcon) {
     }
 }
 
+TEST_F(WindowTest, ThePinNeitherMovesNorSizesTheWindow) {
+    std::vector<RECT> rects;
+    auto record = [&](PinDialog& d) {
+        RECT rect;
+        ::GetWindowRect(d.m_hWnd, &rect);
+        rects.push_back(rect);
+    };
+    PinDialog dialog(
+        {
+            record,
+            [&](PinDialog& d) { d.SendMessage(WM_SYSCOMMAND, SC_MOUSEMENU), record(d); },
+            [&](PinDialog& d) { d.SendMessage(WM_SYSCOMMAND, SC_MOUSEMENU), record(d); },
+        },
+        IDD_ABOUT_BOX, IDI_PINNED, IDI_UNPINNED, nullptr);
+    EXPECT_EQ(dialog.DoModal(), kEndedByScript);
+    ASSERT_EQ(rects.size(), 3u);
+    // Centred, so that a move to the corner or a size of nothing would show.
+    ASSERT_TRUE(rects[0].left > 0 && rects[0].top > 0 && rects[0].right > rects[0].left);
+    for (size_t i = 1; i < rects.size(); ++i) EXPECT_TRUE(::EqualRect(&rects[i], &rects[0])) << i;
+}
+
+TEST_F(WindowTest, TheActivationMessageGetsNoDefaultHandling) {
+    // The dialog's default handling would note the focused control when the
+    // dialog loses the activation and give it the focus back when it regains it.
+    HWND focus = reinterpret_cast<HWND>(1);
+    HWND control = nullptr;
+    PinDialog dialog({[&](PinDialog& d) {
+                         control = ::GetFocus();
+                         d.SendMessage(WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0));
+                         ::SetFocus(nullptr);
+                         d.SendMessage(WM_ACTIVATE, MAKEWPARAM(WA_ACTIVE, 0));
+                         focus = ::GetFocus();
+                     }},
+                     IDD_ABOUT_BOX, IDI_PINNED, IDI_UNPINNED, nullptr);
+    EXPECT_EQ(dialog.DoModal(), kEndedByScript);
+    ASSERT_NE(control, nullptr) << "the dialog's button had the focus";
+    EXPECT_EQ(focus, nullptr);
+}
+
 // ---- the pinnable dialog, without a parent ------------------------------
 
 TEST_F(WindowTest, WithoutAParentOkCancelAndCloseEndTheDialog) {
