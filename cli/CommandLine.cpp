@@ -297,7 +297,7 @@ bool SignalAll(const Options& options, const Run& run, FILE* err, FILE* in) {
     for (const auto& search : run.searches) {
         for (const FindingList::Line& line : search->Lines()) {
             const Finding& f = line.finding;
-            if (!done.insert(f.pid).second) continue;
+            if (f.pid == OwnProcessId() || !done.insert(f.pid).second) continue;
             if (options.interactive && !Confirm(err, in, signalName, f.pid, f.processName)) continue;
             std::string error;
             if (!SendSignal(f.pid, options.signal, error)) {

@@ -31,5 +31,8 @@ bool IsPlatformHelp(const std::string& arg);
 // failure; any other is, with its reason in `error`.
 bool SendSignal(uint32_t pid, int signal, std::string& error);
 
+// This process, which -k never signals.
+uint32_t OwnProcessId();
+
 // The name of the user who owns the finding's process; empty when unknown.
 std::string UserName(const Finding& finding);

@@ -1,6 +1,7 @@
 #include <pwd.h>
 #include <signal.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -78,6 +79,8 @@ bool SendSignal(uint32_t pid, int signal, std::string& error) {
     error = std::strerror(errno);
     return false;
 }
+
+uint32_t OwnProcessId() { return static_cast<uint32_t>(getpid()); }
 
 std::string UserName(const Finding& finding) {
     if (finding.uid == Finding::kUnknown) return std::string();

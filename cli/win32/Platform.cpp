@@ -68,6 +68,8 @@ bool SendSignal(uint32_t pid, int, std::string& error) {
     return ended;
 }
 
+uint32_t OwnProcessId() { return ::GetCurrentProcessId(); }
+
 std::string UserName(const Finding& finding) {
     HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, finding.pid);
     if (process == nullptr) return std::string();
