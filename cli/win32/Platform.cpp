@@ -1,8 +1,9 @@
+// Before <windows.h>, whose macros would stand for the platform layer's names.
+#include "cli/Platform.h"
+
 #include <windows.h>
 
 #include <memory>
-
-#include "cli/Platform.h"
 
 const char kUsage[] =
     "Usage: fencat [OPTION]... FILE...\n"
