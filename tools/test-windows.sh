@@ -34,10 +34,10 @@ version=$(sed -n 's/^#define FENCAT_VERSION "\(.*\)"$/\1/p' "$version_header")
 # Some kernels run no 32-bit programs (no IA32 emulation), and so no 32-bit
 # Wine. There the 32-bit build is compiled (warnings as errors) but not run,
 # and the 64-bit build takes its place under a 64-bit-only Wine.
-run_builds="win32 win64" gui=win32
+run_builds="win32 win64" main_build=win32
 if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
   echo "== Windows: this machine runs no 32-bit programs: the 32-bit build is compiled, not run"
-  run_builds="win64" gui=win64
+  run_builds="win64" main_build=win64
   shim="$root/build/wine64-only"
   mkdir -p "$shim"
   printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$shim/wine"
@@ -119,7 +119,7 @@ held_name="fencat-held-$$.txt"
 stop="$held_dir/stop-$$"
 stop_files+=("$stop")
 rm -f "$stop"
-wine "build/$gui/tests/windows/HoldFile.exe" "$held_dir/$held_name" "$stop" 300 >"$out/HoldFile.out" 2>&1 &
+wine "build/$main_build/tests/windows/HoldFile.exe" "$held_dir/$held_name" "$stop" 300 >"$out/HoldFile.out" 2>&1 &
 for _ in $(seq 100); do grep -q holding "$out/HoldFile.out" 2>/dev/null && break; sleep 0.1; done
 holder_pid=$(tr -d '\r' <"$out/HoldFile.out" | sed -n 's/.* in process \(0x[0-9A-F]*\)$/\1/p')
 [ -n "$holder_pid" ] || { cat "$out/HoldFile.out"; echo "the helper did not start"; exit 1; }
@@ -146,46 +146,46 @@ for build in $run_builds; do
 done
 # Wine names file objects \??\C:\…, so a path never matches a handle there;
 # both passes still run (both headers), and nothing is found.
-run_fencat $gui --trace "$held_dir/$held_name"
+run_fencat $main_build --trace "$held_dir/$held_name"
 expect_eq "by path, no handle matches under Wine" "" "$lines"
 expect_eq "by path, exit status 1" 1 "$status"
 expect_eq "by path, both passes ran" 2 "$(grep -c '^PID     Name' "$out/fencat.err")"
 # The module pass does match paths: fencat.exe's own file, in another case.
-run_fencat $gui "$(tr a-z A-Z <<<"$root/build/$gui/fencat.exe")"
+run_fencat $main_build "$(tr a-z A-Z <<<"$root/build/$main_build/fencat.exe")"
 if grep -Eq '^0x[0-9A-F]{4,}  fencat\.exe {10}$' <<<"$lines"; then
   pass "by path, the module pass finds fencat.exe"
 else
   fail "by path, the module pass did not find fencat.exe: [$lines]"
 fi
-run_fencat $gui --version
+run_fencat $main_build --version
 expect_eq "--version" "fencat $version" "$lines"
-run_fencat $gui --no-such-option
+run_fencat $main_build --no-such-option
 expect_eq "an unknown option exits 2" 2 "$status"
-run_fencat $gui "$held_dir/no-such-file.txt"
+run_fencat $main_build "$held_dir/no-such-file.txt"
 expect_eq "a missing path exits 2" 2 "$status"
 
 echo "== Windows: fencat.exe's options"
 holder_decimal=$(printf '%d' "$holder_pid")
-run_fencat $gui -t "$held_name"
+run_fencat $main_build -t "$held_name"
 expect_eq "-t: the helper's decimal ID" "$holder_decimal" "$lines"
-run_fencat $gui -v "$held_name"
+run_fencat $main_build -v "$held_name"
 row=$(sed -n 2p <<<"$lines" | awk '{print $2, $3, $4}')
 expect_eq "-v: a row with the helper's ID, f for a handle, its name" "$holder_decimal f.... HoldFile.exe" "$row"
-run_fencat $gui --json "$held_name"
+run_fencat $main_build --json "$held_name"
 if grep -q "^{\"pid\":$holder_decimal,\"name\":\"HoldFile.exe\",\"kind\":\"handle\",.*\"access\":\"f\"" <<<"$lines"; then
   pass "--json: the helper's handle"
 else
   fail "--json: [$lines]"
 fi
-run_fencat $gui --wait=0.3 "$held_name"
+run_fencat $main_build --wait=0.3 "$held_name"
 expect_eq "-w: the time runs out while the helper holds the file" 1 "$status"
 for args in "-m $held_name" "-k -HUP $held_name"; do
   # shellcheck disable=SC2086
-  run_fencat $gui $args
+  run_fencat $main_build $args
   expect_eq "fencat.exe $args: not available here, exit 2" 2 "$status"
   grep -q . "$out/fencat.err" || fail "fencat.exe $args: no message"
 done
-run_fencat $gui "/?"
+run_fencat $main_build "/?"
 if grep -q '^Usage: fencat' <<<"$lines" && ! grep -q 'CAP_SYS_PTRACE' <<<"$lines"; then
   pass "/? gives the Windows help"
 else
@@ -195,7 +195,7 @@ fi
 echo "== Windows: TolvarFencat.exe under Xvfb"
 title="Tolvar Fencat - Kitbench"
 about="About Tolvar Fencat"
-probe() { wine "build/$gui/tests/windows/WindowProbe.exe" "$@"; }
+probe() { wine "build/$main_build/tests/windows/WindowProbe.exe" "$@"; }
 shot() { xwd -root -silent | /usr/bin/convert-im6.q16 xwd:- "$out/$1"; }
 topmost_becomes() {  # value: polls, since the command is posted
   for _ in $(seq 50); do [ "$(probe topmost "$title" | tr -d '\r' || true)" = "$1" ] && return 0; sleep 0.1; done
@@ -204,7 +204,7 @@ topmost_becomes() {  # value: polls, since the command is posted
 focus() { timeout 20 xdotool search --sync --onlyvisible --name "$1" windowfocus --sync >/dev/null; }
 
 gui_status=0
-( timeout 300 wine "build/$gui/TolvarFencat.exe" "$held_name" >"$out/TolvarFencat.out" 2>&1 ) &
+( timeout 300 wine "build/$main_build/TolvarFencat.exe" "$held_name" >"$out/TolvarFencat.out" 2>&1 ) &
 gui=$!
 if probe wait "$title" 60; then pass "the main window opens"; else fail "the main window opens"; fi
 list=$(probe list "$title" 1 60 | tr -d '\r' || true)
@@ -274,9 +274,9 @@ fi
 [ "$gui_status" -ne 124 ] || fail "TolvarFencat.exe had to be stopped by the time-out"
 
 # Last, as it ends the helper: -k ends the processes found.
-run_fencat $gui -k -TERM "$held_name"
+run_fencat $main_build -k -TERM "$held_name"
 expect_eq "-k: exit status 0 when found and ended" 0 "$status"
-run_fencat $gui -t "$held_name"
+run_fencat $main_build -t "$held_name"
 expect_eq "-k: the helper is gone" "" "$lines"
 
 touch "$stop"
