@@ -127,6 +127,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
                     error = "invalid number of seconds '" + seconds + "'";
                     return false;
                 }
+                // Longer than any machine runs: as long as it takes.
+                if (options.waitSeconds > 1e9) options.waitSeconds = -1;
             } else {
                 error = "unknown option '" + arg + "'";
                 return false;
@@ -208,8 +210,10 @@ bool NameToSearch(const std::string& file, std::string& name, std::string& error
     // A file deep in a tree may have no absolute name short enough for the
     // system to take, yet be there by the name given: the search finds it
     // by what it is, not by its path text.
+    // So may a name whose link leads to text that names no file, as
+    // /proc/PID/fd/N does for a deleted file or a pipe.
     std::error_code there;
-    if (!tree && code == std::errc::filename_too_long && std::filesystem::exists(file, there)) {
+    if (!tree && std::filesystem::exists(file, there)) {
         name = file;
         return true;
     }
@@ -240,9 +244,15 @@ struct Run {
     }
 };
 
-// Names are resolved once; a name that cannot be searched is told once.
-std::vector<SearchRequest> Requests(const Options& options, FILE* err, bool& failed) {
+// The searches of the names that can be searched, each with the FILE or
+// DIR it came from; a name that cannot be searched is told once.
+struct Requests {
     std::vector<SearchRequest> requests;
+    std::vector<std::string> arguments;  // beside requests
+};
+
+Requests MakeRequests(const Options& options, FILE* err, bool& failed) {
+    Requests made;
     for (const Query& query : options.queries) {
         std::string name, error;
         if (!NameToSearch(query.argument, name, error, query.tree)) {
@@ -253,20 +263,21 @@ std::vector<SearchRequest> Requests(const Options& options, FILE* err, bool& fai
         const SearchScope scope = query.tree           ? SearchScope::Tree
                                   : options.fileSystem ? SearchScope::Device
                                                        : SearchScope::File;
-        requests.push_back(SearchRequest{name, scope, nullptr});
+        made.requests.push_back(SearchRequest{name, scope, nullptr});
+        made.arguments.push_back(query.argument);
     }
-    return requests;
+    return made;
 }
 
-Run Search(const Options& options, std::vector<SearchRequest> requests) {
+// One look at the processes for every request; the requests keep what the
+// search made of their names for the next look.
+Run Search(Requests& made) {
     Run run;
-    size_t at = 0;
-    for (const Query& query : options.queries) {
-        if (at < requests.size() && run.searches.size() < requests.size()) {
-            run.searches.push_back(std::make_unique<FindingList>(query.argument));
-            requests[at++].list = run.searches.back().get();
-        }
+    for (size_t i = 0; i < made.requests.size(); ++i) {
+        run.searches.push_back(std::make_unique<FindingList>(made.arguments[i]));
+        made.requests[i].list = run.searches.back().get();
     }
+    std::vector<SearchRequest>& requests = made.requests;
     RunUsageSearches(requests);
     for (size_t i = 0; i < requests.size(); ++i) {
         const FindingList& list = *run.searches[i];
@@ -318,13 +329,15 @@ int RunSearches(const Options& options, FILE* out, FILE* err, FILE* in) {
     else
         DiscardDiagnostics();
     bool failed = false;
-    const std::vector<SearchRequest> requests = Requests(options, err, failed);
-    Run run = Search(options, requests);
+    Requests requests = MakeRequests(options, err, failed);
+    Run run = Search(requests);
     failed = failed || run.failed;
-    bool free = !run.Found();
+    // A process given up unread may well use the file.
+    auto isFree = [](const Run& r) { return !r.Found() && r.stalled.empty(); };
+    bool free = isFree(run);
     if (!options.wait) PrintFindings(out, options.format, run.Lists());
     std::fflush(out);
-    if (options.kill && !free && !SignalAll(options, run, err, in)) failed = true;
+    if (options.kill && run.Found() && !SignalAll(options, run, err, in)) failed = true;
     if (options.wait && !failed) {
         // Back off from 10 ms to at most 250 ms between looks.
         using Clock = std::chrono::steady_clock;
@@ -337,13 +350,13 @@ int RunSearches(const Options& options, FILE* out, FILE* err, FILE* in) {
                                             : std::min<Clock::duration>(pause, std::max<Clock::duration>(
                                                                                    until - Clock::now(), {})));
             pause = std::min(pause * 2, std::chrono::milliseconds(250));
-            run = Search(options, requests);
-            free = !run.Found();
+            run = Search(requests);
+            free = isFree(run);
         }
         failed = failed || run.failed;
     }
     std::fputs(NotExaminedNotice(run.notExamined, run.stalled).c_str(), err);
     if (failed) return kFailed;
     if (options.wait) return free ? kFound : kNotFound;
-    return free ? kNotFound : kFound;
+    return run.Found() ? kFound : kNotFound;
 }

@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
         if (args.empty())
             std::fputs(kShortUsage, stderr);
         else
-            std::fprintf(stderr, "fencat: %s\nTry 'fencat --help' for more information.\n", error.c_str());
+            std::fprintf(stderr, "fencat: %s\nTry 'fencat --help' for more information.\n", VisibleText(error).c_str());
         return kFailed;
     }
     if (options.help) {

@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "search/ResultList.h"
@@ -23,12 +25,20 @@ enum class SearchScope {
     Device,  // every file on the file system that holds the named file
 };
 
+// What a search backend makes of a name before it looks at any process.
+struct ResolvedName;
+
 // One name of a search of several.
 struct SearchRequest {
+    SearchRequest(Text n, SearchScope s, ResultList* l) : name(std::move(n)), scope(s), list(l) {}
+
     Text name;
     SearchScope scope = SearchScope::File;
     ResultList* list = nullptr;
     SearchEnd end = SearchEnd::NoName;
+    // Kept by the backend that can, so that asking again (as a wait does)
+    // asks about the same file even after its name has gone.
+    std::shared_ptr<const ResolvedName> resolved;
 };
 
 // --- Portable: the front ends' side.

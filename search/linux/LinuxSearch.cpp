@@ -39,17 +39,26 @@ void EnableSearchPrivileges() {}
 
 Text DisplayPath(const Finding& finding) { return finding.path; }
 
+struct ResolvedName {
+    proc::Target target;
+    int error = 0;  // errno's value where the name named nothing
+};
+
 void RunUsageSearches(std::vector<SearchRequest>& requests) {
     std::vector<proc::Target> targets;
     std::vector<int> errors(requests.size(), 0);
     std::vector<uint32_t> index(requests.size(), 0);
     for (size_t i = 0; i < requests.size(); ++i) {
-        proc::Target target;
-        if (proc::ResolveTarget(requests[i].name, requests[i].scope, target, errors[i])) {
+        if (!requests[i].resolved) {
+            auto resolved = std::make_shared<ResolvedName>();
+            if (!proc::ResolveTarget(requests[i].name, requests[i].scope, resolved->target, resolved->error))
+                resolved->error = resolved->error != 0 ? resolved->error : EINVAL;
+            requests[i].resolved = std::move(resolved);
+        }
+        errors[i] = requests[i].resolved->error;
+        if (errors[i] == 0) {
             index[i] = static_cast<uint32_t>(targets.size());
-            targets.push_back(std::move(target));
-        } else if (errors[i] == 0) {
-            errors[i] = EINVAL;
+            targets.push_back(requests[i].resolved->target);
         }
     }
     proc::ScanOutcome scan;

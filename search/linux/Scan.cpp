@@ -1,6 +1,7 @@
 #include "search/linux/Scan.h"
 
 #include <dirent.h>
+#include <sys/syscall.h>
 #include <fcntl.h>
 #include <sched.h>
 #include <sys/stat.h>
@@ -32,6 +33,7 @@ struct Context {
     std::vector<uint32_t> others;                   // the rest, compared one by one
     bool needIds = false;
     bool needText = false;
+    bool socketTargets = false;  // some target has sockets bound to it
     uint64_t ownMounts = 0;  // this process's mount namespace
     uint32_t self = 0;
 
@@ -59,6 +61,7 @@ Context::Context(const std::vector<Target>& t) : targets(t), self(static_cast<ui
         }
         needIds = needIds || target.match == Target::Match::Identity || target.match == Target::Match::Device;
         needText = needText || target.match == Target::Match::Name || target.match == Target::Match::Tree;
+        socketTargets = socketTargets || !target.sockets.empty();
     }
     std::sort(byId.begin(), byId.end());
     ownMounts = MountNamespace(AT_FDCWD, "/proc/self/ns/mnt");
@@ -93,11 +96,25 @@ struct Candidate {
 
 enum class Outcome { Examined, Refused, Gone };
 
+// Text read from /proc, kept from one process to the next; grown without
+// filling what a read overwrites anyway.
+struct ReadBuffer {
+    std::unique_ptr<char[]> data;
+    size_t size = 0;
+    void Grow(size_t used, size_t wanted) {
+        if (wanted <= size) return;
+        std::unique_ptr<char[]> bigger(new char[wanted]);
+        if (used != 0) std::memcpy(bigger.get(), data.get(), used);
+        data = std::move(bigger);
+        size = wanted;
+    }
+};
+
 // The reading of one process. Every call that may block counts as progress
 // once it returns, so that a watcher can tell a stalled read from a long one.
 class ProcessReader {
 public:
-    ProcessReader(Context& context, Progress& ticks, std::string& buffer)
+    ProcessReader(Context& context, Progress& ticks, ReadBuffer& buffer)
         : m_context(context), m_ticks(ticks), m_buffer(buffer) {}
 
     Outcome Read(uint32_t pid, std::vector<Hit>& hits);
@@ -106,10 +123,12 @@ private:
     void Tick() { m_ticks.fetch_add(1, std::memory_order_relaxed); }
     Outcome ReadMaps();
     Outcome ReadDescriptors();
+    // False when the kernel refused to look into the descriptor.
+    bool ReadDescriptor(int fdDir, const char* name, uint64_t number, std::string& link);
     void ReadFolder(const char* name, uint32_t access);
     template <typename Found>
     void Compare(const Candidate& candidate, Found&& found);
-    bool SameFileHere(std::string_view path, const Candidate& candidate, const char* link);
+    bool SameFileHere(std::string_view path, const Candidate& candidate, int linkDir, const char* link);
     bool ReadLink(int dirFd, const char* name, std::string& link);
     void Add(uint32_t target, Finding::Kind kind, uint32_t access, int64_t descriptor, std::string path,
              const FileId& id);
@@ -117,7 +136,7 @@ private:
 
     Context& m_context;
     Progress& m_ticks;
-    std::string& m_buffer;
+    ReadBuffer& m_buffer;
     uint32_t m_pid = 0;
     int m_dir = -1;
     uint64_t m_mounts = 1;  // 1: not read yet
@@ -161,7 +180,7 @@ void ProcessReader::Add(uint32_t target, Finding::Kind kind, uint32_t access, in
 
 // Outside this mount namespace a path may name another file than here; it
 // counts only where it names the same one.
-bool ProcessReader::SameFileHere(std::string_view path, const Candidate& candidate, const char* link) {
+bool ProcessReader::SameFileHere(std::string_view path, const Candidate& candidate, int linkDir, const char* link) {
     if (m_mounts == 1) {
         m_mounts = MountNamespace(m_dir, "ns/mnt");
         Tick();
@@ -170,7 +189,7 @@ bool ProcessReader::SameFileHere(std::string_view path, const Candidate& candida
     FileId id = candidate.id;
     struct statx stx;
     if (!candidate.haveId) {
-        if (link == nullptr || statx(m_dir, link, AT_STATX_DONT_SYNC, STATX_INO, &stx) != 0) return false;
+        if (link == nullptr || statx(linkDir, link, AT_STATX_DONT_SYNC, STATX_INO, &stx) != 0) return false;
         id = IdOf(stx);
     }
     const std::string here(path);
@@ -206,7 +225,7 @@ void ProcessReader::Compare(const Candidate& candidate, Found&& found) {
         case Target::Match::Identity: break;
         }
     }
-    if (candidate.socket) {
+    if (candidate.socket && m_context.socketTargets) {
         for (uint32_t index = 0; index < m_context.targets.size(); ++index) {
             const std::vector<uint64_t>& sockets = m_context.targets[index].sockets;
             if (std::find(sockets.begin(), sockets.end(), candidate.id.ino) != sockets.end()) found(index);
@@ -218,12 +237,11 @@ Outcome ProcessReader::ReadMaps() {
     const int fd = openat(m_dir, "maps", O_RDONLY | O_CLOEXEC);
     Tick();
     if (fd < 0) return errno == ENOENT || errno == ESRCH ? Outcome::Gone : Outcome::Refused;
-    m_buffer.clear();
     size_t used = 0;
     ssize_t n;
     for (;;) {
-        if (m_buffer.size() - used < 65536) m_buffer.resize(used + 131072);
-        n = read(fd, &m_buffer[used], m_buffer.size() - used);
+        if (m_buffer.size - used < 65536) m_buffer.Grow(used, std::max<size_t>(131072, 2 * m_buffer.size));
+        n = read(fd, m_buffer.data.get() + used, m_buffer.size - used);
         Tick();
         if (n > 0) {
             used += static_cast<size_t>(n);
@@ -237,7 +255,7 @@ Outcome ProcessReader::ReadMaps() {
 
     std::string unescaped;
     Mapping last;
-    ForEachLine(m_buffer.data(), used, [&](const char* begin, const char* end) {
+    ForEachLine(m_buffer.data.get(), used, [&](const char* begin, const char* end) {
         Mapping mapping;
         if (!ParseMapsLine(begin, end, mapping)) return;
         // A file's mappings mostly stand together.
@@ -253,7 +271,7 @@ Outcome ProcessReader::ReadMaps() {
         candidate.id = mapping.id;
         candidate.text = m_context.needText ? &path : nullptr;
         Compare(candidate, [&](uint32_t target) {
-            if (m_context.targets[target].match == Target::Match::Tree && !SameFileHere(path, candidate, nullptr))
+            if (m_context.targets[target].match == Target::Match::Tree && !SameFileHere(path, candidate, -1, nullptr))
                 return;
             Add(target, Finding::Kind::Module, Finding::kMapped, Finding::kUnknown, std::string(path), mapping.id);
         });
@@ -265,72 +283,81 @@ Outcome ProcessReader::ReadDescriptors() {
     const int fdDir = openat(m_dir, "fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     Tick();
     if (fdDir < 0) return errno == ENOENT || errno == ESRCH ? Outcome::Gone : Outcome::Refused;
-    DIR* dir = fdopendir(fdDir);
-    if (dir == nullptr) {
-        close(fdDir);
-        return Outcome::Refused;
-    }
     std::string link;
     bool refused = false;
-    while (const dirent* entry = readdir(dir)) {
+    alignas(8) char entries[16384];
+    long got;
+    while (!refused && (got = syscall(SYS_getdents64, fdDir, entries, sizeof entries)) > 0) {
         Tick();
-        uint64_t number = 0;
-        if (!ParseDecimal(entry->d_name, number)) continue;
-        Candidate candidate;
-        struct statx stx;
-        if (m_context.needIds) {
-            if (statx(fdDir, entry->d_name, AT_STATX_DONT_SYNC, STATX_TYPE | STATX_INO, &stx) != 0) {
-                // Listed but not to be looked into: not examined.
-                refused = refused || errno == EACCES || errno == EPERM;
-                continue;
-            }
-            candidate.haveId = true;
-            candidate.id = IdOf(stx);
-            candidate.socket = S_ISSOCK(stx.stx_mode);
+        for (long at = 0; at < got && !refused;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(entries + at);
+            at += entry->d_reclen;
+            uint64_t number = 0;
+            if (!ParseDecimal(entry->d_name, number)) continue;
+            // Listed but not to be looked into: the process is not examined,
+            // and the rest of its descriptors would be refused as well.
+            refused = !ReadDescriptor(fdDir, entry->d_name, number, link);
         }
-        bool haveLink = false;
-        std::string_view text;
-        if (m_context.needText) {
-            haveLink = ReadLink(fdDir, entry->d_name, link);
-            refused = refused || (!haveLink && (errno == EACCES || errno == EPERM));
-            if (haveLink) {
-                text = link;
-                uint64_t inode;
-                if (ParseSocketLink(text, inode)) {
-                    const std::string* bound = m_context.BoundPath(inode);
-                    if (bound != nullptr) text = *bound;
-                }
-                candidate.text = &text;
-            }
-        }
-        uint32_t access = 0;
-        Compare(candidate, [&](uint32_t target) {
-            if (m_context.targets[target].match == Target::Match::Tree &&
-                !SameFileHere(text, candidate, entry->d_name))
-                return;
-            if (access == 0) {
-                // The link's own mode tells how the descriptor was opened.
-                struct statx mode;
-                access = Finding::kOpen;
-                if (statx(fdDir, entry->d_name, AT_SYMLINK_NOFOLLOW, STATX_MODE, &mode) == 0) {
-                    if (mode.stx_mode & S_IRUSR) access |= Finding::kRead;
-                    if (mode.stx_mode & S_IWUSR) access |= Finding::kWrite;
-                }
-                if (!haveLink) haveLink = ReadLink(fdDir, entry->d_name, link);
-                if (haveLink && text.empty()) {
-                    text = link;
-                    uint64_t inode;
-                    const std::string* bound = ParseSocketLink(text, inode) ? m_context.BoundPath(inode) : nullptr;
-                    if (bound != nullptr) text = *bound;
-                }
-            }
-            std::string path = haveLink ? std::string(text)
-                                        : "/proc/" + std::to_string(m_pid) + "/fd/" + entry->d_name;
-            Add(target, Finding::Kind::Handle, access, static_cast<int64_t>(number), std::move(path), candidate.id);
-        });
     }
-    closedir(dir);
+    close(fdDir);
     return refused ? Outcome::Refused : Outcome::Examined;
+}
+
+bool ProcessReader::ReadDescriptor(int fdDir, const char* name, uint64_t number, std::string& link) {
+    auto denied = [] { return errno == EACCES || errno == EPERM; };
+    Candidate candidate;
+    struct statx stx;
+    if (m_context.needIds) {
+        const bool ok = statx(fdDir, name, AT_STATX_DONT_SYNC, STATX_TYPE | STATX_INO, &stx) == 0;
+        Tick();
+        if (!ok) return !denied();
+        candidate.haveId = true;
+        candidate.id = IdOf(stx);
+        candidate.socket = S_ISSOCK(stx.stx_mode);
+    }
+    bool haveLink = false;
+    std::string_view text;
+    auto readText = [&] {
+        haveLink = ReadLink(fdDir, name, link);
+        if (!haveLink) return;
+        text = link;
+        uint64_t inode;
+        const std::string* bound = ParseSocketLink(text, inode) ? m_context.BoundPath(inode) : nullptr;
+        if (bound != nullptr) text = *bound;
+    };
+    std::string_view nameText;
+    if (m_context.needText) {
+        readText();
+        if (!haveLink && denied()) return false;
+        if (haveLink) {
+            nameText = text;
+            // A deleted file is still the file of that name, by its name.
+            struct statx links;
+            if (nameText.size() > kDeleted.size() &&
+                nameText.compare(nameText.size() - kDeleted.size(), kDeleted.size(), kDeleted) == 0 &&
+                statx(fdDir, name, AT_STATX_DONT_SYNC, STATX_NLINK, &links) == 0 && links.stx_nlink == 0)
+                nameText.remove_suffix(kDeleted.size());
+            candidate.text = &nameText;
+        }
+    }
+    uint32_t access = 0;
+    Compare(candidate, [&](uint32_t target) {
+        if (m_context.targets[target].match == Target::Match::Tree && !SameFileHere(text, candidate, fdDir, name))
+            return;
+        if (access == 0) {
+            // The link's own mode tells how the descriptor was opened.
+            struct statx mode;
+            access = Finding::kOpen;
+            if (statx(fdDir, name, AT_SYMLINK_NOFOLLOW, STATX_MODE, &mode) == 0) {
+                if (mode.stx_mode & S_IRUSR) access |= Finding::kRead;
+                if (mode.stx_mode & S_IWUSR) access |= Finding::kWrite;
+            }
+            if (!haveLink) readText();
+        }
+        std::string path = haveLink ? std::string(text) : "/proc/" + std::to_string(m_pid) + "/fd/" + name;
+        Add(target, Finding::Kind::Handle, access, static_cast<int64_t>(number), std::move(path), candidate.id);
+    });
+    return true;
 }
 
 void ProcessReader::ReadFolder(const char* name, uint32_t access) {
@@ -351,7 +378,8 @@ void ProcessReader::ReadFolder(const char* name, uint32_t access) {
         candidate.text = &text;
     }
     Compare(candidate, [&](uint32_t target) {
-        if (m_context.targets[target].match == Target::Match::Tree && !SameFileHere(text, candidate, name)) return;
+        if (m_context.targets[target].match == Target::Match::Tree && !SameFileHere(text, candidate, m_dir, name))
+            return;
         std::string path;
         if (haveLink)
             path = link;
@@ -444,12 +472,43 @@ unsigned Cores() {
 
 }  // namespace
 
+namespace {
+
+// The processes being read now, by this scan or by a thread that an earlier
+// scan gave up and that has not returned: such a process is not read again
+// (and no further thread is left hanging on it) until that read returns.
+std::mutex g_readingMutex;
+std::vector<uint32_t> g_reading;
+
+void StartReading(uint32_t pid) {
+    std::lock_guard<std::mutex> lock(g_readingMutex);
+    g_reading.push_back(pid);
+}
+
+void EndReading(uint32_t pid) {
+    std::lock_guard<std::mutex> lock(g_readingMutex);
+    g_reading.erase(std::find(g_reading.begin(), g_reading.end(), pid));
+}
+
+}  // namespace
+
 ScanOutcome Scan(const std::vector<Target>& targets) {
     ScanOutcome outcome;
     std::vector<uint32_t> pids = ListProcesses(outcome.listed);
     auto context = std::make_shared<Context>(targets);
     // Our own process is no user of anything the user asked about.
     pids.erase(std::remove(pids.begin(), pids.end(), context->self), pids.end());
+    {
+        std::lock_guard<std::mutex> lock(g_readingMutex);
+        for (const uint32_t pid : g_reading) outcome.stalled.push_back(pid);
+    }
+    std::sort(outcome.stalled.begin(), outcome.stalled.end());
+    outcome.stalled.erase(std::unique(outcome.stalled.begin(), outcome.stalled.end()), outcome.stalled.end());
+    pids.erase(std::remove_if(pids.begin(), pids.end(),
+                              [&](uint32_t pid) {
+                                  return std::binary_search(outcome.stalled.begin(), outcome.stalled.end(), pid);
+                              }),
+               pids.end());
 
     struct Read {
         Outcome outcome = Outcome::Gone;
@@ -461,13 +520,17 @@ ScanOutcome Scan(const std::vector<Target>& targets) {
     auto shared = std::make_shared<const std::vector<uint32_t>>(pids);
     auto read = Watchdog<Read>::Run(pids.size(), threads, std::chrono::milliseconds(kStallMilliseconds),
                                     [context, shared](size_t index, Progress& progress) {
-                                        thread_local std::string buffer;
+                                        thread_local ReadBuffer buffer;
                                         ProcessReader reader(*context, progress, buffer);
                                         Read result;
-                                        result.outcome = reader.Read((*shared)[index], result.hits);
+                                        const uint32_t pid = (*shared)[index];
+                                        StartReading(pid);
+                                        result.outcome = reader.Read(pid, result.hits);
+                                        EndReading(pid);
                                         return result;
                                     });
     for (const size_t index : read.stalled) outcome.stalled.push_back(pids[index]);
+    std::sort(outcome.stalled.begin(), outcome.stalled.end());
     for (size_t i = 0; i < pids.size(); ++i) {
         Read& result = read.results[i];
         if (result.outcome == Outcome::Refused) ++outcome.refused;

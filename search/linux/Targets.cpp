@@ -30,12 +30,14 @@ bool ReadWhole(const char* path, std::string& text) {
     return n == 0;
 }
 
-// What /proc/PID/maps shows for a file on a stacked file system: older
-// kernels write the inode of the file beneath, not the one stat gives. The
-// kernel is asked by mapping the file here for a moment.
+// What /proc/PID/maps shows for a file where it differs from what stat
+// gives: on a stacked file system older kernels write the file beneath, and
+// a btrfs subvolume shows another device there. The kernel is asked by
+// mapping the file here for a moment.
 FileId MapsIdOf(const std::string& path, const FileId& statId) {
     struct statfs fs;
-    if (statfs(path.c_str(), &fs) != 0 || fs.f_type != OVERLAYFS_SUPER_MAGIC) return statId;
+    if (statfs(path.c_str(), &fs) != 0 || (fs.f_type != OVERLAYFS_SUPER_MAGIC && fs.f_type != BTRFS_SUPER_MAGIC))
+        return statId;
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0) return statId;
     void* at = mmap(nullptr, 1, PROT_READ, MAP_PRIVATE, fd, 0);
@@ -114,6 +116,8 @@ bool ResolveTarget(const std::string& name, SearchScope scope, Target& target, i
     target.id = FileId{st.st_dev, st.st_ino};
     target.mapsId = target.id;
     if (scope == SearchScope::Device) {
+        // A block device stands for the file system on it.
+        if (S_ISBLK(st.st_mode)) target.id.dev = st.st_rdev;
         target.match = Target::Match::Device;
         return true;
     }

@@ -4,15 +4,22 @@
 // that is merely long keeps going as long as it makes progress.
 #pragma once
 
+#include <sys/syscall.h>
+#include <sys/types.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -45,13 +52,23 @@ public:
             Clock::time_point since;
             int quietLooks = 0;
         };
+        // Null where no thread could be had.
         auto start = [&work] {
             auto worker = std::make_shared<Worker>();
-            worker->thread = std::thread(&Watchdog::Work::Loop, work, worker);
+            try {
+                worker->thread = std::thread(&Watchdog::Work::Loop, work, worker);
+            } catch (const std::system_error&) {
+                worker.reset();
+            }
             return Watched{worker, 0, Clock::now(), 0};
         };
         std::vector<Watched> watched;
-        for (size_t i = 0; i < std::max<size_t>(1, threads); ++i) watched.push_back(start());
+        for (size_t i = 0; i < std::max<size_t>(1, threads); ++i) {
+            Watched w = start();
+            if (w.worker) watched.push_back(w);
+        }
+        // Without a thread of its own, what is left is read here, unwatched.
+        if (watched.empty()) Work::Loop(work, std::make_shared<Worker>());
 
         // A look every fifth of the stall time; a read is given up after
         // several quiet looks, so that a watcher that was itself kept from
@@ -67,6 +84,11 @@ public:
                     continue;
                 }
                 if (++w.quietLooks < 3 || now - w.since < stall) continue;
+                // A thread that waits only for a core is slow, not stuck.
+                if (Runnable(w.worker->tid.load())) {
+                    w = Watched{w.worker, progress, now, 0};
+                    continue;
+                }
                 std::unique_lock<std::mutex> workerLock(w.worker->mutex);
                 if (w.worker->current == kIdle || w.worker->abandoned) continue;
                 w.worker->abandoned = true;
@@ -77,6 +99,12 @@ public:
                 work->Finished();
                 lock.lock();
                 w = start();
+                if (!w.worker) {
+                    lock.unlock();
+                    Work::Loop(work, std::make_shared<Worker>());
+                    lock.lock();
+                    w = Watched{std::make_shared<Worker>(), 0, now, 0};
+                }
             }
         }
         lock.unlock();
@@ -93,7 +121,24 @@ public:
 private:
     static constexpr size_t kIdle = SIZE_MAX;
 
+    // Whether thread `tid` of this process is running or waits for a core
+    // (state R), rather than sleeping in the kernel.
+    static bool Runnable(pid_t tid) {
+        if (tid <= 0) return false;
+        char path[64], stat[512];
+        std::snprintf(path, sizeof path, "/proc/self/task/%d/stat", static_cast<int>(tid));
+        FILE* file = std::fopen(path, "re");
+        if (file == nullptr) return false;
+        const size_t n = std::fread(stat, 1, sizeof stat - 1, file);
+        std::fclose(file);
+        stat[n] = '\0';
+        // "tid (name) S ...": the name may hold anything, even ") ".
+        const char* close = std::strrchr(stat, ')');
+        return close != nullptr && close[1] == ' ' && close[2] == 'R';
+    }
+
     struct alignas(64) Worker {
+        std::atomic<pid_t> tid{0};
         Progress progress{0};
         std::mutex mutex;
         size_t current = kIdle;  // the item being read; under mutex
@@ -112,6 +157,7 @@ private:
         }
 
         static void Loop(std::shared_ptr<Work> work, std::shared_ptr<Worker> worker) {
+            worker->tid = static_cast<pid_t>(syscall(SYS_gettid));
             for (;;) {
                 const size_t index = work->next.fetch_add(1);
                 if (index >= work->total) return;

@@ -177,12 +177,17 @@ TEST_F(FencatTest, SeveralFilesAreSearchedOneAfterAnother) {
     Holder holdsA({"read", a});
     Holder holdsB({"read", b});
     ASSERT_TRUE(holdsA.Ready() && holdsB.Ready());
-    RunResult both = RunProgram({FENCAT_BINARY, a, unused, b});
-    EXPECT_EQ(both.status, 0);
+    const std::string missing = dir.Path() + "/missing.txt";
+    RunResult both = RunProgram({FENCAT_BINARY, missing, a, unused, b});
+    EXPECT_EQ(both.status, 2);  // the missing one
     EXPECT_EQ(FencatPids(both.out), (std::multiset<pid_t>{holdsA.Pid(), holdsB.Pid()}));
-    // Each file's lines follow its own heading.
+    // Each file's lines follow its own heading; the one that cannot be
+    // searched has none, and takes no other file's lines.
+    EXPECT_EQ(both.out.find(missing), std::string::npos);
+    EXPECT_EQ(both.out.find(a + ":\n"), 0u) << both.out;
     EXPECT_LT(both.out.find(a + ":"), both.out.find(unused + ":"));
     EXPECT_LT(both.out.find(unused + ":"), both.out.find(b + ":"));
+    EXPECT_EQ(FencatPids(both.out.substr(both.out.find(b + ":"))), std::multiset<pid_t>{holdsB.Pid()});
 }
 
 }  // namespace

@@ -118,8 +118,14 @@ TEST_F(IdentityTest, AnotherMountNamespaceKeepsItsOwnFileOfTheSamePath) {
     const Answers answers = Ask(file);
     EXPECT_EQ(answers.fencat, std::set<pid_t>{ours.Pid()});
     EXPECT_EQ(answers.fuser, answers.fencat);
+    // Another namespace that holds our very file does use our folder.
+    Holder guest({"-m", "--propagation", "private", HOLDER_BINARY, "read", dir.File("ns-guest.txt")}, "unshare");
+    ASSERT_TRUE(guest.Ready());
     RunResult under = RunProgram({FENCAT_BINARY, "--under", folder});
     EXPECT_EQ(Distinct(FencatPids(under.out)), std::set<pid_t>{ours.Pid()}) << under.out;
+    RunResult guestUnder = RunProgram({FENCAT_BINARY, "--under", dir.Path()});
+    EXPECT_EQ(Distinct(FencatPids(guestUnder.out)).count(guest.Pid()), 1u) << guestUnder.out;
+    EXPECT_EQ(Distinct(FencatPids(guestUnder.out)).count(stranger.Pid()), 0u) << guestUnder.out;
     // By bare name the text is all there is: both hold an "f".
     EXPECT_EQ(Distinct(FencatPids(RunProgram({FENCAT_BINARY, "f"}).out)).count(stranger.Pid()), 1u);
 }
@@ -178,6 +184,15 @@ TEST_F(IdentityTest, BackslashesAndDeletedFiles) {
     dir.File("gone.txt", "new");
     ExpectAllFind(gone, {});
     ExpectAllFind(kept, {holdsGone.Pid()});
+    // Its /proc link names it too, though the link's text names nothing.
+    const std::string link = "/proc/" + std::to_string(holdsGone.Pid()) + "/fd/3";
+    EXPECT_EQ(Distinct(FencatPids(RunProgram({FENCAT_BINARY, link}).out)), std::set<pid_t>{holdsGone.Pid()});
+    // A file with no name left is still found by the name it had.
+    const std::string lost = dir.File("lost.txt");
+    Holder holdsLost({"read", lost});
+    ASSERT_TRUE(holdsLost.Ready());
+    ASSERT_EQ(unlink(lost.c_str()), 0);
+    EXPECT_EQ(Distinct(FencatPids(RunProgram({FENCAT_BINARY, "lost.txt"}).out)), std::set<pid_t>{holdsLost.Pid()});
 }
 
 TEST_F(IdentityTest, FortyFilesInOneRunAnswerAsFortySingleRuns) {

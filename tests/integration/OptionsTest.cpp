@@ -88,11 +88,15 @@ TEST_F(OptionsTest, WaitEndsWhenTheFileIsFreeOrTheTimeRunsOut) {
     auto holder = std::make_unique<Holder>(std::vector<std::string>{"read", file});
     ASSERT_TRUE(holder->Ready());
     EXPECT_EQ(RunProgram({FENCAT_BINARY, "--wait=0.3", file}).status, 1);
-    std::thread release([&holder] {
-        std::this_thread::sleep_for(std::chrono::seconds(1));
+    // The name goes before the holder lets go: the wait is for the file it
+    // named, not for whatever the name stands for at each look.
+    std::thread release([&holder, &file] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        unlink(file.c_str());
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
         holder->Wait();
     });
-    RunResult waited = RunProgram({FENCAT_BINARY, "-w", file});
+    RunResult waited = RunProgram({FENCAT_BINARY, "--wait=inf", file});
     release.join();
     EXPECT_EQ(waited.status, 0) << waited.err;
     EXPECT_EQ(waited.out, "");
@@ -122,7 +126,7 @@ TEST_F(OptionsTest, CommandLinesThatCannotRunSayWhyInOneLine) {
     const std::string tryHelp = "Try 'fencat --help' for more information.\n";
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"--bogus", file}, {"-x", file}, {"-QUIT1", file}, {"-i", file}, {"-t", "-v", file}, {"--wait=soon", file},
-             {"-TERM", file}}) {
+             {"-TERM", file}, {"--bad\n\x1b[2J", file}}) {
         std::vector<std::string> argv{FENCAT_BINARY};
         argv.insert(argv.end(), args.begin(), args.end());
         RunResult run = RunProgram(argv);
@@ -132,6 +136,7 @@ TEST_F(OptionsTest, CommandLinesThatCannotRunSayWhyInOneLine) {
         ASSERT_EQ(lines.size(), 2u) << run.err;
         EXPECT_EQ(lines[0].substr(0, 8), "fencat: ");
         EXPECT_EQ(lines[1] + "\n", tryHelp);
+        EXPECT_EQ(run.err.find('\x1b'), std::string::npos) << "escaped";
     }
     // No FILE: the short usage, and no window.
     RunResult bare = RunProgram({"env", "DISPLAY=:0", FENCAT_BINARY});

@@ -33,6 +33,19 @@ TEST(WatchdogTest, AStuckReadIsGivenUpAndTheRestGoOnWhileALongOneEnds) {
     release->set_value();
 }
 
+TEST(WatchdogTest, AReadThatRunsWithoutReportingIsNotTakenForStuck) {
+    // Busy for 400 ms on the processor, never reporting: slow, not stuck,
+    // as a read is that only waits for a core.
+    auto outcome = Watchdog<int>::Run(1, 1, 100ms, [](size_t, Progress&) {
+        const auto until = std::chrono::steady_clock::now() + 400ms;
+        volatile unsigned spin = 0;
+        while (std::chrono::steady_clock::now() < until) spin = spin + 1;
+        return 7;
+    });
+    EXPECT_TRUE(outcome.stalled.empty());
+    EXPECT_EQ(outcome.results, std::vector<int>{7});
+}
+
 TEST(WatchdogTest, NothingToReadAndOneThread) {
     EXPECT_TRUE(Watchdog<int>::Run(0, 2, 100ms, [](size_t, Progress&) { return 1; }).results.empty());
     auto outcome = Watchdog<size_t>::Run(100, 1, 100ms, [](size_t index, Progress&) { return index; });
