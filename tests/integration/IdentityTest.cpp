@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <sstream>
 
@@ -185,7 +186,12 @@ TEST_F(IdentityTest, BackslashesAndDeletedFiles) {
     ExpectAllFind(gone, {});
     ExpectAllFind(kept, {holdsGone.Pid()});
     // Its /proc link names it too, though the link's text names nothing.
-    const std::string link = "/proc/" + std::to_string(holdsGone.Pid()) + "/fd/3";
+    std::string link;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/" + std::to_string(holdsGone.Pid()) + "/fd")) {
+        std::error_code code;
+        if (std::filesystem::read_symlink(entry.path(), code).string() == gone + " (deleted)") link = entry.path();
+    }
+    ASSERT_FALSE(link.empty());
     EXPECT_EQ(Distinct(FencatPids(RunProgram({FENCAT_BINARY, link}).out)), std::set<pid_t>{holdsGone.Pid()});
     // A file with no name left is still found by the name it had.
     const std::string lost = dir.File("lost.txt");
