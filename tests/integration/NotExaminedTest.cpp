@@ -2,6 +2,7 @@
 // examine. Which processes those are depends on the machine and the user;
 // the count is checked against what the kernel refuses this user.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -124,9 +125,9 @@ TEST_F(NotExaminedTest, AnotherUserIsToldWhatItCouldNotSee) {
 
     // Allowed to trace, the maps can be read but the descriptor tables
     // cannot: the processes are still counted, not silently left out.
-    auto runWith = [&](const std::string& caps) {
+    auto runWith = [&](const std::string& caps, const std::string& option = "--long") {
         std::vector<std::string> argv = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
-                                         "--inh-caps=" + caps, "--ambient-caps=" + caps, FENCAT_BINARY, name};
+                                         "--inh-caps=" + caps, "--ambient-caps=" + caps, FENCAT_BINARY, option, name};
         return RunProgram(argv);
     };
     RunResult tracer = runWith("+sys_ptrace");
@@ -136,6 +137,11 @@ TEST_F(NotExaminedTest, AnotherUserIsToldWhatItCouldNotSee) {
     // With the right to read any folder too, it sees what root sees.
     RunResult reader = runWith("+sys_ptrace,+dac_read_search");
     EXPECT_EQ(FencatPids(reader.out), std::multiset<pid_t>{holder.Pid()}) << reader.err;
+    // Seeing is not signalling: root's process is named, and the run fails.
+    RunResult killer = runWith("+sys_ptrace,+dac_read_search", "-k");
+    EXPECT_EQ(killer.status, 2) << killer.err;
+    EXPECT_NE(killer.err.find("cannot send KILL to " + std::to_string(holder.Pid())), std::string::npos) << killer.err;
+    EXPECT_EQ(kill(holder.Pid(), 0), 0);
 }
 
 }  // namespace
