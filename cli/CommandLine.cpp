@@ -341,15 +341,13 @@ int RunSearches(const Options& options, FILE* out, FILE* err, FILE* in) {
     if (options.wait && !failed) {
         // Back off from 10 ms to at most 250 ms between looks.
         using Clock = std::chrono::steady_clock;
+        const bool forever = options.waitSeconds < 0;
         const auto until = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                              std::chrono::duration<double>(std::max(options.waitSeconds, 0.0)));
-        auto pause = std::chrono::milliseconds(10);
-        while (!free && !run.failed && (options.waitSeconds < 0 || Clock::now() < until)) {
-            std::this_thread::sleep_for(options.waitSeconds < 0
-                                            ? pause
-                                            : std::min<Clock::duration>(pause, std::max<Clock::duration>(
-                                                                                   until - Clock::now(), {})));
-            pause = std::min(pause * 2, std::chrono::milliseconds(250));
+                                              std::chrono::duration<double>(forever ? 0.0 : options.waitSeconds));
+        Clock::duration pause = std::chrono::milliseconds(10);
+        while (!free && !run.failed && (forever || Clock::now() < until)) {
+            std::this_thread::sleep_for(forever ? pause : std::min(pause, until - Clock::now()));
+            pause = std::min<Clock::duration>(pause * 2, std::chrono::milliseconds(250));
             run = Search(requests);
             free = isFree(run);
         }

@@ -87,15 +87,8 @@ wine wineboot >/dev/null 2>&1 </dev/null
 echo "== Windows: unit tests under Wine ($run_builds)"
 for build in $run_builds; do ctest --test-dir "build/$build" --output-on-failure; done
 
-failures=0
-pass() { echo "  ok    $1"; }
-fail() {
-  echo "  FAIL  $1"
-  failures=$((failures + 1))
-}
-expect_eq() {  # what, expected, actual
-  if [ "$2" = "$3" ]; then pass "$1"; else fail "$1: expected [$2], got [$3]"; fi
-}
+# shellcheck source=tools/checks.sh
+source tools/checks.sh
 
 echo "== Windows: the ZIP of the two programs"
 (cd build/win32 && cpack -G ZIP >"$out/cpack.log" 2>&1) || { cat "$out/cpack.log"; fail "cpack -G ZIP"; }

@@ -1,8 +1,11 @@
 #include "search/linux/ProcText.h"
 
+#include <fcntl.h>
 #include <sys/sysmacros.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 
 namespace proc {
 
@@ -28,6 +31,27 @@ bool ParseHex(std::string_view text, uint64_t& value) {
 }
 
 }  // namespace
+
+bool StripDeleted(std::string_view& path) {
+    constexpr std::string_view kDeleted = " (deleted)";
+    if (path.size() <= kDeleted.size() || path.compare(path.size() - kDeleted.size(), kDeleted.size(), kDeleted) != 0)
+        return false;
+    path.remove_suffix(kDeleted.size());
+    return true;
+}
+
+bool ReadWholeFile(const char* path, std::string& text) {
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    char chunk[65536];
+    ssize_t n;
+    text.clear();
+    while ((n = read(fd, chunk, sizeof chunk)) > 0 || (n < 0 && errno == EINTR)) {
+        if (n > 0) text.append(chunk, static_cast<size_t>(n));
+    }
+    close(fd);
+    return n == 0;
+}
 
 bool ParseDecimal(std::string_view text, uint64_t& value) {
     if (text.empty() || text.size() > 19) return false;

@@ -56,6 +56,13 @@ std::vector<std::pair<uint64_t, std::string>> ParseUnixSockets(const char* text,
 // The inode in a descriptor link "socket:[INODE]".
 bool ParseSocketLink(std::string_view link, uint64_t& inode);
 
+// Takes the " (deleted)" the kernel adds to the name of a file that has
+// none left off `path`; false when it has no such end.
+bool StripDeleted(std::string_view& path);
+
+// Reads a whole file (a /proc text) into `text`.
+bool ReadWholeFile(const char* path, std::string& text);
+
 // A decimal number of at most 19 digits that is all of `text`.
 bool ParseDecimal(std::string_view text, uint64_t& value);
 

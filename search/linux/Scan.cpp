@@ -23,8 +23,6 @@ namespace proc {
 
 namespace {
 
-constexpr std::string_view kDeleted = " (deleted)";
-
 // What every thread of a scan reads; it outlives the scan while a thread
 // that was given up still runs.
 struct Context {
@@ -69,14 +67,8 @@ Context::Context(const std::vector<Target>& t) : targets(t), self(static_cast<ui
 
 const std::string* Context::BoundPath(uint64_t inode) {
     std::call_once(socketsRead, [this] {
-        const int fd = open("/proc/net/unix", O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return;
         std::string text;
-        char chunk[65536];
-        ssize_t n;
-        while ((n = read(fd, chunk, sizeof chunk)) > 0) text.append(chunk, static_cast<size_t>(n));
-        close(fd);
-        sockets = ParseUnixSockets(text.data(), text.size());
+        if (ReadWholeFile("/proc/net/unix", text)) sockets = ParseUnixSockets(text.data(), text.size());
     });
     auto at = std::lower_bound(sockets.begin(), sockets.end(), inode,
                                [](const std::pair<uint64_t, std::string>& e, uint64_t key) { return e.first < key; });
@@ -333,10 +325,10 @@ bool ProcessReader::ReadDescriptor(int fdDir, const char* name, uint64_t number,
             nameText = text;
             // A deleted file is still the file of that name, by its name.
             struct statx links;
-            if (nameText.size() > kDeleted.size() &&
-                nameText.compare(nameText.size() - kDeleted.size(), kDeleted.size(), kDeleted) == 0 &&
-                statx(fdDir, name, AT_STATX_DONT_SYNC, STATX_NLINK, &links) == 0 && links.stx_nlink == 0)
-                nameText.remove_suffix(kDeleted.size());
+            std::string_view kept = nameText;
+            if (StripDeleted(kept) && statx(fdDir, name, AT_STATX_DONT_SYNC, STATX_NLINK, &links) == 0 &&
+                links.stx_nlink == 0)
+                nameText = kept;
             candidate.text = &nameText;
         }
     }
@@ -395,8 +387,7 @@ bool ProcessReader::Name(std::vector<Hit>& hits) {
     std::string exe, name;
     if (ReadLink(m_dir, "exe", exe)) {
         std::string_view shown = exe;
-        if (shown.size() > kDeleted.size() && shown.compare(shown.size() - kDeleted.size(), kDeleted.size(), kDeleted) == 0)
-            shown.remove_suffix(kDeleted.size());
+        StripDeleted(shown);
         name = std::string(FinalComponent(shown));
     }
     if (name.empty()) {

@@ -17,19 +17,6 @@ namespace proc {
 
 namespace {
 
-bool ReadWhole(const char* path, std::string& text) {
-    const int fd = open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    char chunk[65536];
-    ssize_t n;
-    text.clear();
-    while ((n = read(fd, chunk, sizeof chunk)) > 0 || (n < 0 && errno == EINTR)) {
-        if (n > 0) text.append(chunk, static_cast<size_t>(n));
-    }
-    close(fd);
-    return n == 0;
-}
-
 // What /proc/PID/maps shows for a file where it differs from what stat
 // gives: on a stacked file system older kernels write the file beneath, and
 // a btrfs subvolume shows another device there. The kernel is asked by
@@ -45,7 +32,7 @@ FileId MapsIdOf(const std::string& path, const FileId& statId) {
     if (at == MAP_FAILED) return statId;
     FileId id = statId;
     std::string maps;
-    if (ReadWhole("/proc/self/maps", maps)) {
+    if (ReadWholeFile("/proc/self/maps", maps)) {
         ForEachLine(maps.data(), maps.size(), [&](const char* begin, const char* end) {
             Mapping mapping;
             if (ParseMapsLine(begin, end, mapping) && mapping.start == reinterpret_cast<uintptr_t>(at))
@@ -61,7 +48,7 @@ FileId MapsIdOf(const std::string& path, const FileId& statId) {
 std::vector<uint64_t> SocketsBoundTo(const FileId& id) {
     std::vector<uint64_t> sockets;
     std::string text;
-    if (!ReadWhole("/proc/net/unix", text)) return sockets;
+    if (!ReadWholeFile("/proc/net/unix", text)) return sockets;
     for (const auto& [inode, path] : ParseUnixSockets(text.data(), text.size())) {
         struct stat st;
         if (stat(path.c_str(), &st) == 0 && FileId{st.st_dev, st.st_ino} == id) sockets.push_back(inode);

@@ -9,16 +9,8 @@ set -uo pipefail
 build=$1 source_dir=$2 with_window=$3
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
-failures=0
-pass() { echo "  ok    $1"; }
-fail() {
-  echo "  FAIL  $1"
-  failures=$((failures + 1))
-}
-skip() { echo "  skip  $1"; }
-expect_eq() {  # what, expected, actual
-  if [ "$2" = "$3" ]; then pass "$1"; else fail "$1: expected [$2], got [$3]"; fi
-}
+# shellcheck source=tools/checks.sh
+source "$(dirname "$0")/../../tools/checks.sh"
 
 cmake --install "$build" --prefix "$stage/usr" >"$stage.log" 2>&1 || { cat "$stage.log"; fail "cmake --install"; }
 rm -f "$stage.log"

@@ -10,15 +10,8 @@ build=$1 with_window=$2
 command -v dpkg-shlibdeps >/dev/null || { echo "no dpkg-shlibdeps (dpkg-dev): skipped"; exit 77; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-pass() { echo "  ok    $1"; }
-fail() {
-  echo "  FAIL  $1"
-  failures=$((failures + 1))
-}
-expect_eq() {  # what, expected, actual
-  if [ "$2" = "$3" ]; then pass "$1"; else fail "$1: expected [$2], got [$3]"; fi
-}
+# shellcheck source=tools/checks.sh
+source "$(dirname "$0")/../../tools/checks.sh"
 
 if ! (cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" >"$work/cpack.log" 2>&1); then
   cat "$work/cpack.log"
