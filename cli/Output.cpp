@@ -3,9 +3,7 @@
 #include <algorithm>
 
 #include "cli/Platform.h"
-
-#include "search/UsageSearch.h"
-#include "sysinfo/Diagnostics.h"
+#include "search/ResultLine.h"
 
 namespace {
 
@@ -90,27 +88,19 @@ std::string AccessLetters(uint32_t access, bool dots) {
     return text;
 }
 
-void FindingList::Begin() {
-    // Each FILE is searched as a drop of that one file would be.
-    Diag("DragDrop\n");
-}
-
-void FindingList::Append(const char* line, const Finding& finding) { m_lines.push_back(Line{line, finding}); }
-
 namespace {
 
 std::string Number(int64_t value) { return value == Finding::kUnknown ? "null" : std::to_string(value); }
 
-void PrintJson(FILE* out, const FindingList& search) {
-    for (const FindingList::Line& line : search.Lines()) {
-        const Finding& f = line.finding;
+void PrintJson(FILE* out, const Answer& answer) {
+    for (const Finding& f : answer.report.findings) {
         const std::string user = UserName(f);
         std::fprintf(out,
                      "{\"pid\":%u,\"name\":%s,\"kind\":\"%s\",\"path\":%s,\"file\":%s,\"uid\":%s,\"user\":%s,"
                      "\"access\":\"%s\",\"fd\":%s}\n",
                      static_cast<unsigned>(f.pid), JsonString(f.processName).c_str(),
                      f.kind == Finding::Kind::Module ? "module" : "handle", JsonString(DisplayPath(f)).c_str(),
-                     JsonString(search.Query()).c_str(), Number(f.uid).c_str(),
+                     JsonString(answer.query).c_str(), Number(f.uid).c_str(),
                      user.empty() ? "null" : JsonString(user).c_str(), AccessLetters(f.access, false).c_str(),
                      Number(f.descriptor).c_str());
     }
@@ -118,17 +108,17 @@ void PrintJson(FILE* out, const FindingList& search) {
 
 // One row per process, with all the ways it uses the file; the path of its
 // first finding.
-void PrintTable(FILE* out, const FindingList& search) {
+void PrintTable(FILE* out, const Answer& answer) {
     std::vector<const Finding*> firsts;
     std::vector<uint32_t> access;
-    for (const FindingList::Line& line : search.Lines()) {
+    for (const Finding& finding : answer.report.findings) {
         size_t i = 0;
-        while (i < firsts.size() && firsts[i]->pid != line.finding.pid) ++i;
+        while (i < firsts.size() && firsts[i]->pid != finding.pid) ++i;
         if (i == firsts.size()) {
-            firsts.push_back(&line.finding);
+            firsts.push_back(&finding);
             access.push_back(0);
         }
-        access[i] |= line.finding.access;
+        access[i] |= finding.access;
     }
     for (size_t i = 0; i < firsts.size(); ++i) {
         const Finding& f = *firsts[i];
@@ -142,11 +132,11 @@ void PrintTable(FILE* out, const FindingList& search) {
 
 }  // namespace
 
-void PrintFindings(FILE* out, OutputFormat format, const std::vector<const FindingList*>& searches) {
+void PrintFindings(FILE* out, OutputFormat format, const std::vector<Answer>& answers) {
     if (format == OutputFormat::Terse) {
         std::vector<uint32_t> pids;
-        for (const FindingList* search : searches) {
-            for (const FindingList::Line& line : search->Lines()) pids.push_back(line.finding.pid);
+        for (const Answer& answer : answers) {
+            for (const Finding& finding : answer.report.findings) pids.push_back(finding.pid);
         }
         std::sort(pids.begin(), pids.end());
         pids.erase(std::unique(pids.begin(), pids.end()), pids.end());
@@ -155,19 +145,20 @@ void PrintFindings(FILE* out, OutputFormat format, const std::vector<const Findi
     }
     if (format == OutputFormat::Verbose)
         std::fprintf(out, "%-12s %7s %-6s %-20s %s\n", "USER", "PID", "ACCESS", "COMMAND", "PATH");
-    for (const FindingList* search : searches) {
+    for (const Answer& answer : answers) {
         // JSON objects name their FILE themselves; a heading would break the stream.
-        if (searches.size() > 1 && format != OutputFormat::Json)
-            std::fprintf(out, "%s:\n", VisibleText(search->Query()).c_str());
+        if (answers.size() > 1 && format != OutputFormat::Json)
+            std::fprintf(out, "%s:\n", VisibleText(answer.query).c_str());
         switch (format) {
-        case OutputFormat::Json: PrintJson(out, *search); break;
-        case OutputFormat::Verbose: PrintTable(out, *search); break;
+        case OutputFormat::Json: PrintJson(out, answer); break;
+        case OutputFormat::Verbose: PrintTable(out, answer); break;
         default:
-            for (const FindingList::Line& line : search->Lines()) {
+            for (const Finding& finding : answer.report.findings) {
+                const Text line = FormatResultLine(finding.pid, finding.processName);
                 if (format == OutputFormat::Long)
-                    std::fprintf(out, "%s  %s\n", line.text.c_str(), VisibleText(DisplayPath(line.finding)).c_str());
+                    std::fprintf(out, "%s  %s\n", line.c_str(), VisibleText(DisplayPath(finding)).c_str());
                 else
-                    std::fprintf(out, "%s\n", line.text.c_str());
+                    std::fprintf(out, "%s\n", line.c_str());
             }
         }
     }

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "search/ResultList.h"
+#include "search/Search.h"
 
 enum class OutputFormat {
     Lines,    // the result lines, as the window shows them
@@ -28,34 +28,13 @@ std::string JsonString(const std::string& bytes);
 // dots when `dots`, or left out.
 std::string AccessLetters(uint32_t access, bool dots);
 
-// What one search (one FILE or DIR) found, kept until it is written.
-class FindingList : public ResultList {
-public:
-    explicit FindingList(const std::string& query) : m_query(query) {}
-    void Clear() override { m_lines.clear(); }
-    void Repaint() override {}
-    void Begin() override;
-    void Append(const char* line, const Finding& finding) override;
-    void ProcessesNotExamined(uint32_t count) override { m_notExamined = count; }
-    void ProcessesStalled(const std::vector<uint32_t>& pids) override { m_stalled = pids; }
-
-    struct Line {
-        std::string text;
-        Finding finding;
-    };
-    const std::string& Query() const { return m_query; }
-    const std::vector<Line>& Lines() const { return m_lines; }
-    uint32_t NotExamined() const { return m_notExamined; }
-    const std::vector<uint32_t>& Stalled() const { return m_stalled; }
-
-private:
-    std::string m_query;
-    std::vector<Line> m_lines;
-    uint32_t m_notExamined = 0;
-    std::vector<uint32_t> m_stalled;
+// What one FILE or DIR of the command line found.
+struct Answer {
+    std::string query;  // as given
+    SearchReport report;
 };
 
 // Writes the findings of a run's searches in `format`; several searches get
 // a "FILE:" heading each, but for the formats that name their FILE
 // themselves or have none.
-void PrintFindings(FILE* out, OutputFormat format, const std::vector<const FindingList*>& searches);
+void PrintFindings(FILE* out, OutputFormat format, const std::vector<Answer>& answers);

@@ -1,20 +1,29 @@
-// What fencat's command line does differently on each platform: its help,
-// the signals it can send and how, and whose a process is.
+// What fencat's command line does differently on each platform: the texts
+// of its help, the signals it can send and how, and whose a process is.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "search/ResultList.h"
+#include "search/Finding.h"
 
 struct Signal {
     const char* name;  // without "SIG"
     int number;
 };
 
-// The help of this platform's fencat, and the short usage of a bare call.
-extern const char kUsage[];
+// Every option of the command line.
+enum class OptionId {
+    Under, Mount, Terse, Verbose, Long, Json, Kill, Signal, ListSignals, Interactive, Wait, Trace, Help, Version,
+};
+
+// The help's parts that are this platform's own: what comes before the
+// options, the text of each option (lines joined by '\n'), what comes after.
+extern const char kHelpIntro[];
+extern const char kHelpNotes[];
+const char* OptionHelp(OptionId option);
+// The short usage of a bare call.
 extern const char kShortUsage[];
 
 // The signals -k can send here, and the one it sends unless told.
@@ -24,8 +33,8 @@ int DefaultSignal();
 // Whether -m (every file on a file system) can be answered here.
 bool CanSearchFileSystems();
 
-// Whether `arg` asks for help in this platform's own way (as /? on Windows).
-bool IsPlatformHelp(const std::string& arg);
+// This platform's own way of asking for help (as /? on Windows), or null.
+const char* PlatformHelpArgument();
 
 // Sends `signal` to process `pid`. A process that has ended meanwhile is no
 // failure; any other is, with its reason in `error`.

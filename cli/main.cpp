@@ -2,9 +2,12 @@
 #include <string>
 #include <vector>
 
-#include "cli/CommandLine.h"
+#include "cli/Options.h"
 #include "cli/Platform.h"
-#include "search/UsageSearch.h"
+#include "cli/Run.h"
+#include "search/Diagnostics.h"
+#include "search/ResultLine.h"
+#include "search/Search.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
@@ -18,7 +21,7 @@ int main(int argc, char** argv) {
         return kFailed;
     }
     if (options.help) {
-        std::fputs(kUsage, stdout);
+        std::fputs(HelpText().c_str(), stdout);
         return 0;
     }
     if (options.version) {
@@ -30,7 +33,12 @@ int main(int argc, char** argv) {
         std::printf("\n");
         return 0;
     }
-    // As the window does at start, so that an administrator sees every process.
+    // As the window does at start, so that an administrator sees every
+    // process; what it has to say is part of the trace.
+    if (options.trace)
+        SetDiagnosticStream(stderr);
+    else
+        DiscardDiagnostics();
     EnableSearchPrivileges();
     return RunSearches(options, stdout, stderr, stdin);
 }

@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "fuzz/FuzzInput.h"
-#include "sysinfo/DevicePaths.h"
+#include "windows/sysinfo/DevicePaths.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in(data, size);

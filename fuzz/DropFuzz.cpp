@@ -4,8 +4,10 @@
 #include <algorithm>
 
 #include "fuzz/FuzzInput.h"
-#include "search/UsageSearch.h"
-#include "sysinfo/Diagnostics.h"
+#include "app/core/Drop.h"
+#include "search/ResultLine.h"
+#include "search/Search.h"
+#include "search/Diagnostics.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/sim/SimSystem.h"
+#include "tests/sim/SimSystem.h"
 
 class FuzzInput {
 public:

@@ -1,7 +1,7 @@
 // The handle list over a handle table that says anything, with and without
 // the type filter that makes it ask each row's type.
 #include "fuzz/FuzzInput.h"
-#include "sysinfo/SystemHandlesInformation.h"
+#include "windows/sysinfo/SystemHandlesInformation.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "fuzz/FuzzInput.h"
-#include "search/linux/ProcText.h"
+#include "linux/ProcText.h"
 
 namespace {
 

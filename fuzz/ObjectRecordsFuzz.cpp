@@ -1,9 +1,9 @@
 // A handle's type record, object name record and file name record, each
 // saying anything, read as the handle pass names a handle.
 #include "fuzz/FuzzInput.h"
-#include "sysinfo/HandleNames.h"
-#include "sysinfo/NativeApi.h"
-#include "sysinfo/SystemHandlesInformation.h"
+#include "windows/sysinfo/HandleNames.h"
+#include "windows/sysinfo/NativeApi.h"
+#include "windows/sysinfo/SystemHandlesInformation.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in(data, size);

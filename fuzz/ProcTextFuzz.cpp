@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "fuzz/FuzzInput.h"
-#include "search/linux/ProcText.h"
+#include "linux/ProcText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in(data, size);

@@ -2,8 +2,8 @@
 // index holds what the walk reached, and every name it hands on reads
 // inside the buffer (the sanitizers watch the reads).
 #include "fuzz/FuzzInput.h"
-#include "sysinfo/SystemProcessesInformation.h"
-#include "sysinfo/Text.h"
+#include "windows/sysinfo/SystemProcessesInformation.h"
+#include "windows/sysinfo/Text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in(data, size);

@@ -1,10 +1,10 @@
 // The conversions of the platform's UTF-16 names into 8-bit text, and the
-// stand-ins' round trip of 8-bit names through UTF-16, on any code units.
+// simulated system's round trip of 8-bit names through UTF-16, on any code units.
 #include <memory>
 
 #include "fuzz/FuzzInput.h"
-#include "platform/generic/Utf.h"
-#include "sysinfo/Text.h"
+#include "tests/sim/generic/Utf.h"
+#include "windows/sysinfo/Text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in(data, size);
@@ -27,12 +27,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     UnicodeStringToText(&string, out);
 
     // Every 8-bit name survives the trip to UTF-16 and back.
-    const std::u16string wide = standin::Utf8ToUtf16(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    const std::u16string wide = simbase::Utf8ToUtf16(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     if (!wide.empty()) {
         const int count = static_cast<int>(wide.size());
-        const int needed = standin::Utf16ToUtf8(wide.data(), count, nullptr, 0);
+        const int needed = simbase::Utf16ToUtf8(wide.data(), count, nullptr, 0);
         std::string back(static_cast<size_t>(needed), '\0');
-        if (standin::Utf16ToUtf8(wide.data(), count, &back[0], needed) != needed) __builtin_trap();
+        if (simbase::Utf16ToUtf8(wide.data(), count, &back[0], needed) != needed) __builtin_trap();
         if (back != std::string(bytes.begin(), bytes.end())) __builtin_trap();
     }
     return 0;

@@ -1,10 +1,11 @@
-#include <cstdio>
-#include <string>
+#include "search/ResultLine.h"
 
-#include "search/UsageSearch.h"
-#include "sysinfo/Diagnostics.h"
+#include <cstdio>
+
+#include "search/Paths.h"
 
 Text VisibleText(const Text& bytes) {
+    const bool backslashIsText = kPathStyle == PathStyle::Unix;
     Text out;
     out.reserve(bytes.size());
     for (const char c : bytes) {
@@ -13,7 +14,7 @@ Text VisibleText(const Text& bytes) {
             char escape[5];
             std::snprintf(escape, sizeof escape, "\\x%02x", byte);
             out += escape;
-        } else if (c == '\\' && kBackslashIsText) {
+        } else if (c == '\\' && backslashIsText) {
             out += "\\\\";
         } else {
             out += c;
@@ -32,9 +33,10 @@ Text FormatResultLine(uint32_t pid, const Text& processName) {
     return line;
 }
 
-void PrintPassHeader(size_t ruleLength) {
-    Diag("%-6s  %-20s  %s\n", "PID", "Name", "Path");
-    Diag("%s\n", std::string(ruleLength, '-').c_str());
+std::string PassHeader(size_t ruleLength) {
+    char header[64];
+    std::snprintf(header, sizeof header, "%-6s  %-20s  %s\n", "PID", "Name", "Path");
+    return header + std::string(ruleLength, '-') + "\n";
 }
 
 std::string NotExaminedNotice(uint32_t count, const std::vector<uint32_t>& stalled) {

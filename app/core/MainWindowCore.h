@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/core/PinDialogCore.h"
-#include "search/UsageSearch.h"
+#include "app/core/Drop.h"
 
 class MainWindowPort {
 public:
@@ -51,7 +51,7 @@ public:
     static IconPosition MinimisedIconPosition(int clientWidth, int clientHeight, int iconWidth, int iconHeight);
     // The drop message goes on to the ordinary handling unless the search
     // stopped early.
-    static bool DropGoesOn(SearchEnd end) { return end != SearchEnd::Stopped; }
+    static bool DropGoesOn(DropEnd end) { return end != DropEnd::Stopped; }
     // The file a start from the command line searches at once (as the shell's
     // Send To starts it): the first argument, or none.
     static std::string StartupFile(const std::vector<std::string>& arguments);

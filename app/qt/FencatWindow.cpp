@@ -17,7 +17,7 @@
 #include "app/qt/Icons.h"
 #include "app/qt/SearchAdapters.h"
 #include "app/qt/Texts.h"
-#include "search/UsageSearch.h"
+#include "search/Search.h"
 
 namespace {
 
@@ -103,10 +103,10 @@ void FencatWindow::BuildWindowMenu() {
     addAction(menuKey);
 }
 
-SearchEnd FencatWindow::Search(const UrlDrop& drop) {
+DropEnd FencatWindow::Search(const UrlDrop& drop) {
     ListWidgetResults results(*m_resultList);
     OverrideWaitCursor cursor;
-    const SearchEnd end = HandleDrop(drop, results, cursor);
+    const DropEnd end = HandleDrop(drop, results, cursor);
     emit SearchDone();
     return end;
 }

@@ -32,7 +32,7 @@ public:
     void SetStartupFile(const QString& file) { m_startupFile = file; }
 
     // The drop handling: the search for the drop's first name.
-    SearchEnd Search(const UrlDrop& drop);
+    DropEnd Search(const UrlDrop& drop);
 
 signals:
     void SearchDone();

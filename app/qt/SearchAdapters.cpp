@@ -5,7 +5,9 @@
 #include <QFileInfo>
 #include <QListWidget>
 
-#include "sysinfo/Diagnostics.h"
+#include "search/Diagnostics.h"
+#include "search/Paths.h"
+#include "search/ResultLine.h"
 
 UrlDrop::UrlDrop(const QList<QUrl>& urls) {
     for (const QUrl& url : urls) {
@@ -16,7 +18,8 @@ UrlDrop::UrlDrop(const QList<QUrl>& urls) {
 UrlDrop UrlDrop::FromArgument(const QString& argument) {
     UrlDrop drop;
     if (argument.isEmpty()) return drop;
-    if (argument.contains(QLatin1Char('/')))
+    const QByteArray bytes = QFile::encodeName(argument);
+    if (NamesAPath(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size()))))
         drop.Add(ResolvedName(argument));
     else
         drop.Add(QFile::encodeName(argument).toStdString());

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "search/ResultList.h"
+#include "app/core/Drop.h"
 
 class QListWidget;
 

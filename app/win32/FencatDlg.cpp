@@ -10,8 +10,7 @@
 #include "app/win32/framework/PaintDC.h"
 #include "app/win32/framework/WinApp.h"
 #include "res/resource.h"
-#include "search/UsageSearch.h"
-#include "sysinfo/NativeApi.h"
+#include "search/Search.h"
 
 static_assert(IDM_SHOW_ABOUT == MainWindowCore::kAboutCommand, "the About command");
 
@@ -49,7 +48,7 @@ LRESULT CFencatDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     HDROP drop = reinterpret_cast<HDROP>(wParam);
     ListBoxResults results(m_resultList);
     AppWaitCursor cursor;
-    const SearchEnd end = HandleDrop(ShellDrop(drop), results, cursor);
+    const DropEnd end = HandleDrop(ShellDrop(drop), results, cursor);
     LRESULT result = 0;
     if (MainWindowCore::DropGoesOn(end)) result = CPinDialog::WindowProc(message, wParam, lParam);
     // Nothing after this reads the drop; the shell's object is freed here.
@@ -119,7 +118,7 @@ void CFencatDlg::SetMainIcon() {
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_mainIcon));
 }
 
-void CFencatDlg::EnableDebugPrivilege() { ::EnableDebugPrivilege(); }
+void CFencatDlg::EnableDebugPrivilege() { EnableSearchPrivileges(); }
 
 void CFencatDlg::AcceptDrops() { ::DragAcceptFiles(m_hWnd, TRUE); }
 

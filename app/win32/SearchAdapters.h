@@ -6,7 +6,7 @@
 #include <string>
 
 #include "app/win32/framework/ListBox.h"
-#include "search/ResultList.h"
+#include "app/core/Drop.h"
 
 // After <windows.h>, which it needs.
 #include <shellapi.h>

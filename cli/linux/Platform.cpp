@@ -8,7 +8,7 @@
 
 #include "cli/Platform.h"
 
-const char kUsage[] =
+const char kHelpIntro[] =
     "Usage: fencat [OPTION]... FILE...\n"
     "  or:  fencat [OPTION]... --under DIR...\n"
     "Lists the processes that use each FILE: those that have it loaded or mapped,\n"
@@ -18,29 +18,9 @@ const char kUsage[] =
     "A FILE with a '/' (and . and ..) is the file it names here, found by device\n"
     "and inode: through bind mounts and hard links. A bare name matches that file\n"
     "name in any folder. Every FILE is answered from one look at the processes.\n"
-    "\n"
-    "      --under DIR    the processes that use DIR or anything below it, at any\n"
-    "                     depth (the tree is not walked); may be given again\n"
-    "  -m, --mount        a FILE names a file system (its mount point or any file\n"
-    "                     on it): the processes that use any file on it\n"
-    "  -t, --terse        decimal process IDs only, each once, for kill and xargs\n"
-    "  -v, --verbose      a table: USER, PID, ACCESS, COMMAND and PATH; ACCESS is\n"
-    "                     f open, F open for writing, r root folder, c current\n"
-    "                     folder, e executable, m mapped file or library\n"
-    "      --long         each line followed by the matched path\n"
-    "      --json         one JSON object per finding: pid, name, kind (module or\n"
-    "                     handle), path, file (the FILE as given), uid, user,\n"
-    "                     access, fd; bytes that are no UTF-8 are written \\udcXX\n"
-    "  -k, --kill         send SIGKILL (or the signal given) to the processes found\n"
-    "  -SIGNAL, --signal=SIGNAL\n"
-    "                     the signal for -k, by name or number (-TERM, -15)\n"
-    "  -l, --list-signals list the signal names\n"
-    "  -i, --interactive  with -k, ask before each process (reads standard input)\n"
-    "  -w, --wait[=SECONDS]\n"
-    "                     wait until no process uses any FILE (or SECONDS pass)\n"
-    "      --trace        also print the search's steps on standard error\n"
-    "  -h, --help         show this help and exit\n"
-    "  -V, --version      show the version and exit\n"
+    "\n";
+
+const char kHelpNotes[] =
     "\n"
     "Names are written with control characters as \\xHH and a backslash as \\\\.\n"
     "Processes fencat may not examine are counted on standard error; root, or\n"
@@ -54,6 +34,36 @@ const char kUsage[] =
 const char kShortUsage[] =
     "Usage: fencat [OPTION]... FILE...\n"
     "Try 'fencat --help' for more information.\n";
+
+const char* OptionHelp(OptionId option) {
+    switch (option) {
+    case OptionId::Under:
+        return "the processes that use DIR or anything below it, at any\n"
+               "depth (the tree is not walked); may be given again";
+    case OptionId::Mount:
+        return "a FILE names a file system (its mount point or any file\n"
+               "on it): the processes that use any file on it";
+    case OptionId::Terse: return "decimal process IDs only, each once, for kill and xargs";
+    case OptionId::Verbose:
+        return "a table: USER, PID, ACCESS, COMMAND and PATH; ACCESS is\n"
+               "f open, F open for writing, r root folder, c current\n"
+               "folder, e executable, m mapped file or library";
+    case OptionId::Long: return "each line followed by the matched path";
+    case OptionId::Json:
+        return "one JSON object per finding: pid, name, kind (module or\n"
+               "handle), path, file (the FILE as given), uid, user,\n"
+               "access, fd; bytes that are no UTF-8 are written \\udcXX";
+    case OptionId::Kill: return "send SIGKILL (or the signal given) to the processes found";
+    case OptionId::Signal: return "the signal for -k, by name or number (-TERM, -15)";
+    case OptionId::ListSignals: return "list the signal names";
+    case OptionId::Interactive: return "with -k, ask before each process (reads standard input)";
+    case OptionId::Wait: return "wait until no process uses any FILE (or SECONDS pass)";
+    case OptionId::Trace: return "also print the search's steps on standard error";
+    case OptionId::Help: return "show this help and exit";
+    case OptionId::Version: return "show the version and exit";
+    }
+    return nullptr;
+}
 
 const std::vector<Signal>& Signals() {
     static const std::vector<Signal> signals = {
@@ -72,7 +82,7 @@ int DefaultSignal() { return SIGKILL; }
 
 bool CanSearchFileSystems() { return true; }
 
-bool IsPlatformHelp(const std::string&) { return false; }
+const char* PlatformHelpArgument() { return nullptr; }
 
 bool SendSignal(uint32_t pid, int signal, std::string& error) {
     if (kill(static_cast<pid_t>(pid), signal) == 0 || errno == ESRCH) return true;

@@ -5,7 +5,7 @@
 
 #include <memory>
 
-const char kUsage[] =
+const char kHelpIntro[] =
     "Usage: fencat [OPTION]... FILE...\n"
     "  or:  fencat [OPTION]... --under DIR...\n"
     "Lists the processes that use each FILE: those that have it loaded as a\n"
@@ -14,24 +14,9 @@ const char kUsage[] =
     "\n"
     "A FILE with a folder part is matched by its full path; a bare name matches\n"
     "that file name in any folder.\n"
-    "\n"
-    "      --under DIR    the processes that use DIR or anything below it\n"
-    "  -t, --terse        decimal process IDs only, each once\n"
-    "  -v, --verbose      a table: USER, PID, ACCESS (m module, f handle),\n"
-    "                     COMMAND and PATH\n"
-    "      --long         each line followed by the matched path\n"
-    "      --json         one JSON object per finding: pid, name, kind, path,\n"
-    "                     file, uid, user, access, fd\n"
-    "  -k, --kill         end the processes found (TerminateProcess)\n"
-    "  -KILL, -TERM, --signal=KILL|TERM\n"
-    "                     either ends a process at once here\n"
-    "  -l, --list-signals list the signal names\n"
-    "  -i, --interactive  with -k, ask before each process\n"
-    "  -w, --wait[=SECONDS]\n"
-    "                     wait until no process uses any FILE (or SECONDS pass)\n"
-    "      --trace        also print the search's steps on standard error\n"
-    "  -h, /?, --help     show this help and exit\n"
-    "  -V, --version      show the version and exit\n"
+    "\n";
+
+const char kHelpNotes[] =
     "\n"
     "Run it as administrator to include other users' processes.\n"
     "\n"
@@ -43,6 +28,30 @@ const char kShortUsage[] =
     "Usage: fencat [OPTION]... FILE...\n"
     "Try 'fencat --help' for more information.\n";
 
+const char* OptionHelp(OptionId option) {
+    switch (option) {
+    case OptionId::Under: return "the processes that use DIR or anything below it";
+    case OptionId::Mount: return nullptr;
+    case OptionId::Terse: return "decimal process IDs only, each once";
+    case OptionId::Verbose:
+        return "a table: USER, PID, ACCESS (m module, f handle),\n"
+               "COMMAND and PATH";
+    case OptionId::Long: return "each line followed by the matched path";
+    case OptionId::Json:
+        return "one JSON object per finding: pid, name, kind, path,\n"
+               "file, uid, user, access, fd";
+    case OptionId::Kill: return "end the processes found (TerminateProcess)";
+    case OptionId::Signal: return "KILL or TERM: either ends a process at once here";
+    case OptionId::ListSignals: return "list the signal names";
+    case OptionId::Interactive: return "with -k, ask before each process";
+    case OptionId::Wait: return "wait until no process uses any FILE (or SECONDS pass)";
+    case OptionId::Trace: return "also print the search's steps on standard error";
+    case OptionId::Help: return "show this help and exit";
+    case OptionId::Version: return "show the version and exit";
+    }
+    return nullptr;
+}
+
 const std::vector<Signal>& Signals() {
     // What TerminateProcess can stand for.
     static const std::vector<Signal> signals = {{"KILL", 9}, {"TERM", 15}};
@@ -53,7 +62,7 @@ int DefaultSignal() { return 9; }
 
 bool CanSearchFileSystems() { return false; }
 
-bool IsPlatformHelp(const std::string& arg) { return arg == "/?"; }
+const char* PlatformHelpArgument() { return "/?"; }
 
 bool SendSignal(uint32_t pid, int, std::string& error) {
     HANDLE process = ::OpenProcess(PROCESS_TERMINATE, FALSE, pid);

@@ -3,9 +3,14 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <thread>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +18,28 @@
 #include <sstream>
 
 namespace {
+
+// No run of a program under test, and no helper, may hang a test: past
+// this it is killed, and the test fails on what it then reads.
+constexpr int kLimitMilliseconds = 60000;
+
+using Clock = std::chrono::steady_clock;
+
+// Waits for `pid` until `deadline`, then kills it; its wait status, or -1.
+int WaitUntil(pid_t pid, Clock::time_point deadline) {
+    int status = -1;
+    for (;;) {
+        const pid_t ended = waitpid(pid, &status, WNOHANG);
+        if (ended == pid) return status;
+        if (ended < 0) return -1;
+        if (Clock::now() >= deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+}
 
 pid_t Spawn(const std::vector<std::string>& argv, int in, int out, int err) {
     std::vector<char*> args;
@@ -23,16 +50,21 @@ pid_t Spawn(const std::vector<std::string>& argv, int in, int out, int err) {
         dup2(in, 0);
         dup2(out, 1);
         dup2(err, 2);
+        // Only what the program is meant to have: nothing the test runner
+        // left open can stand in for a file of the test.
+        syscall(SYS_close_range, 3u, ~0u, 0u);
         execvp(args[0], args.data());
         _exit(127);
     }
     return pid;
 }
 
+// A line from `fd`, or what came of it before the time ran out.
 std::string ReadLine(int fd) {
     std::string line;
     char c;
-    while (read(fd, &c, 1) == 1) {
+    pollfd ready = {fd, POLLIN, 0};
+    while (poll(&ready, 1, kLimitMilliseconds) == 1 && read(fd, &c, 1) == 1) {
         line += c;
         if (c == '\n') break;
     }
@@ -58,7 +90,16 @@ RunResult RunProgram(const std::vector<std::string>& argv, const std::string& in
     pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
     std::string* sinks[2] = {&result.out, &result.err};
     int open = 2;
-    while (open > 0 && poll(fds, 2, -1) > 0) {
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kLimitMilliseconds);
+    while (open > 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        const int ready = left > 0 ? poll(fds, 2, static_cast<int>(left)) : 0;
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) {
+            result.err += "\n(the test stopped waiting for it)";
+            kill(result.pid, SIGKILL);
+            break;
+        }
         for (int i = 0; i < 2; ++i) {
             if (fds[i].fd < 0 || fds[i].revents == 0) continue;
             char buffer[4096];
@@ -72,9 +113,11 @@ RunResult RunProgram(const std::vector<std::string>& argv, const std::string& in
             }
         }
     }
-    int status = 0;
-    waitpid(result.pid, &status, 0);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    for (const pollfd& fd : fds) {
+        if (fd.fd >= 0) close(fd.fd);
+    }
+    const int status = WaitUntil(result.pid, deadline);
+    result.status = status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
 }
 
@@ -101,7 +144,10 @@ int Holder::Wait(bool release) {
         m_input = -1;
     }
     int status = -1;
-    if (m_pid > 0 && !m_ended && waitpid(m_pid, &status, 0) == m_pid) m_ended = true;
+    if (m_pid > 0 && !m_ended) {
+        status = WaitUntil(m_pid, Clock::now() + std::chrono::milliseconds(kLimitMilliseconds));
+        m_ended = true;
+    }
     if (m_input >= 0) {
         close(m_input);
         m_input = -1;

@@ -1,9 +1,10 @@
-#include "search/linux/ProcText.h"
+#include "linux/ProcText.h"
 
 #include <gtest/gtest.h>
 #include <sys/sysmacros.h>
 
-#include "search/linux/Targets.h"
+#include "linux/Targets.h"
+#include "search/Paths.h"
 
 namespace {
 
@@ -58,15 +59,17 @@ TEST(ProcTextTest, BoundSocketsAndSocketLinks) {
 }
 
 TEST(ProcTextTest, PathsAreComparedWithSlashAsTheOnlySeparator) {
-    EXPECT_TRUE(proc::PathAtOrBelow("/srv/data", "/srv/data"));
-    EXPECT_TRUE(proc::PathAtOrBelow("/srv/data/x", "/srv/data"));
-    EXPECT_FALSE(proc::PathAtOrBelow("/srv/database", "/srv/data"));
-    EXPECT_FALSE(proc::PathAtOrBelow("/srv/data\\x", "/srv/data"));
-    EXPECT_TRUE(proc::PathAtOrBelow("/anything", "/"));
-    EXPECT_EQ(proc::FinalComponent("/a\\b"), "a\\b");
-    EXPECT_EQ(proc::FinalComponent("plain"), "plain");
-    EXPECT_TRUE(proc::NamesAPath(".") && proc::NamesAPath("..") && proc::NamesAPath("a/b"));
-    EXPECT_FALSE(proc::NamesAPath("a\\b") || proc::NamesAPath("...") || proc::NamesAPath("-"));
+    EXPECT_TRUE(LiesAtOrBelow("/srv/data", "/srv/data"));
+    EXPECT_TRUE(LiesAtOrBelow("/srv/data/x", "/srv/data"));
+    EXPECT_FALSE(LiesAtOrBelow("/srv/database", "/srv/data"));
+    EXPECT_FALSE(LiesAtOrBelow("/srv/data\\x", "/srv/data"));
+    EXPECT_TRUE(LiesAtOrBelow("/anything", "/"));
+    EXPECT_EQ(FinalComponent("/a\\b", PathStyle::Unix), "a\\b");
+    EXPECT_EQ(FinalComponent("plain", PathStyle::Unix), "plain");
+    EXPECT_TRUE(NamesAPath(".", PathStyle::Unix) && NamesAPath("..", PathStyle::Unix) &&
+                NamesAPath("a/b", PathStyle::Unix) && NamesAPath("/a", PathStyle::Unix));
+    EXPECT_FALSE(NamesAPath("a\\b", PathStyle::Unix) || NamesAPath("...", PathStyle::Unix) ||
+                 NamesAPath("-", PathStyle::Unix));
 }
 
 }  // namespace

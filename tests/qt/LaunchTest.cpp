@@ -71,9 +71,9 @@ private slots:
     void WithADisplayFencatStillNeverStartsTheWindow() {
         TempDir dir;
         const QString fencat = CopyOfFencat(dir);
-        // A stand-in that would tell if fencat became it.
-        const std::string standIn = dir.File("fencat-window", "#!/bin/sh\necho window\nexit 7\n");
-        std::filesystem::permissions(standIn, std::filesystem::perms::owner_all);
+        // A fake window program that would tell if fencat became it.
+        const std::string fakeWindow = dir.File("fencat-window", "#!/bin/sh\necho window\nexit 7\n");
+        std::filesystem::permissions(fakeWindow, std::filesystem::perms::owner_all);
         for (const auto& [x11, wayland] : {std::make_pair(QStringLiteral(":4242"), QString()),
                                            std::make_pair(QString(), QStringLiteral("wayland-4"))}) {
             const Run run = RunFencat(fencat, {}, x11, wayland);

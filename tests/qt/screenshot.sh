@@ -18,7 +18,7 @@ cleanup() {
   rm -f "$number_file"
 }
 trap cleanup EXIT
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number_file" 2>"$out/xvfb.log" &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$number_file" 2>"$out/xvfb.log" &
 xvfb_pid=$!
 for _ in $(seq 100); do [ -s "$number_file" ] && break; sleep 0.1; done
 [ -s "$number_file" ] || { echo "Xvfb did not start"; cat "$out/xvfb.log"; exit 1; }

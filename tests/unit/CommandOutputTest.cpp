@@ -5,10 +5,13 @@
 #include <random>
 
 #include "SimFixture.h"
-#include "cli/CommandLine.h"
+#include "cli/Options.h"
+#include "cli/Run.h"
 #include "cli/Output.h"
-#include "platform/generic/Utf.h"
-#include "search/UsageSearch.h"
+#include "tests/sim/generic/Utf.h"
+#include "app/core/Drop.h"
+#include "search/ResultLine.h"
+#include "search/Search.h"
 
 namespace {
 
@@ -24,7 +27,7 @@ bool DecodeJsonString(const std::string& json, std::u16string& units, std::strin
     // Raw text must be valid UTF-8: its conversion then holds no escaped
     // byte (a low surrogate that follows no high one).
     auto flushRaw = [&]() {
-        const std::u16string converted = standin::Utf8ToUtf16(raw.data(), raw.size());
+        const std::u16string converted = simbase::Utf8ToUtf16(raw.data(), raw.size());
         for (size_t i = 0; i < converted.size(); ++i) {
             const bool afterHigh = i > 0 && converted[i - 1] >= 0xD800 && converted[i - 1] <= 0xDBFF;
             if (converted[i] >= 0xDC00 && converted[i] <= 0xDFFF && !afterHigh) return false;
@@ -79,9 +82,9 @@ bool DecodeJsonString(const std::string& json, std::u16string& units, std::strin
 }
 
 std::string BackToBytes(const std::u16string& units) {
-    const int size = standin::Utf16ToUtf8(units.data(), static_cast<int>(units.size()), nullptr, 0);
+    const int size = simbase::Utf16ToUtf8(units.data(), static_cast<int>(units.size()), nullptr, 0);
     std::string bytes(static_cast<size_t>(size), '\0');
-    if (size > 0) standin::Utf16ToUtf8(units.data(), static_cast<int>(units.size()), &bytes[0], size);
+    if (size > 0) simbase::Utf16ToUtf8(units.data(), static_cast<int>(units.size()), &bytes[0], size);
     return bytes;
 }
 
@@ -124,7 +127,7 @@ TEST(JsonStringTest, AnyBytesComeBackExactly) {
         ASSERT_TRUE(DecodeJsonString(json, units, why)) << why << ": " << json;
         // The same units as the platform's own UTF-8 reading of the bytes,
         // which keeps invalid bytes the same way.
-        ASSERT_EQ(units, standin::Utf8ToUtf16(bytes.data(), bytes.size())) << json;
+        ASSERT_EQ(units, simbase::Utf8ToUtf16(bytes.data(), bytes.size())) << json;
         ASSERT_EQ(BackToBytes(units), bytes) << json;
     }
 }
@@ -175,7 +178,7 @@ TEST(ParseCommandLineTest, CommandLinesThatCannotRun) {
     EXPECT_TRUE(ParseCommandLine({"--json", "--help"}, help, error)) << error;
 }
 
-class PrinterTest : public SimTest, public DroppedFiles, public WaitCursor {
+class PrinterTest : public SimTest {
 protected:
     void SetUp() override {
         SimTest::SetUp();
@@ -185,20 +188,11 @@ protected:
         sim::AddProcess(10, u"c.exe").Handle(0x4, "File", u"\\Device\\HarddiskVolume2\\other\\file.txt");
     }
 
-    uint32_t QueryFile(uint32_t index, char* buffer, uint32_t size) const override {
-        if (index != 0) return 0;
-        if (buffer != nullptr) std::snprintf(buffer, size, "%s", m_name.c_str());
-        return static_cast<uint32_t>(m_name.size());
-    }
-    void Begin() override {}
-    void End() override {}
-
     std::string Print(const std::string& name, OutputFormat format) {
-        m_name = name;
         FILE* out = std::tmpfile();
-        FindingList list(name);
-        HandleDrop(*this, list, *this);
-        PrintFindings(out, format, {&list});
+        std::vector<SearchRequest> requests{SearchRequest(name, DropScope(name))};
+        const std::vector<Answer> answers{Answer{name, RunSearch(requests).front()}};
+        PrintFindings(out, format, answers);
         std::fflush(out);
         std::rewind(out);
         std::string text;
@@ -207,13 +201,10 @@ protected:
         while ((n = std::fread(buffer, 1, sizeof buffer, out)) > 0) text.append(buffer, n);
         std::fclose(out);
         if (format != OutputFormat::Verbose && format != OutputFormat::Terse) {
-            EXPECT_EQ(list.Lines().size(), static_cast<size_t>(std::count(text.begin(), text.end(), '\n')));
+            EXPECT_EQ(answers[0].report.findings.size(), static_cast<size_t>(std::count(text.begin(), text.end(), '\n')));
         }
         return text;
     }
-
-private:
-    std::string m_name;
 };
 
 TEST_F(PrinterTest, ResultLinesAreTheDefault) {

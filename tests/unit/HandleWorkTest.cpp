@@ -3,10 +3,10 @@
 #include <thread>
 
 #include "SimFixture.h"
-#include "sysinfo/DevicePaths.h"
-#include "sysinfo/HandleNames.h"
-#include "sysinfo/NativeApi.h"
-#include "sysinfo/SystemHandlesInformation.h"
+#include "windows/sysinfo/DevicePaths.h"
+#include "windows/sysinfo/HandleNames.h"
+#include "windows/sysinfo/NativeApi.h"
+#include "windows/sysinfo/SystemHandlesInformation.h"
 
 namespace {
 

@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "SimFixture.h"
-#include "search/UsageSearch.h"
+#include "app/core/Drop.h"
+#include "search/ResultLine.h"
+#include "search/Search.h"
 
 namespace {
 
@@ -53,14 +55,14 @@ protected:
     }
 
     struct Run {
-        SearchEnd end;
+        DropEnd end;
         std::string output;
         std::vector<std::string> pids;
         unsigned copies;
     };
     static Run Search(Drop& drop) {
         CapturedDiagnostics diagnostics;
-        SearchEnd end = HandleDrop(drop, drop, drop);
+        DropEnd end = HandleDrop(drop, drop, drop);
         Run run{end, diagnostics.Text(), {}, drop.copies};
         for (const std::string& line : drop.lines) run.pids.push_back(line.substr(0, 6));
         return run;
@@ -71,24 +73,24 @@ TEST_F(HostileDropTest, LengthsBeyondAnyPathStopWithoutAskingForTheName) {
     for (uint32_t reported : {0xFFFFFFFFu, 0x80000000u, 0x10000u, 32768u}) {
         Drop drop("file.txt", reported);
         Run run = Search(drop);
-        EXPECT_EQ(run.end, SearchEnd::Stopped) << reported;
+        EXPECT_EQ(run.end, DropEnd::Stopped) << reported;
         EXPECT_EQ(run.output, kDragDrop + "File name too long. Error = 206\n") << reported;
         EXPECT_EQ(run.copies, 0u) << reported;
         EXPECT_TRUE(run.pids.empty()) << reported;
     }
     Drop none("file.txt", 0);
-    EXPECT_EQ(Search(none).end, SearchEnd::NoName);
+    EXPECT_EQ(Search(none).end, DropEnd::NoName);
     EXPECT_EQ(none.copies, 0u);
 }
 
 TEST_F(HostileDropTest, NamesTooLongForTheSystemStopWithTheirDiagnostic) {
     Drop bare(std::string(10000, 'n'));
     Run run = Search(bare);
-    EXPECT_EQ(run.end, SearchEnd::Stopped);
+    EXPECT_EQ(run.end, DropEnd::Stopped);
     EXPECT_EQ(run.output, kDragDrop + "File name too long. Error = 206\n");
     Drop path("C:\\" + std::string(10000, 'p'));
     run = Search(path);
-    EXPECT_EQ(run.end, SearchEnd::Stopped);
+    EXPECT_EQ(run.end, DropEnd::Stopped);
     EXPECT_EQ(run.output, kDragDrop + "GetFullPathName() failed. Error = 206\n");
     // The longest length a drop may report is still read, and refused by
     // the same rule as any name that does not fit.
@@ -101,7 +103,7 @@ TEST_F(HostileDropTest, CopyThatOverrunsIsCutToTheReportedLength) {
     Drop drop("file.txtGARBAGE", 8);
     drop.overruns = true;
     Run run = Search(drop);
-    EXPECT_EQ(run.end, SearchEnd::Finished) << run.output;
+    EXPECT_EQ(run.end, DropEnd::Finished) << run.output;
     EXPECT_EQ(run.pids, (std::vector<std::string>{"0x0008"}));
     // A shorter copy than reported is searched as copied.
     Drop shorter("file.txt", 20);

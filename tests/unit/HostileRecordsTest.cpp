@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "SimFixture.h"
-#include "sysinfo/DevicePaths.h"
-#include "sysinfo/HandleNames.h"
-#include "sysinfo/NativeApi.h"
-#include "sysinfo/SystemHandlesInformation.h"
-#include "sysinfo/SystemProcessesInformation.h"
-#include "sysinfo/Text.h"
+#include "windows/sysinfo/DevicePaths.h"
+#include "windows/sysinfo/HandleNames.h"
+#include "windows/sysinfo/NativeApi.h"
+#include "windows/sysinfo/SystemHandlesInformation.h"
+#include "windows/sysinfo/SystemProcessesInformation.h"
+#include "windows/sysinfo/Text.h"
 
 namespace {
 

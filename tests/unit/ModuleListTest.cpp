@@ -1,7 +1,7 @@
 #include <cstring>
 
 #include "SimFixture.h"
-#include "sysinfo/SystemModulesInformation.h"
+#include "windows/sysinfo/SystemModulesInformation.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "SimFixture.h"
-#include "sysinfo/NativeApi.h"
-#include "sysinfo/SystemModulesInformation.h"
-#include "sysinfo/SystemProcessesInformation.h"
+#include "windows/sysinfo/NativeApi.h"
+#include "windows/sysinfo/SystemModulesInformation.h"
+#include "windows/sysinfo/SystemProcessesInformation.h"
 
 namespace {
 

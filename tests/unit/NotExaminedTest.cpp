@@ -4,9 +4,12 @@
 #include <cstdio>
 
 #include "SimFixture.h"
-#include "cli/CommandLine.h"
-#include "search/UsageSearch.h"
-#include "sysinfo/SystemModulesInformation.h"
+#include "cli/Options.h"
+#include "cli/Run.h"
+#include "app/core/Drop.h"
+#include "search/ResultLine.h"
+#include "search/Search.h"
+#include "windows/sysinfo/SystemModulesInformation.h"
 
 namespace {
 
@@ -80,7 +83,7 @@ public:
 
 TEST_F(NotExaminedTest, TheSearchTellsTheFrontEndOnce) {
     CountingList front;
-    EXPECT_EQ(HandleDrop(front, front, front), SearchEnd::Finished);
+    EXPECT_EQ(HandleDrop(front, front, front), DropEnd::Finished);
     EXPECT_EQ(front.counts, std::vector<uint32_t>{2});
     EXPECT_EQ(front.pids, (std::vector<uint32_t>{8, 11}));
 }
@@ -88,7 +91,7 @@ TEST_F(NotExaminedTest, TheSearchTellsTheFrontEndOnce) {
 TEST_F(NotExaminedTest, WhenEveryProcessRefusesTheFrontEndLearnsWhyNothingWasFound) {
     for (uint32_t pid : {8u, 10u, 11u}) sim::FindProcess(pid)->DenyOpen();
     CountingList front;
-    EXPECT_EQ(HandleDrop(front, front, front), SearchEnd::Stopped);
+    EXPECT_EQ(HandleDrop(front, front, front), DropEnd::Stopped);
     EXPECT_EQ(m_diagnostics.Text(), "DragDrop\nNo module information\n");
     EXPECT_EQ(front.counts, std::vector<uint32_t>{5});
 }
@@ -96,7 +99,7 @@ TEST_F(NotExaminedTest, WhenEveryProcessRefusesTheFrontEndLearnsWhyNothingWasFou
 TEST_F(NotExaminedTest, NothingIsToldWhenTheModuleListCannotLoad) {
     sim::Set().psapiLoadFails = true;
     CountingList front;
-    EXPECT_EQ(HandleDrop(front, front, front), SearchEnd::Stopped);
+    EXPECT_EQ(HandleDrop(front, front, front), DropEnd::Stopped);
     EXPECT_TRUE(front.counts.empty());
 }
 

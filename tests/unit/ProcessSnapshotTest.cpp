@@ -2,8 +2,8 @@
 #include <vector>
 
 #include "SimFixture.h"
-#include "sysinfo/SystemProcessesInformation.h"
-#include "sysinfo/Text.h"
+#include "windows/sysinfo/SystemProcessesInformation.h"
+#include "windows/sysinfo/Text.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/sim/SimSystem.h"
-#include "sysinfo/Diagnostics.h"
+#include "tests/sim/SimSystem.h"
+#include "search/Diagnostics.h"
 
 // Diagnostics go to a temporary file for as long as this object lives.
 class CapturedDiagnostics {

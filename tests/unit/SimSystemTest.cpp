@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "SimFixture.h"
-#include "platform/Api.h"
-#include "sysinfo/NativeApi.h"
+#include "windows/platform/Api.h"
+#include "windows/sysinfo/NativeApi.h"
 
 namespace {
 

@@ -2,8 +2,11 @@
 #include <vector>
 
 #include "SimFixture.h"
-#include "search/UsageSearch.h"
-#include "sysinfo/Text.h"
+#include "windows/search/SearchSteps.h"
+#include "app/core/Drop.h"
+#include "search/ResultLine.h"
+#include "search/Search.h"
+#include "windows/sysinfo/Text.h"
 
 namespace {
 

@@ -4,7 +4,10 @@
 #include <cstdio>
 
 #include "SimFixture.h"
-#include "search/UsageSearch.h"
+#include "windows/search/SearchSteps.h"
+#include "app/core/Drop.h"
+#include "search/ResultLine.h"
+#include "search/Search.h"
 
 namespace {
 
@@ -102,7 +105,7 @@ protected:
     }
 
     std::vector<std::string> lines;
-    SearchEnd end = SearchEnd::NoName;
+    DropEnd end = DropEnd::NoName;
     std::string output;
 };
 
@@ -115,7 +118,7 @@ const std::vector<std::string> kInTree = {
 
 TEST_F(TreeSearchTest, BothPassesReportEverythingAtOrBelowTheFolder) {
     EXPECT_EQ(Search("C:\\tree"), kInTree);
-    EXPECT_EQ(end, SearchEnd::Finished);
+    EXPECT_EQ(end, DropEnd::Finished);
     EXPECT_EQ(output, "DragDrop\nPID     Name                  Path\n" + std::string(66, '-') +
                           "\nPID     Name                  Path\n" + std::string(54, '-') + "\n");
     EXPECT_EQ(Search("c:\\TREE\\"), kInTree);
@@ -157,7 +160,7 @@ TEST_F(TreeSearchTest, AFolderWithoutADeviceFormStopsAfterTheModulePass) {
     sim::FindProcess(9)->Module(0x10000000, "\\\\server\\share\\tree\\lib.dll");
     EXPECT_EQ(Search("\\\\server\\share\\tree"),
               (std::vector<std::string>{"9 module \\\\server\\share\\tree\\lib.dll"}));
-    EXPECT_EQ(end, SearchEnd::Stopped);
+    EXPECT_EQ(end, DropEnd::Stopped);
     EXPECT_NE(output.find(std::string(66, '-') + "\nGetDeviceFileName() failed.\n"), std::string::npos) << output;
 }
 

@@ -4,7 +4,9 @@
 #include <stdexcept>
 
 #include "SimFixture.h"
-#include "search/UsageSearch.h"
+#include "app/core/Drop.h"
+#include "search/ResultLine.h"
+#include "search/Search.h"
 
 namespace {
 
@@ -65,7 +67,7 @@ private:
 class UsageSearchTest : public SimTest {
 protected:
     struct Run {
-        SearchEnd end;
+        DropEnd end;
         std::string output;
         std::vector<std::string> lines;
         std::vector<Finding> findings;
@@ -141,20 +143,20 @@ TEST_F(UsageSearchTest, StopsOfTheModulePass) {
         std::function<void()> setup;
         std::string name;
         std::string output;
-        SearchEnd end;
+        DropEnd end;
     } cases[] = {
-        {"no name", [] {}, "", "", SearchEnd::NoName},
+        {"no name", [] {}, "", "", DropEnd::NoName},
         {"full path fails", [] { sim::Set().fullPathError = 5; }, "C:\\dir\\file.txt",
-         "GetFullPathName() failed. Error = 5\n", SearchEnd::Stopped},
+         "GetFullPathName() failed. Error = 5\n", DropEnd::Stopped},
         {"full path of 260", [] {}, "d\\" + std::string(250, 'x'), "GetFullPathName() failed. Error = 206\n",
-         SearchEnd::Stopped},
-        {"name of 260", [] {}, std::string(260, 'n'), "File name too long. Error = 206\n", SearchEnd::Stopped},
+         DropEnd::Stopped},
+        {"name of 260", [] {}, std::string(260, 'n'), "File name too long. Error = 206\n", DropEnd::Stopped},
         {"no module list", [] { sim::Set().psapiLoadFails = true; }, "C:\\dir\\file.txt",
-         "SystemModulesInformation::Refresh() failed.\n", SearchEnd::Stopped},
+         "SystemModulesInformation::Refresh() failed.\n", DropEnd::Stopped},
         {"no process table", [] { sim::Set().processQuery = sim::FailFrom(os::STATUS_ACCESS_DENIED); },
-         "file.txt", "SystemModulesInformation::Refresh() failed.\n", SearchEnd::Stopped},
+         "file.txt", "SystemModulesInformation::Refresh() failed.\n", DropEnd::Stopped},
         {"no modules", [] { sim::FindProcess(8)->modules.clear(); }, "file.txt", "No module information\n",
-         SearchEnd::Stopped},
+         DropEnd::Stopped},
     };
     for (const Case& c : cases) {
         sim::Reset();
@@ -270,7 +272,7 @@ TEST_F(HandlePassTest, SearchThatFindsNothingStillPrintsBothHeadersAndRules) {
         Run run = Drop({name});
         EXPECT_EQ(run.output, kDragDrop + kModuleHeader + kHandleHeader) << name;
         EXPECT_TRUE(run.lines.empty()) << name;
-        EXPECT_EQ(run.end, SearchEnd::Finished) << name;
+        EXPECT_EQ(run.end, DropEnd::Finished) << name;
     }
 }
 

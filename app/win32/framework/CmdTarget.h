@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-#include "platform/win32/Win32.h"
+#include "windows/platform/Win32.h"
 
 class CCmdTarget;
 

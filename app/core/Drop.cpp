@@ -1,0 +1,72 @@
+#include "app/core/Drop.h"
+
+#include <cstring>
+#include <vector>
+
+#include "search/Diagnostics.h"
+#include "search/Paths.h"
+#include "search/ResultLine.h"
+
+namespace {
+
+// The system's "file name too long" error, which the window's users know.
+constexpr int kFileNameTooLong = 206;
+
+}  // namespace
+
+uint32_t NameListDrop::QueryFile(uint32_t index, char* buffer, uint32_t size) const {
+    if (index >= m_names.size()) return 0;
+    const std::string& name = m_names[index];
+    if (buffer == nullptr) return static_cast<uint32_t>(name.size());
+    if (size == 0) return 0;
+    const size_t length = name.size() < size ? name.size() : size - 1;
+    std::memcpy(buffer, name.data(), length);
+    buffer[length] = '\0';
+    return static_cast<uint32_t>(length);
+}
+
+SearchScope DropScope(const std::string& name, SearchScope scope) {
+    return scope == SearchScope::File && !NamesAPath(name) ? SearchScope::Name : scope;
+}
+
+void TraceSearch(const SearchReport& report) {
+    if (report.reached >= SearchStage::ModulesListed) Diag("%s", PassHeader(kModulePassRule).c_str());
+    if (report.reached == SearchStage::HandlesListed) Diag("%s", PassHeader(kHandlePassRule).c_str());
+    if (report.end == SearchEnd::Stopped) Diag("%s", report.failure.c_str());
+}
+
+DropEnd HandleDrop(const DroppedFiles& drop, ResultList& list, WaitCursor& cursor, SearchScope scope) {
+    // The cursor ends on every way out, exceptions included.
+    struct CursorScope {
+        WaitCursor& cursor;
+        explicit CursorScope(WaitCursor& c) : cursor(c) { cursor.Begin(); }
+        ~CursorScope() { cursor.End(); }
+    } cursorScope(cursor);
+    list.Clear();
+    list.Repaint();
+    Diag("DragDrop\n");
+    uint32_t length = drop.QueryFile(0, nullptr, 0);
+    if (length == 0) return DropEnd::NoName;
+    // No path the system can name is longer (a counted string of 16-bit
+    // characters); a drop that says otherwise gets no buffer of that size.
+    constexpr uint32_t kLongestPath = 32767;
+    if (length > kLongestPath) {
+        Diag("File name too long. Error = %d\n", kFileNameTooLong);
+        return DropEnd::Stopped;
+    }
+    std::vector<char> name(static_cast<size_t>(length) + 1, '\0');
+    drop.QueryFile(0, name.data(), length + 1);
+    name[length] = '\0';  // whatever the drop copied
+
+    std::vector<SearchRequest> requests{SearchRequest(name.data(), DropScope(name.data(), scope))};
+    const SearchReport report = std::move(RunSearch(requests).front());
+    // The list learns what was left out before the search's trace goes on.
+    if (report.reached >= SearchStage::ProcessesRead) {
+        list.ProcessesNotExamined(report.refused);
+        if (!report.stalled.empty()) list.ProcessesStalled(report.stalled);
+    }
+    for (const Finding& finding : report.findings)
+        list.Append(FormatResultLine(finding.pid, finding.processName).c_str(), finding);
+    TraceSearch(report);
+    return report.end == SearchEnd::Finished ? DropEnd::Finished : DropEnd::Stopped;
+}

@@ -1,0 +1,226 @@
+#include "cli/Options.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
+#include "cli/Platform.h"
+#include "fencat_version.h"
+
+const char kVersion[] = FENCAT_VERSION;
+
+namespace {
+
+enum class Arg { None, Required, Optional };
+
+struct OptionSpec {
+    OptionId id;
+    char letter;           // the short option, or 0
+    const char* name;      // the long option, without "--"
+    Arg arg;
+    const char* argLabel;  // how the help shows its argument
+};
+
+// Every option, in the order the help lists them.
+const OptionSpec kOptions[] = {
+    {OptionId::Under, 0, "under", Arg::Required, " DIR"},
+    {OptionId::Mount, 'm', "mount", Arg::None, ""},
+    {OptionId::Terse, 't', "terse", Arg::None, ""},
+    {OptionId::Verbose, 'v', "verbose", Arg::None, ""},
+    {OptionId::Long, 0, "long", Arg::None, ""},
+    {OptionId::Json, 0, "json", Arg::None, ""},
+    {OptionId::Kill, 'k', "kill", Arg::None, ""},
+    {OptionId::Signal, 0, "signal", Arg::Required, "=SIGNAL"},
+    {OptionId::ListSignals, 'l', "list-signals", Arg::None, ""},
+    {OptionId::Interactive, 'i', "interactive", Arg::None, ""},
+    {OptionId::Wait, 'w', "wait", Arg::Optional, "[=SECONDS]"},
+    {OptionId::Trace, 0, "trace", Arg::None, ""},
+    {OptionId::Help, 'h', "help", Arg::None, ""},
+    {OptionId::Version, 'V', "version", Arg::None, ""},
+};
+
+// What the parser gathers beyond Options itself.
+struct Formats {
+    bool wantLong = false, json = false, terse = false, verbose = false;
+};
+
+bool Upper(const std::string& text) { return !text.empty() && std::isupper(static_cast<unsigned char>(text[0])); }
+
+bool SetSignal(const std::string& name, Options& options, std::string& error) {
+    options.signal = SignalNumber(name);
+    if (options.signal != 0) return true;
+    error = "unknown signal '" + name + "'; 'fencat -l' lists them";
+    return false;
+}
+
+bool SetWaitSeconds(const std::string& seconds, Options& options, std::string& error) {
+    char* end = nullptr;
+    options.waitSeconds = std::strtod(seconds.c_str(), &end);
+    if (seconds.empty() || *end != '\0' || !(options.waitSeconds >= 0)) {
+        error = "invalid number of seconds '" + seconds + "'";
+        return false;
+    }
+    // Longer than any machine runs: as long as it takes.
+    if (options.waitSeconds > 1e9) options.waitSeconds = -1;
+    return true;
+}
+
+// Applies one option; `value` is null where none was given.
+bool Apply(OptionId id, const std::string* value, Options& options, Formats& formats, std::string& error) {
+    switch (id) {
+    case OptionId::Under: options.queries.push_back(Query{*value, true}); break;
+    case OptionId::Mount: options.fileSystem = true; break;
+    case OptionId::Terse: formats.terse = true; break;
+    case OptionId::Verbose: formats.verbose = true; break;
+    case OptionId::Long: formats.wantLong = true; break;
+    case OptionId::Json: formats.json = true; break;
+    case OptionId::Kill: options.kill = true; break;
+    case OptionId::Signal: return SetSignal(*value, options, error);
+    case OptionId::ListSignals: options.listSignals = true; break;
+    case OptionId::Interactive: options.interactive = true; break;
+    case OptionId::Wait:
+        options.wait = true;
+        return value == nullptr || SetWaitSeconds(*value, options, error);
+    case OptionId::Trace: options.trace = true; break;
+    case OptionId::Help: options.help = true; break;
+    case OptionId::Version: options.version = true; break;
+    }
+    return true;
+}
+
+// "--name", "--name=VALUE" or "--name VALUE".
+bool ParseLong(const std::vector<std::string>& args, size_t& i, Options& options, Formats& formats,
+               std::string& error) {
+    const std::string& arg = args[i];
+    const size_t equals = arg.find('=');
+    const std::string name = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+    const auto spec = std::find_if(std::begin(kOptions), std::end(kOptions),
+                                   [&name](const OptionSpec& o) { return name == o.name; });
+    if (spec == std::end(kOptions) || (equals != std::string::npos && spec->arg == Arg::None)) {
+        error = "unknown option '" + arg + "'";
+        return false;
+    }
+    std::string value;
+    if (equals != std::string::npos) {
+        value = arg.substr(equals + 1);
+    } else if (spec->arg == Arg::Required) {
+        if (i + 1 == args.size()) {
+            error = "option '--" + name + "' needs an argument";
+            return false;
+        }
+        value = args[++i];
+    } else {
+        return Apply(spec->id, nullptr, options, formats, error);
+    }
+    return Apply(spec->id, &value, options, formats, error);
+}
+
+// Bundled short options: -tk, -vm.
+bool ParseShort(const std::string& arg, Options& options, Formats& formats, std::string& error) {
+    for (size_t k = 1; k < arg.size(); ++k) {
+        const auto spec = std::find_if(std::begin(kOptions), std::end(kOptions),
+                                       [c = arg[k]](const OptionSpec& o) { return o.letter == c; });
+        if (spec == std::end(kOptions) || spec->arg == Arg::Required) {
+            error = std::string("invalid option -- '") + arg[k] + "'";
+            return false;
+        }
+        Apply(spec->id, nullptr, options, formats, error);
+    }
+    return true;
+}
+
+// What a command line that parsed may still not ask for.
+bool Check(const Formats& f, Options& options, std::string& error) {
+    const int formats = f.wantLong + f.json + f.terse + f.verbose;
+    if (formats > 1 && !(formats == 2 && f.json && f.verbose)) {
+        error = "choose one of -t, -v, --long and --json";
+        return false;
+    }
+    if (options.queries.empty()) {
+        error = "no FILE given";
+    } else if (options.fileSystem && !CanSearchFileSystems()) {
+        error = "-m (every file on a file system) is not available here";
+    } else if (options.interactive && !options.kill) {
+        error = "-i asks before -k signals; give -k too";
+    } else if (options.signal != 0 && !options.kill) {
+        error = "a signal is sent only with -k";
+    }
+    if (!error.empty()) return false;
+    if (options.signal == 0) options.signal = DefaultSignal();
+    options.format = f.json       ? OutputFormat::Json
+                     : f.wantLong ? OutputFormat::Long
+                     : f.terse    ? OutputFormat::Terse
+                     : f.verbose  ? OutputFormat::Verbose
+                                  : OutputFormat::Lines;
+    return true;
+}
+
+}  // namespace
+
+int SignalNumber(const std::string& name) {
+    if (!name.empty() && std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        const long number = name.size() <= 3 ? std::atol(name.c_str()) : 0;
+        for (const Signal& signal : Signals()) {
+            if (signal.number == number) return signal.number;
+        }
+        return 0;
+    }
+    const std::string bare = name.compare(0, 3, "SIG") == 0 ? name.substr(3) : name;
+    for (const Signal& signal : Signals()) {
+        if (bare == signal.name) return signal.number;
+    }
+    return 0;
+}
+
+bool ParseCommandLine(const std::vector<std::string>& args, Options& options, std::string& error) {
+    Formats formats;
+    bool optionsEnd = false;
+    const char* platformHelp = PlatformHelpArgument();
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        bool ok = true;
+        if (optionsEnd || arg.size() < 2 || arg[0] != '-') {
+            if (!optionsEnd && platformHelp != nullptr && arg == platformHelp)
+                options.help = true;
+            else
+                options.queries.push_back(Query{arg, false});
+        } else if (arg == "--") {
+            optionsEnd = true;
+        } else if (arg.compare(0, 2, "--") == 0) {
+            ok = ParseLong(args, i, options, formats, error);
+        } else if (arg != "-V" && (Upper(arg.substr(1)) || std::isdigit(static_cast<unsigned char>(arg[1])))) {
+            // -TERM, -SIGTERM, -15: the signal for -k.
+            ok = SetSignal(arg.substr(1), options, error);
+        } else {
+            ok = ParseShort(arg, options, formats, error);
+        }
+        if (!ok) return false;
+    }
+    if (options.help || options.version || options.listSignals) return true;
+    return Check(formats, options, error);
+}
+
+std::string HelpText() {
+    constexpr size_t kTextColumn = 21;
+    std::string help = kHelpIntro;
+    for (const OptionSpec& spec : kOptions) {
+        const char* text = OptionHelp(spec.id);
+        if (text == nullptr) continue;  // not offered here
+        std::string label = "  ";
+        if (spec.id == OptionId::Signal) label += "-SIGNAL, ";
+        else if (spec.letter != 0) label += std::string("-") + spec.letter + ", ";
+        else label += "    ";
+        if (spec.id == OptionId::Help && PlatformHelpArgument() != nullptr)
+            label += std::string(PlatformHelpArgument()) + ", ";
+        label += std::string("--") + spec.name + spec.argLabel;
+        help += label;
+        help += label.size() < kTextColumn ? std::string(kTextColumn - label.size(), ' ')
+                                           : "\n" + std::string(kTextColumn, ' ');
+        for (const char* c = text; *c != '\0'; ++c) {
+            help += *c;
+            if (*c == '\n') help += std::string(kTextColumn, ' ');
+        }
+        help += '\n';
+    }
+    return help + kHelpNotes;
+}

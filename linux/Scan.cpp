@@ -1,0 +1,543 @@
+#include "linux/Scan.h"
+
+#include <dirent.h>
+#include <sys/syscall.h>
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+#include "linux/Watchdog.h"
+#include "search/Paths.h"
+
+namespace proc {
+
+namespace {
+
+// What every thread of a scan reads; it outlives the scan while a thread
+// that was given up still runs.
+struct Context {
+    std::vector<Target> targets;
+    std::vector<std::pair<FileId, uint32_t>> byId;  // identity targets, by id and maps id
+    std::vector<uint32_t> others;                   // the rest, compared one by one
+    bool needIds = false;
+    bool needText = false;
+    bool socketTargets = false;  // some target has sockets bound to it
+    uint64_t ownMounts = 0;  // this process's mount namespace
+    uint32_t self = 0;
+    int root = -1;  // the /proc being read; owned
+
+    // The bound UNIX sockets, read once when a name is first wanted.
+    std::once_flag socketsRead;
+    std::vector<std::pair<uint64_t, std::string>> sockets;
+
+    Context(const std::vector<Target>& t, int procRoot);
+    ~Context() {
+        if (root >= 0) close(root);
+    }
+    Context(const Context&) = delete;
+    Context& operator=(const Context&) = delete;
+    const std::string* BoundPath(uint64_t inode);
+};
+
+uint64_t MountNamespace(int dirFd, const char* name) {
+    struct statx stx;
+    return statx(dirFd, name, 0, STATX_INO, &stx) == 0 ? stx.stx_ino : 0;
+}
+
+Context::Context(const std::vector<Target>& t, int procRoot)
+    : targets(t), self(static_cast<uint32_t>(getpid())), root(fcntl(procRoot, F_DUPFD_CLOEXEC, 0)) {
+    for (uint32_t i = 0; i < targets.size(); ++i) {
+        const Target& target = targets[i];
+        if (target.match == Target::Match::Identity) {
+            byId.emplace_back(target.id, i);
+            if (target.mapsId != target.id) byId.emplace_back(target.mapsId, i);
+        } else {
+            others.push_back(i);
+        }
+        needIds = needIds || target.match == Target::Match::Identity || target.match == Target::Match::Device;
+        needText = needText || target.match == Target::Match::Name || target.match == Target::Match::Tree;
+        socketTargets = socketTargets || !target.sockets.empty();
+    }
+    std::sort(byId.begin(), byId.end());
+    ownMounts = MountNamespace(root, "self/ns/mnt");
+}
+
+const std::string* Context::BoundPath(uint64_t inode) {
+    std::call_once(socketsRead, [this] {
+        std::string text;
+        if (ReadWholeFile(root, "net/unix", text)) sockets = ParseUnixSockets(text.data(), text.size());
+    });
+    auto at = std::lower_bound(sockets.begin(), sockets.end(), inode,
+                               [](const std::pair<uint64_t, std::string>& e, uint64_t key) { return e.first < key; });
+    return at != sockets.end() && at->first == inode ? &at->second : nullptr;
+}
+
+FileId IdOf(const struct statx& stx) { return FileId{makedev(stx.stx_dev_major, stx.stx_dev_minor), stx.stx_ino}; }
+
+// What a candidate offers for comparison: its identity where it was taken,
+// and its path text where it was read.
+struct Candidate {
+    bool haveId = false;
+    FileId id;
+    bool socket = false;
+    const std::string_view* text = nullptr;
+};
+
+enum class Outcome { Examined, Refused, Gone };
+
+// Text read from /proc, kept from one process to the next; grown without
+// filling what a read overwrites anyway.
+struct ReadBuffer {
+    std::unique_ptr<char[]> data;
+    size_t size = 0;
+    void Grow(size_t used, size_t wanted) {
+        if (wanted <= size) return;
+        std::unique_ptr<char[]> bigger(new char[wanted]);
+        if (used != 0) std::memcpy(bigger.get(), data.get(), used);
+        data = std::move(bigger);
+        size = wanted;
+    }
+};
+
+// The reading of one process. Every call that may block counts as progress
+// once it returns, so that a watcher can tell a stalled read from a long one.
+class ProcessReader {
+public:
+    ProcessReader(Context& context, Progress& ticks, ReadBuffer& buffer)
+        : m_context(context), m_ticks(ticks), m_buffer(buffer) {}
+
+    Outcome Read(uint32_t pid, std::vector<Hit>& hits);
+
+private:
+    void Tick() { m_ticks.fetch_add(1, std::memory_order_relaxed); }
+    Outcome ReadMaps();
+    Outcome ReadDescriptors();
+    // False when the kernel refused to look into the descriptor.
+    bool ReadDescriptor(int fdDir, const char* name, uint64_t number, std::string& link);
+    void ReadFolder(const char* name, uint32_t access);
+    template <typename Found>
+    void Compare(const Candidate& candidate, Found&& found);
+    bool SameFileHere(std::string_view path, const Candidate& candidate, int linkDir, const char* link);
+    bool ReadLink(int dirFd, const char* name, std::string& link);
+    void Add(uint32_t target, Finding::Kind kind, uint32_t access, int64_t descriptor, std::string path,
+             const FileId& id);
+    bool Name(std::vector<Hit>& hits);
+
+    Context& m_context;
+    Progress& m_ticks;
+    ReadBuffer& m_buffer;
+    uint32_t m_pid = 0;
+    int m_dir = -1;
+    uint64_t m_mounts = 1;  // 1: not read yet
+    std::vector<Hit> m_hits;
+    std::vector<FileId> m_hitIds;  // beside m_hits
+};
+
+bool ProcessReader::ReadLink(int dirFd, const char* name, std::string& link) {
+    // /proc names no file longer than a page; a link it cannot name fails.
+    link.resize(4096);
+    for (;;) {
+        const ssize_t n = readlinkat(dirFd, name, &link[0], link.size());
+        Tick();
+        if (n < 0) return false;
+        if (static_cast<size_t>(n) < link.size()) {
+            link.resize(static_cast<size_t>(n));
+            return true;
+        }
+        link.resize(link.size() * 2);
+    }
+}
+
+void ProcessReader::Add(uint32_t target, Finding::Kind kind, uint32_t access, int64_t descriptor, std::string path,
+                        const FileId& id) {
+    // A module is one finding however many times it is mapped.
+    if (kind == Finding::Kind::Module) {
+        for (size_t i = 0; i < m_hits.size(); ++i) {
+            Hit& hit = m_hits[i];
+            if (hit.target == target && hit.finding.kind == kind && (m_hitIds[i] == id || hit.finding.path == path)) {
+                hit.finding.access |= access;
+                return;
+            }
+        }
+    }
+    Hit hit{target, Finding{kind, m_pid, Text(), std::move(path)}};
+    hit.finding.access = access;
+    hit.finding.descriptor = descriptor;
+    m_hits.push_back(std::move(hit));
+    m_hitIds.push_back(id);
+}
+
+// Outside this mount namespace a path may name another file than here; it
+// counts only where it names the same one.
+bool ProcessReader::SameFileHere(std::string_view path, const Candidate& candidate, int linkDir, const char* link) {
+    if (m_mounts == 1) {
+        m_mounts = MountNamespace(m_dir, "ns/mnt");
+        Tick();
+    }
+    if (m_mounts != 0 && m_mounts == m_context.ownMounts) return true;
+    FileId id = candidate.id;
+    struct statx stx;
+    if (!candidate.haveId) {
+        if (link == nullptr || statx(linkDir, link, AT_STATX_DONT_SYNC, STATX_INO, &stx) != 0) return false;
+        id = IdOf(stx);
+    }
+    const std::string here(path);
+    const bool same = statx(AT_FDCWD, here.c_str(), AT_STATX_DONT_SYNC, STATX_INO, &stx) == 0 && IdOf(stx) == id;
+    Tick();
+    return same;
+}
+
+template <typename Found>
+void ProcessReader::Compare(const Candidate& candidate, Found&& found) {
+    if (candidate.haveId) {
+        auto range = std::equal_range(m_context.byId.begin(), m_context.byId.end(),
+                                      std::make_pair(candidate.id, uint32_t{0}),
+                                      [](const auto& a, const auto& b) { return a.first < b.first; });
+        uint32_t last = UINT32_MAX;
+        for (auto it = range.first; it != range.second; ++it) {
+            if (it->second != last) found(it->second);
+            last = it->second;
+        }
+    }
+    for (const uint32_t index : m_context.others) {
+        const Target& target = m_context.targets[index];
+        switch (target.match) {
+        case Target::Match::Device:
+            if (candidate.haveId && candidate.id.dev == target.id.dev && !candidate.socket) found(index);
+            break;
+        case Target::Match::Name:
+            if (candidate.text != nullptr && FinalComponent(*candidate.text, PathStyle::Unix) == target.text) found(index);
+            break;
+        case Target::Match::Tree:
+            if (candidate.text != nullptr && LiesAtOrBelow(*candidate.text, target.text)) found(index);
+            break;
+        case Target::Match::Identity: break;
+        }
+    }
+    if (candidate.socket && m_context.socketTargets) {
+        for (uint32_t index = 0; index < m_context.targets.size(); ++index) {
+            const std::vector<uint64_t>& sockets = m_context.targets[index].sockets;
+            if (std::find(sockets.begin(), sockets.end(), candidate.id.ino) != sockets.end()) found(index);
+        }
+    }
+}
+
+Outcome ProcessReader::ReadMaps() {
+    const int fd = openat(m_dir, "maps", O_RDONLY | O_CLOEXEC);
+    Tick();
+    if (fd < 0) return errno == ENOENT || errno == ESRCH ? Outcome::Gone : Outcome::Refused;
+    size_t used = 0;
+    ssize_t n;
+    for (;;) {
+        if (m_buffer.size - used < 65536) m_buffer.Grow(used, std::max<size_t>(131072, 2 * m_buffer.size));
+        n = read(fd, m_buffer.data.get() + used, m_buffer.size - used);
+        Tick();
+        if (n > 0) {
+            used += static_cast<size_t>(n);
+        } else if (n == 0 || errno != EINTR) {
+            break;
+        }
+    }
+    const int error = errno;
+    close(fd);
+    if (n < 0) return error == ESRCH || error == ENOENT ? Outcome::Gone : Outcome::Refused;
+
+    std::string unescaped;
+    Mapping last;
+    ForEachLine(m_buffer.data.get(), used, [&](const char* begin, const char* end) {
+        Mapping mapping;
+        if (!ParseMapsLine(begin, end, mapping)) return;
+        // A file's mappings mostly stand together.
+        if (mapping.id == last.id && mapping.path == last.path) return;
+        last = mapping;
+        std::string_view path = mapping.path;
+        if (path.find('\\') != std::string_view::npos) {
+            unescaped = UnescapeMapsPath(path);
+            path = unescaped;
+        }
+        Candidate candidate;
+        candidate.haveId = true;
+        candidate.id = mapping.id;
+        candidate.text = m_context.needText ? &path : nullptr;
+        Compare(candidate, [&](uint32_t target) {
+            if (m_context.targets[target].match == Target::Match::Tree && !SameFileHere(path, candidate, -1, nullptr))
+                return;
+            Add(target, Finding::Kind::Module, Finding::kMapped, Finding::kUnknown, std::string(path), mapping.id);
+        });
+    });
+    return Outcome::Examined;
+}
+
+Outcome ProcessReader::ReadDescriptors() {
+    const int fdDir = openat(m_dir, "fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    Tick();
+    if (fdDir < 0) return errno == ENOENT || errno == ESRCH ? Outcome::Gone : Outcome::Refused;
+    std::string link;
+    bool refused = false;
+    alignas(8) char entries[16384];
+    long got;
+    while (!refused && (got = syscall(SYS_getdents64, fdDir, entries, sizeof entries)) > 0) {
+        Tick();
+        for (long at = 0; at < got && !refused;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(entries + at);
+            at += entry->d_reclen;
+            uint64_t number = 0;
+            if (!ParseDecimal(entry->d_name, number)) continue;
+            // Listed but not to be looked into: the process is not examined,
+            // and the rest of its descriptors would be refused as well.
+            refused = !ReadDescriptor(fdDir, entry->d_name, number, link);
+        }
+    }
+    close(fdDir);
+    return refused ? Outcome::Refused : Outcome::Examined;
+}
+
+bool ProcessReader::ReadDescriptor(int fdDir, const char* name, uint64_t number, std::string& link) {
+    auto denied = [] { return errno == EACCES || errno == EPERM; };
+    Candidate candidate;
+    struct statx stx;
+    if (m_context.needIds) {
+        const bool ok = statx(fdDir, name, AT_STATX_DONT_SYNC, STATX_TYPE | STATX_INO, &stx) == 0;
+        Tick();
+        if (!ok) return !denied();
+        candidate.haveId = true;
+        candidate.id = IdOf(stx);
+        candidate.socket = S_ISSOCK(stx.stx_mode);
+    }
+    bool haveLink = false;
+    std::string_view text;
+    auto readText = [&] {
+        haveLink = ReadLink(fdDir, name, link);
+        if (!haveLink) return;
+        text = link;
+        uint64_t inode;
+        const std::string* bound = ParseSocketLink(text, inode) ? m_context.BoundPath(inode) : nullptr;
+        if (bound != nullptr) text = *bound;
+    };
+    std::string_view nameText;
+    if (m_context.needText) {
+        readText();
+        if (!haveLink && denied()) return false;
+        if (haveLink) {
+            nameText = text;
+            // A deleted file is still the file of that name, by its name.
+            struct statx links;
+            std::string_view kept = nameText;
+            if (StripDeleted(kept) && statx(fdDir, name, AT_STATX_DONT_SYNC, STATX_NLINK, &links) == 0 &&
+                links.stx_nlink == 0)
+                nameText = kept;
+            candidate.text = &nameText;
+        }
+    }
+    uint32_t access = 0;
+    Compare(candidate, [&](uint32_t target) {
+        if (m_context.targets[target].match == Target::Match::Tree && !SameFileHere(text, candidate, fdDir, name))
+            return;
+        if (access == 0) {
+            // The link's own mode tells how the descriptor was opened.
+            struct statx mode;
+            access = Finding::kOpen;
+            if (statx(fdDir, name, AT_SYMLINK_NOFOLLOW, STATX_MODE, &mode) == 0) {
+                if (mode.stx_mode & S_IRUSR) access |= Finding::kRead;
+                if (mode.stx_mode & S_IWUSR) access |= Finding::kWrite;
+            }
+            if (!haveLink) readText();
+        }
+        std::string path = haveLink ? std::string(text) : "/proc/" + std::to_string(m_pid) + "/fd/" + name;
+        Add(target, Finding::Kind::Handle, access, static_cast<int64_t>(number), std::move(path), candidate.id);
+    });
+    return true;
+}
+
+void ProcessReader::ReadFolder(const char* name, uint32_t access) {
+    Candidate candidate;
+    struct statx stx;
+    if (m_context.needIds) {
+        const bool ok = statx(m_dir, name, AT_STATX_DONT_SYNC, STATX_TYPE | STATX_INO, &stx) == 0;
+        Tick();
+        if (!ok) return;
+        candidate.haveId = true;
+        candidate.id = IdOf(stx);
+    }
+    std::string link;
+    std::string_view text;
+    const bool haveLink = m_context.needText && ReadLink(m_dir, name, link);
+    if (haveLink) {
+        text = link;
+        candidate.text = &text;
+    }
+    Compare(candidate, [&](uint32_t target) {
+        if (m_context.targets[target].match == Target::Match::Tree && !SameFileHere(text, candidate, m_dir, name))
+            return;
+        std::string path;
+        if (haveLink)
+            path = link;
+        else if (!ReadLink(m_dir, name, path))
+            path = "/proc/" + std::to_string(m_pid) + "/" + name;
+        Add(target, Finding::Kind::Handle, access, Finding::kUnknown, std::move(path), candidate.id);
+    });
+}
+
+// Names the process and its owner in its findings; false when it has ended
+// meanwhile.
+bool ProcessReader::Name(std::vector<Hit>& hits) {
+    std::string exe, name;
+    if (ReadLink(m_dir, "exe", exe)) {
+        std::string_view shown = exe;
+        StripDeleted(shown);
+        name = std::string(FinalComponent(shown, PathStyle::Unix));
+    }
+    if (name.empty()) {
+        // No executable to be read (a kernel thread, or not ours to read):
+        // the kernel's name of the command.
+        const int fd = openat(m_dir, "comm", O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return false;
+        char comm[64];
+        const ssize_t n = read(fd, comm, sizeof comm);
+        close(fd);
+        Tick();
+        if (n <= 0) return false;
+        name.assign(comm, static_cast<size_t>(n));
+        if (name.back() == '\n') name.pop_back();
+        if (name.empty()) return false;
+    }
+    struct stat st;
+    const int64_t uid = fstat(m_dir, &st) == 0 ? static_cast<int64_t>(st.st_uid) : Finding::kUnknown;
+    for (Hit& hit : m_hits) {
+        if (hit.finding.kind == Finding::Kind::Module && !exe.empty() && hit.finding.path == exe)
+            hit.finding.access |= Finding::kExecutable;
+        hit.finding.processName = name;
+        hit.finding.uid = uid;
+    }
+    hits = std::move(m_hits);
+    return true;
+}
+
+Outcome ProcessReader::Read(uint32_t pid, std::vector<Hit>& hits) {
+    m_pid = pid;
+    m_hits.clear();
+    m_hitIds.clear();
+    m_mounts = 1;
+    char path[16];
+    std::snprintf(path, sizeof path, "%u", pid);
+    m_dir = openat(m_context.root, path, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    Tick();
+    if (m_dir < 0) return Outcome::Gone;
+    Outcome outcome = ReadMaps();
+    if (outcome != Outcome::Gone) {
+        const Outcome descriptors = ReadDescriptors();
+        if (descriptors != Outcome::Examined) outcome = descriptors;
+    }
+    if (outcome != Outcome::Gone) {
+        ReadFolder("cwd", Finding::kCurrentFolder);
+        ReadFolder("root", Finding::kRootFolder);
+        if (!m_hits.empty() && !Name(hits)) outcome = Outcome::Gone;
+    }
+    close(m_dir);
+    return outcome;
+}
+
+std::vector<uint32_t> ListProcesses(int root, bool& listed) {
+    std::vector<uint32_t> pids;
+    const int fd = openat(root, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    DIR* dir = fd >= 0 ? fdopendir(fd) : nullptr;
+    if (dir == nullptr && fd >= 0) close(fd);
+    listed = dir != nullptr;
+    if (dir == nullptr) return pids;
+    while (const dirent* entry = readdir(dir)) {
+        uint64_t pid;
+        if (ParseDecimal(entry->d_name, pid) && pid <= UINT32_MAX) pids.push_back(static_cast<uint32_t>(pid));
+    }
+    closedir(dir);
+    std::sort(pids.begin(), pids.end());
+    return pids;
+}
+
+unsigned Cores() {
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0) return static_cast<unsigned>(CPU_COUNT(&set));
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores == 0 ? 1 : cores;
+}
+
+}  // namespace
+
+namespace {
+
+// The processes being read now, by this scan or by a thread that an earlier
+// scan gave up and that has not returned: such a process is not read again
+// (and no further thread is left hanging on it) until that read returns.
+std::mutex g_readingMutex;
+std::vector<uint32_t> g_reading;
+
+void StartReading(uint32_t pid) {
+    std::lock_guard<std::mutex> lock(g_readingMutex);
+    g_reading.push_back(pid);
+}
+
+void EndReading(uint32_t pid) {
+    std::lock_guard<std::mutex> lock(g_readingMutex);
+    g_reading.erase(std::find(g_reading.begin(), g_reading.end(), pid));
+}
+
+}  // namespace
+
+ScanOutcome Scan(const std::vector<Target>& targets, int procRoot) {
+    ScanOutcome outcome;
+    std::vector<uint32_t> pids = ListProcesses(procRoot, outcome.listed);
+    auto context = std::make_shared<Context>(targets, procRoot);
+    // Our own process is no user of anything the user asked about.
+    pids.erase(std::remove(pids.begin(), pids.end(), context->self), pids.end());
+    {
+        std::lock_guard<std::mutex> lock(g_readingMutex);
+        for (const uint32_t pid : g_reading) outcome.stalled.push_back(pid);
+    }
+    std::sort(outcome.stalled.begin(), outcome.stalled.end());
+    outcome.stalled.erase(std::unique(outcome.stalled.begin(), outcome.stalled.end()), outcome.stalled.end());
+    pids.erase(std::remove_if(pids.begin(), pids.end(),
+                              [&](uint32_t pid) {
+                                  return std::binary_search(outcome.stalled.begin(), outcome.stalled.end(), pid);
+                              }),
+               pids.end());
+
+    struct Read {
+        Outcome outcome = Outcome::Gone;
+        std::vector<Hit> hits;
+    };
+    // A thread for every core there is work for; this one watches them.
+    constexpr size_t kProcessesPerThread = 16;
+    const size_t threads = std::min<size_t>(Cores(), (pids.size() + kProcessesPerThread - 1) / kProcessesPerThread);
+    auto shared = std::make_shared<const std::vector<uint32_t>>(pids);
+    auto read = Watchdog<Read>::Run(pids.size(), threads, std::chrono::milliseconds(kStallMilliseconds), context->root,
+                                    [context, shared](size_t index, Progress& progress) {
+                                        thread_local ReadBuffer buffer;
+                                        ProcessReader reader(*context, progress, buffer);
+                                        Read result;
+                                        const uint32_t pid = (*shared)[index];
+                                        StartReading(pid);
+                                        result.outcome = reader.Read(pid, result.hits);
+                                        EndReading(pid);
+                                        return result;
+                                    });
+    for (const size_t index : read.stalled) outcome.stalled.push_back(pids[index]);
+    std::sort(outcome.stalled.begin(), outcome.stalled.end());
+    for (size_t i = 0; i < pids.size(); ++i) {
+        Read& result = read.results[i];
+        if (result.outcome == Outcome::Refused) ++outcome.refused;
+        if (!result.hits.empty()) outcome.processes.push_back(std::move(result.hits));
+    }
+    return outcome;
+}
+
+}  // namespace proc

@@ -1,0 +1,37 @@
+// One scan of /proc for every target: each process is read once (its maps,
+// descriptors, current and root folders, executable) and compared with all
+// the targets, on as many threads as the machine has cores.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "search/Finding.h"
+#include "linux/Targets.h"
+
+namespace proc {
+
+// A finding of one target.
+struct Hit {
+    uint32_t target;  // index into the scan's targets
+    Finding finding;  // with the process's name and owner
+};
+
+struct ScanOutcome {
+    bool listed = false;  // whether /proc could be listed at all
+    // The processes with findings, by process ID, each with its hits in the
+    // order they were read: its mappings, then descriptors, then folders.
+    std::vector<std::vector<Hit>> processes;
+    uint32_t refused = 0;           // not (fully) examined: access denied
+    std::vector<uint32_t> stalled;  // given up: reading made no progress
+};
+
+// How long a read of one process may go without progress before the
+// process is given up.
+constexpr int kStallMilliseconds = 100;
+
+// Reads the processes of the /proc that `procRoot` (a directory descriptor)
+// stands for; the scan keeps its own copy of the descriptor.
+ScanOutcome Scan(const std::vector<Target>& targets, int procRoot);
+
+}  // namespace proc

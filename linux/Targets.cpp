@@ -1,0 +1,103 @@
+#include "linux/Targets.h"
+
+#include <fcntl.h>
+#include <linux/magic.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <memory>
+
+namespace proc {
+
+namespace {
+
+// What /proc/PID/maps shows for a file where it differs from what stat
+// gives: on a stacked file system older kernels write the file beneath, and
+// a btrfs subvolume shows another device there. The kernel is asked by
+// mapping the file here for a moment.
+FileId MapsIdOf(const std::string& path, const FileId& statId, int procRoot) {
+    struct statfs fs;
+    if (statfs(path.c_str(), &fs) != 0 || (fs.f_type != OVERLAYFS_SUPER_MAGIC && fs.f_type != BTRFS_SUPER_MAGIC))
+        return statId;
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return statId;
+    void* at = mmap(nullptr, 1, PROT_READ, MAP_PRIVATE, fd, 0);
+    close(fd);
+    if (at == MAP_FAILED) return statId;
+    FileId id = statId;
+    std::string maps;
+    if (ReadWholeFile(procRoot, "self/maps", maps)) {
+        ForEachLine(maps.data(), maps.size(), [&](const char* begin, const char* end) {
+            Mapping mapping;
+            if (ParseMapsLine(begin, end, mapping) && mapping.start == reinterpret_cast<uintptr_t>(at))
+                id = mapping.id;
+        });
+    }
+    munmap(at, 1);
+    return id;
+}
+
+// The sockets that are bound to the file `id`, as this network namespace
+// lists them.
+std::vector<uint64_t> SocketsBoundTo(const FileId& id, int procRoot) {
+    std::vector<uint64_t> sockets;
+    std::string text;
+    if (!ReadWholeFile(procRoot, "net/unix", text)) return sockets;
+    for (const auto& [inode, path] : ParseUnixSockets(text.data(), text.size())) {
+        struct stat st;
+        if (stat(path.c_str(), &st) == 0 && FileId{st.st_dev, st.st_ino} == id) sockets.push_back(inode);
+    }
+    return sockets;
+}
+
+}  // namespace
+
+bool ResolveTarget(const std::string& name, SearchScope scope, Target& target, int& error, int procRoot) {
+    target = Target();
+    if (name.empty()) {
+        error = ENOENT;
+        return false;
+    }
+    if (scope == SearchScope::Name) {
+        target.match = Target::Match::Name;
+        target.text = name;
+        return true;
+    }
+    if (scope == SearchScope::Tree) {
+        // A folder's tree is compared as text: the folder as the kernel
+        // names it, with its links resolved.
+        std::unique_ptr<char, decltype(&std::free)> resolved(realpath(name.c_str(), nullptr), &std::free);
+        if (!resolved) {
+            error = errno;
+            return false;
+        }
+        target.match = Target::Match::Tree;
+        target.text = resolved.get();
+        return true;
+    }
+    struct stat st;
+    if (stat(name.c_str(), &st) != 0) {
+        error = errno;
+        return false;
+    }
+    target.id = FileId{st.st_dev, st.st_ino};
+    target.mapsId = target.id;
+    if (scope == SearchScope::Device) {
+        // A block device stands for the file system on it.
+        if (S_ISBLK(st.st_mode)) target.id.dev = st.st_rdev;
+        target.match = Target::Match::Device;
+        return true;
+    }
+    target.match = Target::Match::Identity;
+    if (S_ISREG(st.st_mode)) target.mapsId = MapsIdOf(name, target.id, procRoot);
+    if (S_ISSOCK(st.st_mode)) target.sockets = SocketsBoundTo(target.id, procRoot);
+    return true;
+}
+
+}  // namespace proc

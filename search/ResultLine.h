@@ -1,0 +1,27 @@
+// How findings are written as text: the result line, names made safe to
+// show, the pass headers and the notice of processes left out.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "search/Finding.h"
+
+// "0x%04X  %-20s", never cut; the name as VisibleText writes it.
+Text FormatResultLine(uint32_t pid, const Text& processName);
+
+// `bytes` as a line of text shows them: control characters (C0 and DEL) as
+// \xHH and, where the backslash is no separator, a backslash as \\, so that
+// no name can end a line, forge one or steer a terminal.
+Text VisibleText(const Text& bytes);
+
+// The header line of a pass and a rule of the given number of dashes.
+std::string PassHeader(size_t ruleLength);
+constexpr size_t kModulePassRule = 66;
+constexpr size_t kHandlePassRule = 54;
+
+// What a front end says when processes could not be examined (refused, or
+// given up as stalled); empty for none.
+std::string NotExaminedNotice(uint32_t count, const std::vector<uint32_t>& stalled = {});

@@ -1,0 +1,74 @@
+// The search: which processes use a file, as a module or through an open
+// handle. A front end makes requests, runs them, and shows what comes back;
+// the build links one search (the Linux scan of /proc, or the Windows
+// module and handle passes) that defines the functions declared here.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "search/Finding.h"
+
+// What a requested name stands for.
+enum class SearchScope {
+    File,    // the file the name stands for here (a relative name from the current folder)
+    Name,    // any file whose final path component is the name
+    Tree,    // a folder with everything at or below it
+    Device,  // every file on the file system that holds the named file
+};
+
+enum class SearchEnd {
+    Finished,  // both passes ran
+    Stopped,   // a failure stopped the search; `failure` says which
+};
+
+// How far a search got; a search that stopped tells why in `failure`.
+enum class SearchStage {
+    Start,          // nothing was read: the name, or the processes, could not be
+    ProcessesRead,  // the processes were read, but no module could be listed
+    ModulesListed,  // the module pass ran; the handle pass could not
+    HandlesListed,  // both passes ran
+};
+
+// What a search backend makes of a name before it looks at any process.
+struct ResolvedName;
+
+struct SearchRequest {
+    SearchRequest(Text n, SearchScope s) : name(std::move(n)), scope(s) {}
+
+    Text name;
+    SearchScope scope;
+    // Kept by the backend that can, so that asking again (as a wait does)
+    // asks about the same file even after its name has gone.
+    std::shared_ptr<const ResolvedName> resolved;
+};
+
+// The answer to one request.
+struct SearchReport {
+    SearchEnd end = SearchEnd::Stopped;
+    SearchStage reached = SearchStage::Start;
+    // The system's diagnostic line of the failure that stopped the search
+    // ("GetFullPathName() failed. Error = 2\n"); empty when it finished.
+    std::string failure;
+    std::vector<Finding> findings;  // modules, then handles, each in the order found
+    // Processes not (fully) examined: refused, and given up because reading
+    // them made no progress. Their findings may be missing.
+    uint32_t refused = 0;
+    std::vector<uint32_t> stalled;
+};
+
+// Every request, with one look at the system where the backend can; one
+// report per request, in their order.
+std::vector<SearchReport> RunSearch(std::vector<SearchRequest>& requests);
+
+// The matched path as users name files: on Windows a handle's device path in
+// its drive-letter form where a drive holds it; anything else as found.
+Text DisplayPath(const Finding& finding);
+
+// Whatever lets the search see every process it may (the debug privilege on
+// Windows); called once by a front end before its first search. Its
+// diagnostics go where Diag's do.
+void EnableSearchPrivileges();

@@ -1,0 +1,84 @@
+// The named platform calls of the Windows wing, declared once. The real
+// system's calls (the .cpp files beside this header) and the simulated
+// system of the unit tests (tests/sim) each define every one of them with
+// these names, arguments and results; an executable links exactly one.
+#pragma once
+
+#include "windows/platform/Records.h"
+
+namespace os {
+
+// ntdll.dll entry points, bound by name at start-up.
+typedef NTSTATUS(OSAPI* PFN_NtQuerySystemInformation)(ULONG SystemInformationClass, PVOID SystemInformation,
+                                                      ULONG SystemInformationLength, PULONG ReturnLength);
+typedef NTSTATUS(OSAPI* PFN_NtQueryObject)(HANDLE Handle, ULONG ObjectInformationClass, PVOID ObjectInformation,
+                                           ULONG ObjectInformationLength, PULONG ReturnLength);
+typedef NTSTATUS(OSAPI* PFN_NtQueryInformationThread)(HANDLE ThreadHandle, ULONG ThreadInformationClass,
+                                                      PVOID ThreadInformation, ULONG ThreadInformationLength,
+                                                      PULONG ReturnLength);
+typedef NTSTATUS(OSAPI* PFN_NtQueryInformationFile)(HANDLE FileHandle, IO_STATUS_BLOCK* IoStatusBlock,
+                                                    PVOID FileInformation, ULONG Length, ULONG FileInformationClass);
+typedef NTSTATUS(OSAPI* PFN_NtQueryInformationProcess)(HANDLE ProcessHandle, ULONG ProcessInformationClass,
+                                                       PVOID ProcessInformation, ULONG ProcessInformationLength,
+                                                       PULONG ReturnLength);
+
+// PSAPI.DLL entry points, bound by name after LoadLibraryA.
+typedef BOOL(OSAPI* PFN_EnumProcessModules)(HANDLE hProcess, HMODULE* lphModule, DWORD cb, LPDWORD lpcbNeeded);
+typedef DWORD(OSAPI* PFN_GetModuleFileNameExA)(HANDLE hProcess, HMODULE hModule, LPSTR lpFilename, DWORD nSize);
+
+// Modules and entry points
+HMODULE GetModuleHandleA(LPCSTR lpModuleName);
+FARPROC GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
+HMODULE LoadLibraryA(LPCSTR lpLibFileName);
+BOOL FreeLibrary(HMODULE hLibModule);
+
+// Processes and handles
+HANDLE OpenProcess(DWORD dwDesiredAccess, BOOL bInheritHandle, DWORD dwProcessId);
+BOOL DuplicateHandle(HANDLE hSourceProcessHandle, HANDLE hSourceHandle, HANDLE hTargetProcessHandle,
+                     HANDLE* lpTargetHandle, DWORD dwDesiredAccess, BOOL bInheritHandle, DWORD dwOptions);
+HANDLE GetCurrentProcess();
+DWORD GetCurrentProcessId();
+BOOL CloseHandle(HANDLE hObject);
+DWORD GetLastError();
+void SetLastError(DWORD dwErrCode);
+
+// Memory
+LPVOID VirtualAlloc(LPVOID lpAddress, SIZE_T dwSize, DWORD flAllocationType, DWORD flProtect);
+BOOL VirtualFree(LPVOID lpAddress, SIZE_T dwSize, DWORD dwFreeType);
+
+// Paths and devices
+DWORD GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer, LPSTR* lpFilePart);
+DWORD QueryDosDeviceA(LPCSTR lpDeviceName, LPSTR lpTargetPath, DWORD ucchMax);
+
+// Threads and waiting
+HANDLE CreateThread(void* lpThreadAttributes, SIZE_T dwStackSize, LPTHREAD_START_ROUTINE lpStartAddress,
+                    LPVOID lpParameter, DWORD dwCreationFlags, LPDWORD lpThreadId);
+BOOL TerminateThread(HANDLE hThread, DWORD dwExitCode);
+HANDLE CreateEventA(void* lpEventAttributes, BOOL bManualReset, BOOL bInitialState, LPCSTR lpName);
+BOOL SetEvent(HANDLE hEvent);
+DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds);
+void Sleep(DWORD dwMilliseconds);
+
+// Security
+BOOL OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, HANDLE* TokenHandle);
+BOOL LookupPrivilegeValueA(LPCSTR lpSystemName, LPCSTR lpName, LUID* lpLuid);
+BOOL AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges, TOKEN_PRIVILEGES* NewState,
+                           DWORD BufferLength, TOKEN_PRIVILEGES* PreviousState, LPDWORD ReturnLength);
+
+// Text in the system's ANSI code page. The comparisons follow the file
+// system's rule for names: on Windows the C library's multibyte
+// case-insensitive ones; where names are case-sensitive, exact bytes.
+int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, const WCHAR* lpWideCharStr, int cchWideChar,
+                        LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar, BOOL* lpUsedDefaultChar);
+BOOL IsDBCSLeadByte(BYTE TestChar);
+int _mbsicmp(const unsigned char* string1, const unsigned char* string2);
+int _mbsnbicmp(const unsigned char* string1, const unsigned char* string2, size_t count);
+
+// Entry points handed out by GetProcAddress are stored untyped; this gives
+// them back their type.
+template <typename Fn>
+Fn ProcAs(FARPROC proc) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(proc));
+}
+
+}  // namespace os
