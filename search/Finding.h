@@ -2,7 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+
+class HeldProcess;
 
 // Names and paths as bytes: UTF-8 where the system's names are, otherwise
 // whatever bytes the system gave.
@@ -29,4 +32,7 @@ struct Finding {
     uint32_t access = 0;
     int64_t descriptor = kUnknown;  // the descriptor or handle value
     int64_t uid = kUnknown;         // the process's owner
+    // The process, held since it was found; shared by every finding of it in
+    // one search, and null where it could not be held.
+    std::shared_ptr<HeldProcess> process = nullptr;
 };

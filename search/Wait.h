@@ -1,0 +1,28 @@
+// Waiting until no process uses the files any more, one look at a time, so
+// that a command can loop with its own pauses and a window can look from a
+// timer.
+#pragma once
+
+#include <vector>
+
+#include "search/Search.h"
+
+enum class WaitState {
+    InUse,              // a process uses a file, or one could not be read to the end
+    Free,               // every process was examined, and none uses a file
+    FreeAmongExamined,  // none of those examined uses a file, but some could not be examined
+};
+
+class FreeWatch {
+public:
+    explicit FreeWatch(std::vector<SearchRequest> requests) : m_requests(std::move(requests)) {}
+
+    // One look at the processes.
+    WaitState Look();
+    // What the last look saw, one report per request.
+    const std::vector<SearchReport>& Reports() const { return m_reports; }
+
+private:
+    std::vector<SearchRequest> m_requests;
+    std::vector<SearchReport> m_reports;
+};
