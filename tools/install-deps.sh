@@ -27,10 +27,12 @@ if [ "$job" = test ]; then
 fi
 
 # The Linux window and its tests: Qt 6 Widgets and QtTest (the platform
-# plugins come with them), a font to draw text with, and an X server to
-# photograph the window on, with its tools (those with their recommends).
+# plugins come with them), a font to draw text with, a private session bus
+# for the file manager's interface, a small window manager, and an X
+# server to photograph the window on, with its tools (those with their
+# recommends).
 if [ "$job" = test ]; then
-  packages+=(qt6-base-dev fonts-dejavu-core)
+  packages+=(qt6-base-dev fonts-dejavu-core dbus openbox)
   windows_packages+=(xvfb x11-apps x11-utils imagemagick)
 fi
 

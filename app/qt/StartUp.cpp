@@ -15,11 +15,13 @@
 namespace startup {
 
 const char kHelp[] =
-    "Usage: fencat-window [FILE]\n"
-    "Opens the window of Tolvar Fencat. Drop a file on it from a file manager:\n"
-    "the list shows one line per process that uses it (process ID and image\n"
-    "name). A FILE given here is searched as soon as the window is up.\n"
+    "Usage: fencat-window [--trace] [FILE]...\n"
+    "Opens the window of Tolvar Fencat: a table of the processes that use each\n"
+    "FILE (a file, a folder with everything below it, or a bare name such as\n"
+    "libc.so.6 for that file name anywhere), with their users and the paths\n"
+    "they use. Files can also be dropped on the window, typed, or opened.\n"
     "\n"
+    "      --trace    print the search's steps on standard output\n"
     "  -h, --help     show this help and exit\n"
     "  -V, --version  show the version and exit\n"
     "\n"
@@ -70,6 +72,20 @@ Wanted Request(const std::vector<std::string>& arguments) {
         if (argument == "-V" || argument == "--version") return Wanted::kVersion;
     }
     return Wanted::kWindow;
+}
+
+Arguments Parse(const std::vector<std::string>& arguments) {
+    Arguments parsed;
+    bool options = true;
+    for (const std::string& argument : arguments) {
+        if (options && argument == "--")
+            options = false;
+        else if (options && argument == "--trace")
+            parsed.trace = true;
+        else
+            parsed.files.push_back(argument);
+    }
+    return parsed;
 }
 
 bool DisplayMayExist(const std::vector<std::string>& arguments) {
