@@ -250,6 +250,21 @@ private slots:
         QCOMPARE(window.SearchedText(), QStringLiteral("Searched: ") + Canonical(path));
     }
 
+    // A search asked for while another runs answers the newer question
+    // only: the older one's findings never reach the table.
+    void OnlyTheLatestOfTwoQuickSearchesIsShown() {
+        const std::string older = m_dir->File("older.txt"), newer = m_dir->File("newer.txt");
+        Holder holdsOlder({"read", older}), holdsNewer({"read", newer});
+        QVERIFY(holdsOlder.Ready() && holdsNewer.Ready());
+        QSignalSpy shown(m_window.get(), &FencatWindow::SearchDone);
+        m_window->Search({TargetFromArgument(older)});
+        m_window->Search({TargetFromArgument(newer)});
+        QVERIFY(shown.wait(10000));
+        QCOMPARE(Pids(*m_window), QList<pid_t>{holdsNewer.Pid()});
+        QVERIFY(!shown.wait(500));
+        QCOMPARE(shown.size(), 1);
+    }
+
     // Looking again
 
     void RefreshDropsAKilledHolder() {

@@ -9,6 +9,7 @@
 QObject* NewModelTest();
 QObject* NewTargetsTest();
 QObject* NewWindowTest();
+QObject* NewEndProcessTest();
 QObject* NewLaunchTest();
 
 int main(int argc, char** argv) {
@@ -22,7 +23,7 @@ int main(int argc, char** argv) {
     // The window's trace is fencat-window's to print, not the tests'.
     DiscardDiagnostics();
     int failed = 0;
-    for (QObject* (*make)() : {NewModelTest, NewTargetsTest, NewWindowTest, NewLaunchTest}) {
+    for (QObject* (*make)() : {NewModelTest, NewTargetsTest, NewWindowTest, NewEndProcessTest, NewLaunchTest}) {
         const std::unique_ptr<QObject> test(make());
         failed += QTest::qExec(test.get(), argc, argv) != 0 ? 1 : 0;
     }
