@@ -107,7 +107,6 @@ void FencatWindow::BuildControls() {
     m_pathField->setObjectName(QStringLiteral("pathField"));
     m_pathField->setPlaceholderText(QStringLiteral("Path of a file or folder, or a file name to find anywhere"));
     m_pathField->setAccessibleName(QStringLiteral("File or folder to search"));
-    m_pathField->setClearButtonEnabled(true);
     auto* files = new QFileSystemModel(m_pathField);
     files->setRootPath(QString());
     m_pathField->setCompleter(new QCompleter(files, m_pathField));
@@ -244,7 +243,6 @@ void FencatWindow::BuildMenus() {
 
     QToolBar* tools = addToolBar(QStringLiteral("Actions"));
     tools->setObjectName(QStringLiteral("toolBar"));
-    tools->setToolButtonStyle(Qt::ToolButtonTextOnly);
     tools->setMovable(false);
     tools->addActions({&Action("refresh"), &Action("watch"), &Action("waitFree")});
     tools->addSeparator();
@@ -254,6 +252,13 @@ void FencatWindow::BuildMenus() {
     separator->setSeparator(true);
     m_table->addActions({&Action("endProcess"), &Action("openFolder"), separator, &Action("copyRows"),
                          &Action("copyPids"), &Action("copyAll")});
+
+    // The desktop's icons where its theme has them; the texts stay beside.
+    for (const auto& [name, icon] : {std::pair{"open", "document-open"}, {"endProcess", "process-stop"},
+                                     {"openFolder", "folder-open"}, {"copyRows", "edit-copy"},
+                                     {"refresh", "view-refresh"}, {"about", "help-about"}})
+        Action(name).setIcon(QIcon::fromTheme(QString::fromLatin1(icon)));
+    tools->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
 }
 
 void FencatWindow::Search(std::vector<Target> targets) {
