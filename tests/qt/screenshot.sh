@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The window under Xvfb with a window manager: the screenshot test (the
-# findings of a drop, then a missing file, on screen), then the window
-# program started as the desktop menu starts it. Screenshots are kept in
-# OUTPUT_DIR.
+# findings of a drop, then a missing file, on screen), the window program
+# started as the desktop menu starts it, and the window as a screen reader
+# reads it over AT-SPI. Screenshots are kept in OUTPUT_DIR.
 #   screenshot.sh OUTPUT_DIR SCREENSHOT_TEST FENCAT_WINDOW
 # Exits 77 (skipped) where Xvfb or openbox is not installed.
 set -euo pipefail
@@ -14,12 +14,13 @@ mkdir -p "$out"
 
 # Xvfb picks a free display itself and writes its number to fd 3.
 number_file=$(mktemp)
-xvfb_pid="" wm_pid="" window_pid=""
+xvfb_pid="" wm_pid="" window_pid="" holder_pid=""
+held=$(mktemp)
 cleanup() {
-  for pid in "$window_pid" "$wm_pid" "$xvfb_pid"; do
+  for pid in "$holder_pid" "$window_pid" "$wm_pid" "$xvfb_pid"; do
     if [ -n "$pid" ]; then kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null || true; fi
   done
-  rm -f "$number_file"
+  rm -f "$number_file" "$held"
 }
 trap cleanup EXIT
 Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$number_file" 2>"$out/xvfb.log" &
@@ -57,5 +58,27 @@ kill -0 "$window_pid" || { echo "the window program ended"; exit 1; }
 if command -v xwd >/dev/null && [ -x /usr/bin/convert-im6.q16 ]; then
   xwd -root -silent | /usr/bin/convert-im6.q16 xwd:- "$out/fencat-window.png"
   echo "screenshot: $out/fencat-window.png"
+fi
+kill "$window_pid"
+wait "$window_pid" 2>/dev/null || true
+window_pid=""
+
+echo "== the window over AT-SPI, as a screen reader reads it"
+if [ -x /usr/libexec/at-spi-bus-launcher ] && command -v dbus-run-session >/dev/null &&
+   /usr/bin/python3 -c 'import pyatspi' 2>/dev/null; then
+  sleep 300 <"$held" &
+  holder_pid=$!
+  # Qt joins only an accessibility bus that is already there.
+  dbus-run-session -- bash -c '
+    /usr/libexec/at-spi-bus-launcher --launch-immediately & bus=$!
+    for _ in $(seq 50); do dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress \
+      >/dev/null 2>&1 && break; sleep 0.1; done
+    QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_QPA_PLATFORM=xcb "$1" "$2" >"$3/fencat-window-accessible.out" 2>&1 & window=$!
+    /usr/bin/python3 "$4" "$5"; status=$?
+    kill $window $bus; wait $window $bus 2>/dev/null
+    exit $status' _ "$window" "$held" "$out" "$(dirname "$0")/accessible.py" "$holder_pid" 2>&1 | grep -v 'fd limit'
+  [ "${PIPESTATUS[0]}" = 0 ] || { echo "the window is not read as it should be"; exit 1; }
+else
+  echo "skipped: no at-spi2-core, dbus-run-session or python3-pyatspi"
 fi
 echo "screenshots in $out"
