@@ -79,8 +79,12 @@ FencatWindow::FencatWindow(QWidget* parent) : QMainWindow(parent) {
     });
     connect(m_rootCheck, &RootCheck::Found, this, [this](const std::vector<Finding>& findings, const QString& notice) {
         m_model->Merge(findings);
-        SetState(QStringLiteral("Checked as root: %1 in all.%2")
-                     .arg(Plural(m_model->rowCount(), "row", "rows"), notice.isEmpty() ? QString() : u' ' + notice));
+        // fencat's own notice tells a terminal user to become root; here the
+        // user has.
+        const bool left = notice.contains(QLatin1String("could not be examined"));
+        SetState(QStringLiteral("Checked as root: %1%2")
+                     .arg(UsersSentence(), left ? QStringLiteral(" Some processes could not be examined even so.")
+                                                : QString()));
     });
     connect(m_rootCheck, &RootCheck::Failed, this, [this](const QString& why) { SetState(why, true); });
     m_watchTimer.setInterval(kWatchMilliseconds);
@@ -329,18 +333,22 @@ void FencatWindow::ShowReports(const std::vector<SearchReport>& reports) {
         searched = true;
         notExamined = std::max<uint32_t>(notExamined, report.refused + static_cast<uint32_t>(report.stalled.size()));
     }
-    std::set<uint32_t> pids;
-    for (const ResultRow& row : m_model->Rows()) pids.insert(row.pid);
-    const QString what = m_targets.size() == 1 ? m_targets.front().shown : QStringLiteral("these files");
-    if (!pids.empty())
-        said << QStringLiteral("%1 %2.").arg(Plural(static_cast<qsizetype>(pids.size()), "process uses", "processes use"), what);
-    else if (searched)
-        said << QStringLiteral("No process uses %1.").arg(m_targets.size() == 1 ? what : QStringLiteral("any of these files"));
+    if (searched || m_model->rowCount() != 0) said << UsersSentence();
     if (notExamined != 0)
         said << QStringLiteral("%1 could not be examined and may use %2 too.")
                     .arg(Plural(notExamined, "process", "processes"),
                          m_targets.size() == 1 ? QStringLiteral("it") : QStringLiteral("them"));
     SetState(said.join(u' '), notExamined != 0);
+}
+
+QString FencatWindow::UsersSentence() const {
+    std::set<uint32_t> pids;
+    for (const ResultRow& row : m_model->Rows()) pids.insert(row.pid);
+    const bool one = m_targets.size() == 1;
+    if (pids.empty())
+        return QStringLiteral("No process uses %1.").arg(one ? m_targets.front().shown : QStringLiteral("any of these files"));
+    return QStringLiteral("%1 %2.").arg(Plural(static_cast<qsizetype>(pids.size()), "process uses", "processes use"),
+                                        one ? m_targets.front().shown : QStringLiteral("these files"));
 }
 
 void FencatWindow::SetState(const QString& text, bool offerCheckAll) {

@@ -80,6 +80,8 @@ private:
     void UpdateActions();
     void SetState(const QString& text, bool offerCheckAll = false);
     QString TargetsText() const;
+    // "2 processes use FILE." or "No process uses FILE."
+    QString UsersSentence() const;
 
     FindingsModel* m_model = nullptr;
     QSortFilterProxyModel* m_proxy = nullptr;

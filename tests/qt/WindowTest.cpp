@@ -3,6 +3,7 @@
 #include <pwd.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QAccessible>
@@ -23,6 +24,7 @@
 
 #include "Processes.h"
 #include "WindowDriver.h"
+#include "app/qt/EndProcess.h"
 #include "app/qt/FencatWindow.h"
 #include "app/qt/ResultTable.h"
 #include "fencat_version.h"
@@ -334,6 +336,44 @@ private slots:
         QVERIFY(Alive(holder.Pid()));
     }
 
+    void EndProcessEndsItsHolderAndNoOther() {
+        const std::string path = m_dir->File("ended.txt");
+        Holder target({"read", path}), bystander({"read", path});
+        QVERIFY(target.Ready() && bystander.Ready());
+        FencatWindow& window = Shown();
+        QVERIFY(Searched(window, {path}));
+        if (!window.Model().Row(0).process) QSKIP("the search does not hold the processes it finds here");
+        QVERIFY(SelectPid(window, target.Pid()));
+        MessageBoxAnswers answers({QStringLiteral("End Process")});
+        QSignalSpy shown(&window, &FencatWindow::SearchDone);
+        window.Action("endProcess").trigger();
+        const int status = target.Wait(false);
+        QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+        QVERIFY(shown.wait(EndProcess::kGraceMilliseconds + 10000));
+        QCOMPARE(answers.seen.size(), 1);  // it ended: no offer to kill it
+        QVERIFY(Alive(bystander.Pid()));
+        QCOMPARE(Pids(window), QList<pid_t>{bystander.Pid()});
+    }
+
+    void AHolderThatIgnoresTermIsKilledWhenTheUserSaysSo() {
+        const std::string path = m_dir->File("stubborn.txt");
+        // An ignored signal stays ignored across exec.
+        Holder stubborn({"-c", "trap '' TERM; exec \"$0\" read \"$1\"", HOLDER_BINARY, path}, "/bin/sh");
+        QVERIFY(stubborn.Ready());
+        FencatWindow& window = Shown();
+        QVERIFY(Searched(window, {path}));
+        if (!window.Model().Row(0).process) QSKIP("the search does not hold the processes it finds here");
+        QVERIFY(SelectPid(window, stubborn.Pid()));
+        MessageBoxAnswers answers({QStringLiteral("End Process"), QStringLiteral("Kill")});
+        QSignalSpy shown(&window, &FencatWindow::SearchDone);
+        window.Action("endProcess").trigger();
+        QVERIFY(shown.wait(EndProcess::kGraceMilliseconds + 10000));
+        QCOMPARE(answers.seen.size(), 2);
+        QVERIFY2(answers.seen[1].contains(QStringLiteral("is still running. Kill it?")), qPrintable(answers.seen[1]));
+        const int status = stubborn.Wait(false);
+        QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    }
+
     void CopyGivesDecimalPidsTheRowsOrAll() {
         const std::string path = m_dir->File("copied.txt");
         Holder first({"read", path}), second({"read", path});
@@ -391,6 +431,8 @@ private slots:
         window.Action("checkAll").setEnabled(true);
         window.Action("checkAll").trigger();
         QTRY_VERIFY_WITH_TIMEOUT(window.StateText().startsWith(QStringLiteral("Checked as root")), 10000);
+        QVERIFY2(window.StateText().startsWith(QStringLiteral("Checked as root: 1 process uses %1.").arg(Canonical(path))),
+                 qPrintable(window.StateText()));
         QCOMPARE(Pids(window), QList<pid_t>{holder.Pid()});
         QCOMPARE(window.Model().index(0, FindingsModel::kUse).data().toString(), QStringLiteral("open for writing"));
         std::ifstream given(arguments);
