@@ -94,18 +94,6 @@ private slots:
         QCOMPARE(done.front().front().toString(), QStringLiteral("Killed dd (PID 20)."));
     }
 
-    void KillDeclinedLeavesTheProcessAlone() {
-        QWidget window;
-        EndProcess ender(&window);
-        QSignalSpy done(&ender, &EndProcess::Done);
-        auto stubborn = std::make_shared<FakeProcess>(false);
-        MessageBoxAnswers answers({QStringLiteral("End Process")});
-        ender.Start({RowOf(20, "dd", stubborn)});
-        QVERIFY(done.wait(EndProcess::kGraceMilliseconds + 3000));
-        QCOMPARE(stubborn->sent, std::vector<int>{SIGTERM});
-        QCOMPARE(done.front().front().toString(), QStringLiteral("dd (PID 20) did not end."));
-    }
-
     void EachProcessIsAskedAboutAndSignalledOnce() {
         QWidget window;
         EndProcess ender(&window);

@@ -240,18 +240,6 @@ private slots:
         QVERIFY(Alive(first.Pid()) && Alive(second.Pid()));
     }
 
-    void APastedFileUrlIsSearched() {
-        const std::string path = m_dir->File("pasted.txt");
-        FencatWindow& window = Shown();
-        QGuiApplication::clipboard()->setText(QUrl::fromLocalFile(QString::fromStdString(path)).toString());
-        QTest::keyClick(&window, Qt::Key_L, Qt::ControlModifier);
-        QTest::keyClick(&window.PathField(), Qt::Key_V, Qt::ControlModifier);
-        QSignalSpy shown(&window, &FencatWindow::SearchDone);
-        QTest::keyClick(&window.PathField(), Qt::Key_Return);
-        QVERIFY(shown.wait(10000));
-        QCOMPARE(window.SearchedText(), QStringLiteral("Searched: ") + Canonical(path));
-    }
-
     // A search asked for while another runs answers the newer question
     // only: the older one's findings never reach the table.
     void OnlyTheLatestOfTwoQuickSearchesIsShown() {
