@@ -40,7 +40,12 @@ QString CurrentUser() {
     return entry != nullptr ? QString::fromLocal8Bit(entry->pw_name) : QString::number(getuid());
 }
 
-bool Alive(pid_t pid) { return kill(pid, 0) == 0; }
+// A holder is the test's child: one that has ended stays a zombie, which
+// kill(pid, 0) would still find, until it is waited for.
+bool Alive(pid_t pid) {
+    int status;
+    return waitpid(pid, &status, WNOHANG) == 0;
+}
 
 QList<pid_t> Sorted(QList<pid_t> pids) {
     std::sort(pids.begin(), pids.end());
