@@ -99,7 +99,9 @@ void PrintJson(FILE* out, const Answer& answer) {
                      "{\"pid\":%u,\"name\":%s,\"kind\":\"%s\",\"path\":%s,\"file\":%s,\"uid\":%s,\"user\":%s,"
                      "\"access\":\"%s\",\"fd\":%s}\n",
                      static_cast<unsigned>(f.pid), JsonString(f.processName).c_str(),
-                     f.kind == Finding::Kind::Module ? "module" : "handle", JsonString(DisplayPath(f)).c_str(),
+                     f.kind == Finding::Kind::Module   ? "module"
+                     : f.kind == Finding::Kind::Handle ? "handle"
+                                                       : "mapped", JsonString(DisplayPath(f)).c_str(),
                      JsonString(answer.query).c_str(), Number(f.uid).c_str(),
                      user.empty() ? "null" : JsonString(user).c_str(), AccessLetters(f.access, false).c_str(),
                      Number(f.descriptor).c_str());

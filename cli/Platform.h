@@ -45,3 +45,15 @@ uint32_t OwnProcessId();
 
 // The name of the user who owns the finding's process; empty when unknown.
 std::string UserName(const Finding& finding);
+
+// Readies the platform for the command line and gives its arguments after
+// the program's name, as UTF-8 (on Windows read again as UTF-16 from the
+// system, and the standard streams made to show UTF-8 as the console can).
+std::vector<std::string> StartCommandLine(int argc, char** argv);
+
+// How a FILE or DIR with a folder part reaches the search: made canonical
+// by the command line (Canonical), or as it stands, where the search makes
+// it absolute by the system's own rule for paths of any length (There; or
+// Missing, with the reason in `error`).
+enum class PathCheck { Canonical, There, Missing };
+PathCheck CheckPath(const std::string& file, std::string& error);

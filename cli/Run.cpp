@@ -22,6 +22,11 @@ bool NameToSearch(const std::string& file, std::string& name, std::string& error
         name = file;
         return true;
     }
+    switch (CheckPath(file, error)) {
+    case PathCheck::There: name = file; return true;
+    case PathCheck::Missing: error = file + ": " + error; return false;
+    case PathCheck::Canonical: break;
+    }
     std::error_code code;
     std::filesystem::path resolved = std::filesystem::canonical(file, code);
     if (!code) {
@@ -80,6 +85,8 @@ struct Run {
     bool failed = false;
     uint32_t notExamined = 0;  // every search saw the same processes: the largest count
     std::vector<uint32_t> stalled;
+    std::vector<std::string> stops;  // "FILE: why its search stopped"
+    uint32_t unlisted = 0;
 
     bool Found() const {
         return std::any_of(answers.begin(), answers.end(), [](const Answer& a) { return !a.report.findings.empty(); });
@@ -98,6 +105,16 @@ Run Search(Requests& made) {
         Diag("DragDrop\n");
         TraceSearch(report);
         run.failed = run.failed || report.end != SearchEnd::Finished;
+        if (report.end != SearchEnd::Finished) {
+            const std::string& why = report.failure;
+            run.stops.push_back(made.arguments[i] + ": " + why.substr(0, why.find_last_not_of('\n') + 1));
+        }
+        run.unlisted = std::max(run.unlisted, report.unlisted);
+        // fencat is no user of what it searches for.
+        auto& findings = reports[i].findings;
+        findings.erase(std::remove_if(findings.begin(), findings.end(),
+                                      [](const Finding& f) { return f.pid == OwnProcessId(); }),
+                       findings.end());
         if (report.reached >= SearchStage::ProcessesRead) {
             run.notExamined = std::max(run.notExamined, report.refused);
             if (report.stalled.size() > run.stalled.size()) run.stalled = report.stalled;
@@ -166,6 +183,8 @@ int RunSearches(const Options& options, FILE* out, FILE* err, FILE* in) {
     Requests requests = MakeRequests(options, err, failed);
     Run run = Search(requests);
     failed = failed || run.failed;
+    // Every search that stopped says why, trace or not.
+    for (const std::string& stop : run.stops) std::fprintf(err, "fencat: %s\n", VisibleText(stop).c_str());
     if (!options.wait) PrintFindings(out, options.format, run.answers);
     std::fflush(out);
     if (options.kill && run.Found() && !SignalAll(options, run, err, in)) failed = true;
@@ -174,6 +193,7 @@ int RunSearches(const Options& options, FILE* out, FILE* err, FILE* in) {
         failed = failed || run.failed;
     }
     std::fputs(NotExaminedNotice(run.notExamined, run.stalled).c_str(), err);
+    if (run.unlisted != 0) std::fprintf(err, "fencat: %s", UnlistedNotice(run.unlisted, "fencat.exe").c_str());
     if (failed) return kFailed;
     if (options.wait) return run.Free() ? kFound : kNotFound;
     return run.Found() ? kFound : kNotFound;

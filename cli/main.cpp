@@ -10,7 +10,7 @@
 #include "search/Search.h"
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args = StartCommandLine(argc, argv);
     Options options;
     std::string error;
     if (!ParseCommandLine(args, options, error)) {

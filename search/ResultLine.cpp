@@ -53,3 +53,9 @@ std::string NotExaminedNotice(uint32_t count, const std::vector<uint32_t>& stall
     }
     return notice;
 }
+
+std::string UnlistedNotice(uint32_t count, const char* program) {
+    if (count == 0) return std::string();
+    return "The modules of " + std::to_string(count) + (count == 1 ? " process" : " processes") +
+           " could not be listed by this 32-bit program; the 64-bit " + program + " lists them.\n";
+}

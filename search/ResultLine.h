@@ -25,3 +25,8 @@ constexpr size_t kHandlePassRule = 54;
 // What a front end says when processes could not be examined (refused, or
 // given up as stalled); empty for none.
 std::string NotExaminedNotice(uint32_t count, const std::vector<uint32_t>& stalled = {});
+
+// What a 32-bit Windows program says of the processes whose modules it
+// could not list (see SearchReport::unlisted); empty for none. `program`
+// names the 64-bit one that sees them.
+std::string UnlistedNotice(uint32_t count, const char* program);

@@ -58,6 +58,9 @@ struct SearchReport {
     // them made no progress. Their findings may be missing.
     uint32_t refused = 0;
     std::vector<uint32_t> stalled;
+    // Processes whose modules a 32-bit Windows build could not list (those
+    // of 64-bit programs among them); the 64-bit build lists them.
+    uint32_t unlisted = 0;
 };
 
 // Every request, with one look at the system where the backend can; one

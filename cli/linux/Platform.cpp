@@ -101,3 +101,7 @@ std::string UserName(const Finding& finding) {
         return found->pw_name;
     return std::to_string(finding.uid);
 }
+
+std::vector<std::string> StartCommandLine(int argc, char** argv) { return std::vector<std::string>(argv + 1, argv + argc); }
+
+PathCheck CheckPath(const std::string&, std::string&) { return PathCheck::Canonical; }

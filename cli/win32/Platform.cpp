@@ -3,7 +3,13 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <memory>
+
+#include "cli/win32/Console.h"
+#include "windows/search/MappedViews.h"
+#include "windows/sysinfo/Unicode.h"
 
 const char kHelpIntro[] =
     "Usage: fencat [OPTION]... FILE...\n"
@@ -91,14 +97,49 @@ std::string UserName(const Finding& finding) {
         std::unique_ptr<char[]> buffer(new char[size > 0 ? size : 1]);
         if (size > 0 && ::GetTokenInformation(token, TokenUser, buffer.get(), size, &size)) {
             const auto* user = reinterpret_cast<const TOKEN_USER*>(buffer.get());
-            char account[256], domain[256];
-            DWORD accountSize = sizeof account, domainSize = sizeof domain;
+            wchar_t account[256], domain[256];
+            DWORD accountSize = 256, domainSize = 256;
             SID_NAME_USE use;
-            if (::LookupAccountSidA(nullptr, user->User.Sid, account, &accountSize, domain, &domainSize, &use))
-                name = account;
+            if (::LookupAccountSidW(nullptr, user->User.Sid, account, &accountSize, domain, &domainSize, &use))
+                name = ToUtf8(std::u16string(account, account + accountSize));
         }
         ::CloseHandle(token);
     }
     ::CloseHandle(process);
     return name;
+}
+
+std::vector<std::string> StartCommandLine(int, char**) {
+    ShowStandardStreamsAsUtf8();
+    // The command line is a finding of its own kind besides modules and
+    // handles: files that processes have mapped into memory.
+    SearchMappedViews(true);
+    std::vector<std::string> arguments;
+    int count = 0;
+    LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    for (int i = 1; wide != nullptr && i < count; ++i)
+        arguments.push_back(ToUtf8(reinterpret_cast<const char16_t*>(wide[i])));
+    ::LocalFree(wide);
+    return arguments;
+}
+
+PathCheck CheckPath(const std::string& file, std::string& error) {
+    const std::u16string given = FromUtf8(file);
+    const auto* name = reinterpret_cast<LPCWSTR>(given.c_str());
+    const DWORD size = ::GetFullPathNameW(name, 0, nullptr, nullptr);
+    std::wstring full(size + 1, L'\0');
+    const DWORD length = size != 0 ? ::GetFullPathNameW(name, size + 1, &full[0], nullptr) : 0;
+    full.resize(length <= size ? length : 0);
+    const std::u16string path = ExtendedLengthPath(std::u16string(full.begin(), full.end()));
+    if (!full.empty() && ::GetFileAttributesW(reinterpret_cast<LPCWSTR>(path.c_str())) != INVALID_FILE_ATTRIBUTES)
+        return PathCheck::There;
+    const DWORD code = ::GetLastError();
+    wchar_t* message = nullptr;
+    ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, code, 0, reinterpret_cast<LPWSTR>(&message), 0, nullptr);
+    std::u16string text = message != nullptr ? std::u16string(message, message + std::wcslen(message)) : u"";
+    ::LocalFree(message);
+    while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n' || text.back() == u'.')) text.pop_back();
+    error = text.empty() ? "error " + std::to_string(code) : ToUtf8(text);
+    return PathCheck::Missing;
 }
