@@ -52,8 +52,8 @@ std::string UserName(const Finding& finding);
 std::vector<std::string> StartCommandLine(int argc, char** argv);
 
 // How a FILE or DIR with a folder part reaches the search: made canonical
-// by the command line (Canonical), or as it stands, where the search makes
-// it absolute by the system's own rule for paths of any length (There; or
-// Missing, with the reason in `error`).
+// by the command line (Canonical), or made absolute here by the system's
+// own rule, for paths of any length, with no link resolved (There, with the
+// absolute path in `name`; or Missing, with the reason in `error`).
 enum class PathCheck { Canonical, There, Missing };
-PathCheck CheckPath(const std::string& file, std::string& error);
+PathCheck CheckPath(const std::string& file, std::string& name, std::string& error);

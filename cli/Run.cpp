@@ -22,8 +22,8 @@ bool NameToSearch(const std::string& file, std::string& name, std::string& error
         name = file;
         return true;
     }
-    switch (CheckPath(file, error)) {
-    case PathCheck::There: name = file; return true;
+    switch (CheckPath(file, name, error)) {
+    case PathCheck::There: return true;
     case PathCheck::Missing: error = file + ": " + error; return false;
     case PathCheck::Canonical: break;
     }

@@ -123,8 +123,9 @@ cp "build/$main_build/tests/windows/dummy.dll" "$held_dir/dummy.dll"
 stop="$held_dir/stop-$$"
 stop_files+=("$stop")
 rm -f "$stop"
-wine "build/$main_build/tests/windows/HoldFile.exe" "$stop" 300 open "$held_dir/$held_name" open "$held_dir/$cyrillic" \
-  open "$held_dir/$cjk" open "$deep/long.txt" map "$held_dir/$mapped" load "$(winpath "$held_dir/dummy.dll")" \
+wine "build/$main_build/tests/windows/HoldFile.exe" "$stop" 300 open "$(winpath "$held_dir/$held_name")" \
+  open "$held_dir/$cyrillic" open "$held_dir/$cjk" open "$deep/long.txt" map "$held_dir/$mapped" \
+  load "$(winpath "$held_dir/dummy.dll")" \
   >"$out/HoldFile.out" 2>&1 &
 for _ in $(seq 100); do grep -q holding "$out/HoldFile.out" 2>/dev/null && break; sleep 0.1; done
 holder_pid=$(tr -d '\r' <"$out/HoldFile.out" | sed -n 's/.* in process \(0x[0-9A-F]*\)$/\1/p')
@@ -170,7 +171,7 @@ expect_eq "--long shows the whole long path" "$holder_line  $(winpath "$deep/lon
 expect_holder "a loaded DLL, by path: the module pass" $main_build "$(winpath "$held_dir/dummy.dll")"
 run_fencat $main_build -v "$(winpath "$held_dir/$mapped")"
 row=$(sed -n 2p <<<"$lines" | awk '{print $2, $3, $4}')
-expect_eq "a file only mapped: -v shows m" "$(printf '%d' "$holder_pid") m HoldFile.exe" "$row"
+expect_eq "a file only mapped: -v shows m" "$(printf '%d' "$holder_pid") ....m HoldFile.exe" "$row"
 run_fencat $main_build --json "$held_dir/$mapped"
 if grep -q "\"kind\":\"mapped\"" <<<"$lines"; then pass "--json: kind mapped"; else fail "--json mapped: [$lines]"; fi
 run_fencat $main_build --json "$cyrillic"

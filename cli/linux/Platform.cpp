@@ -104,4 +104,4 @@ std::string UserName(const Finding& finding) {
 
 std::vector<std::string> StartCommandLine(int argc, char** argv) { return std::vector<std::string>(argv + 1, argv + argc); }
 
-PathCheck CheckPath(const std::string&, std::string&) { return PathCheck::Canonical; }
+PathCheck CheckPath(const std::string&, std::string&, std::string&) { return PathCheck::Canonical; }

@@ -123,16 +123,19 @@ std::vector<std::string> StartCommandLine(int, char**) {
     return arguments;
 }
 
-PathCheck CheckPath(const std::string& file, std::string& error) {
+PathCheck CheckPath(const std::string& file, std::string& name, std::string& error) {
     const std::u16string given = FromUtf8(file);
-    const auto* name = reinterpret_cast<LPCWSTR>(given.c_str());
-    const DWORD size = ::GetFullPathNameW(name, 0, nullptr, nullptr);
+    const auto* in = reinterpret_cast<LPCWSTR>(given.c_str());
+    const DWORD size = ::GetFullPathNameW(in, 0, nullptr, nullptr);
     std::wstring full(size + 1, L'\0');
-    const DWORD length = size != 0 ? ::GetFullPathNameW(name, size + 1, &full[0], nullptr) : 0;
+    const DWORD length = size != 0 ? ::GetFullPathNameW(in, size + 1, &full[0], nullptr) : 0;
     full.resize(length <= size ? length : 0);
-    const std::u16string path = ExtendedLengthPath(std::u16string(full.begin(), full.end()));
-    if (!full.empty() && ::GetFileAttributesW(reinterpret_cast<LPCWSTR>(path.c_str())) != INVALID_FILE_ATTRIBUTES)
+    const std::u16string absolute(full.begin(), full.end());
+    const std::u16string path = ExtendedLengthPath(absolute);
+    if (!full.empty() && ::GetFileAttributesW(reinterpret_cast<LPCWSTR>(path.c_str())) != INVALID_FILE_ATTRIBUTES) {
+        name = ToUtf8(absolute);
         return PathCheck::There;
+    }
     const DWORD code = ::GetLastError();
     wchar_t* message = nullptr;
     ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
