@@ -312,6 +312,94 @@ else
 fi
 [ "$gui_status" -ne 124 ] || fail "TolvarFencat.exe had to be stopped by the time-out"
 
+echo "== Windows: the per-user installer in a fresh prefix"
+(cd "build/$main_build" && cpack -G NSIS >"$out/cpack-nsis.log" 2>&1) || { cat "$out/cpack-nsis.log"; fail "cpack -G NSIS"; }
+installer="$root/build/$main_build/packages/TolvarFencat-$version-$main_build.exe"
+install_prefix="$root/build/wine-install"
+rm -rf "$install_prefix"
+in_prefix() { WINEPREFIX="$install_prefix" WINEDLLOVERRIDES='winemenubuilder.exe=d;mscoree,mshtml=' "$@"; }
+stop_install_prefix() { in_prefix wineserver -k 2>/dev/null || true; }
+trap 'cleanup; stop_install_prefix' EXIT
+in_prefix timeout 120 wine wineboot -i >/dev/null 2>&1 </dev/null || true
+# The uninstaller runs again from TEMP: the server's end is the end of both.
+in_prefix timeout 120 wine "$installer" /S >/dev/null 2>&1 </dev/null || fail "the silent install failed"
+in_prefix timeout 120 wineserver -w || true
+user_dir="$install_prefix/drive_c/users/$(whoami)"
+inst="$user_dir/AppData/Local/Programs/Tolvar Fencat"
+menu="$user_dir/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Tolvar Fencat.lnk"
+sendto="$user_dir/AppData/Roaming/Microsoft/Windows/SendTo/Tolvar Fencat.lnk"
+installed=("$inst/TolvarFencat.exe" "$inst/fencat.exe" "$inst/Uninstall.exe" "$menu" "$sendto")
+for f in "${installed[@]}"; do
+  if [ -f "$f" ]; then pass "installed: ${f#"$user_dir/"}"; else fail "not installed: ${f#"$user_dir/"}"; fi
+done
+[ ! -d "$install_prefix/drive_c/Program Files/Tolvar Fencat" ] && pass "nothing in Program Files" || fail "installed in Program Files"
+reg_value() {  # key, [value name]: the value's data (the default value's without a name)
+  local which=(/ve)
+  [ $# -lt 2 ] || which=(/v "$2")
+  in_prefix wine reg query "$1" "${which[@]}" 2>/dev/null | tr -d '\r' | sed -n 's/^ *[^ ]* *REG_[A-Z_]* *//p' | head -1
+}
+command=""
+for kind in '*' Directory; do
+  key="HKCU\\Software\\Classes\\$kind\\shell\\TolvarFencat"
+  expect_eq "$kind: the menu entry's text" "Which processes use this?" "$(reg_value "$key")"
+  command=$(reg_value "$key\\command")
+  case $command in
+    '"'*'\TolvarFencat.exe" "%1"') pass "$kind: the command runs TolvarFencat.exe by its quoted path with \"%1\"" ;;
+    *) fail "$kind: the command: [$command]" ;;
+  esac
+done
+uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\TolvarFencat'
+expect_eq "Apps & features: the version" "$version" "$(reg_value "$uninstall_key" DisplayVersion)"
+expect_eq "Apps & features: the publisher" "The Tolvar Fencat developers" "$(reg_value "$uninstall_key" Publisher)"
+[ -n "$(reg_value "$uninstall_key" EstimatedSize)" ] && pass "Apps & features: the size" || fail "no EstimatedSize"
+expect_eq "PATH is left alone unless asked" "" "$(reg_value 'HKCU\Environment' Path)"
+
+# The window started as Explorer starts it: the registered command, with
+# %1 the held file.
+in_held="$install_prefix/drive_c/held-$$.txt"
+in_stop="$install_prefix/drive_c/stop-$$"
+stop_files+=("$in_stop")
+in_prefix wine "build/$main_build/tests/windows/HoldFile.exe" 'C:\stop-'$$ 300 open 'C:\held-'$$'.txt' \
+  >"$out/HoldFile-install.out" 2>&1 &
+for _ in $(seq 100); do grep -q holding "$out/HoldFile-install.out" 2>/dev/null && break; sleep 0.1; done
+in_pid=$(tr -d '\r' <"$out/HoldFile-install.out" | sed -n 's/.* in process \(0x[0-9A-F]*\)$/\1/p')
+mapfile -t started < <(python3 -c 'import shlex, sys; print("\n".join(shlex.split(sys.argv[1].replace("\\", "/"))))' \
+  "${command//%1/C:\\held-$$.txt}")
+( in_prefix timeout 120 wine "${started[0]//\//\\}" "${started[1]//\//\\}" >"$out/TolvarFencat-install.out" 2>&1 ) &
+started_window=$!
+if in_prefix wine "build/$main_build/tests/windows/WindowProbe.exe" wait "$title" 60; then
+  list=$(in_prefix wine "build/$main_build/tests/windows/WindowProbe.exe" list "$title" 1 60 | tr -d '\r' || true)
+  expect_eq "from the menu's command, the window lists the holder" "$(printf '0x%04X  %-20s' "$in_pid" HoldFile.exe)" "$list"
+  in_prefix wine "build/$main_build/tests/windows/WindowProbe.exe" syscommand "$title" 0xF060 >/dev/null 2>&1 || true
+else
+  fail "the window did not open from the menu's command: $(cat "$out/TolvarFencat-install.out")"
+fi
+touch "$in_stop"
+wait "$started_window" || true
+in_prefix timeout 60 wineserver -w || true
+
+in_prefix timeout 120 wine "$inst/Uninstall.exe" /S >/dev/null 2>&1 </dev/null || fail "the silent uninstall failed"
+in_prefix timeout 120 wineserver -w || true
+for f in "${installed[@]}"; do
+  if [ -e "$f" ]; then fail "left after uninstalling: ${f#"$user_dir/"}"; else pass "removed: ${f#"$user_dir/"}"; fi
+done
+[ ! -e "$inst" ] && pass "the install folder is gone" || fail "the install folder is left: $(ls "$inst")"
+for key in 'HKCU\Software\Classes\*\shell\TolvarFencat' 'HKCU\Software\Classes\Directory\shell\TolvarFencat' \
+  "$uninstall_key"; do
+  if in_prefix wine reg query "$key" >/dev/null 2>&1; then fail "key left: $key"; else pass "key removed: $key"; fi
+done
+# Asked for, PATH gets the folder, and loses it again on uninstalling.
+in_prefix timeout 120 wine "$installer" /S /PATH >/dev/null 2>&1 </dev/null || true
+in_prefix timeout 120 wineserver -w || true
+case "$(reg_value 'HKCU\Environment' Path)" in
+  *'\Programs\Tolvar Fencat') pass "/PATH puts fencat.exe's folder on PATH" ;;
+  *) fail "/PATH: [$(reg_value 'HKCU\Environment' Path)]" ;;
+esac
+in_prefix timeout 120 wine "$inst/Uninstall.exe" /S >/dev/null 2>&1 </dev/null || true
+in_prefix timeout 120 wineserver -w || true
+expect_eq "uninstalling takes it off PATH again" "" "$(reg_value 'HKCU\Environment' Path)"
+stop_install_prefix
+
 # Last, as it ends the helper: -k ends the processes found.
 run_fencat $main_build -k -TERM "$held_name"
 expect_eq "-k: exit status 0 when found and ended" 0 "$status"
