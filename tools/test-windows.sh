@@ -201,6 +201,15 @@ expect_eq "an unknown option exits 2" 2 "$status"
 run_fencat $main_build "$held_dir/no-such-file.txt"
 expect_eq "a missing path exits 2" 2 "$status"
 expect_eq "and says why, in one line" 1 "$(grep -c 'no-such-file.txt: ' "$out/fencat.err")"
+# On a console (a terminal here, which Wine makes one of) the names go
+# through WriteConsoleW: the Cyrillic name arrives whole.
+timeout 60 script -qc "wine build/$main_build/fencat.exe -t '$held_dir/$cyrillic' '$held_dir/нет-$$.txt'" \
+  "$out/console.txt" >/dev/null 2>&1 </dev/null || true
+if grep -q "$(printf '%d' "$holder_pid")" "$out/console.txt" && grep -qF "нет-$$.txt: " "$out/console.txt"; then
+  pass "a console shows the findings and a Cyrillic name"
+else
+  fail "console: $(cat -v "$out/console.txt")"
+fi
 
 echo "== Windows: fencat.exe's options"
 holder_decimal=$(printf '%d' "$holder_pid")

@@ -79,15 +79,25 @@ void Finish() {
 
 bool Redirect(int fd, DWORD which) {
     ConsoleStream& stream = g_streams[fd - 1];
-    HANDLE console = ::GetStdHandle(which);
+    HANDLE standard = ::GetStdHandle(which);
     DWORD mode;
-    if (console == nullptr || console == INVALID_HANDLE_VALUE || !::GetConsoleMode(console, &mode)) return false;
+    if (standard == nullptr || standard == INVALID_HANDLE_VALUE || !::GetConsoleMode(standard, &mode)) return false;
+    // A handle of our own: taking the stream over below closes the one the
+    // C runtime had.
+    HANDLE console = nullptr;
+    if (!::DuplicateHandle(::GetCurrentProcess(), standard, ::GetCurrentProcess(), &console, 0, FALSE,
+                           DUPLICATE_SAME_ACCESS))
+        return false;
     HANDLE write = nullptr;
-    if (!::CreatePipe(&stream.pipe, &write, nullptr, 0)) return false;
+    if (!::CreatePipe(&stream.pipe, &write, nullptr, 0)) {
+        ::CloseHandle(console);
+        return false;
+    }
     const int writeFd = _open_osfhandle(reinterpret_cast<intptr_t>(write), _O_WRONLY | _O_BINARY);
     if (writeFd < 0 || _dup2(writeFd, fd) != 0) {
         if (writeFd >= 0) _close(writeFd); else ::CloseHandle(write);
         ::CloseHandle(stream.pipe);
+        ::CloseHandle(console);
         stream.pipe = nullptr;
         return false;
     }
