@@ -1,5 +1,7 @@
 #include "windows/sysinfo/Text.h"
 
+#include "search/Utf8.h"
+
 void UnicodeToText(const os::WCHAR* unicode, size_t units, WideText& text) {
     text.clear();
     if (unicode == nullptr) return;
@@ -57,43 +59,13 @@ Text ToUtf8(std::u16string_view wide) {
     return out;
 }
 
-namespace {
-
-// Length of the sequence at s (at most `left` bytes) and its value; 0 when
-// it is none. Surrogates are taken, so that ToUtf8's lone ones come back.
-size_t Sequence(const unsigned char* s, size_t left, char32_t& code) {
-    const unsigned char b = s[0];
-    size_t length;
-    char32_t min;
-    if (b < 0x80) {
-        code = b;
-        return 1;
-    } else if ((b & 0xE0) == 0xC0) {
-        length = 2, min = 0x80, code = b & 0x1Fu;
-    } else if ((b & 0xF0) == 0xE0) {
-        length = 3, min = 0x800, code = b & 0x0Fu;
-    } else if ((b & 0xF8) == 0xF0) {
-        length = 4, min = 0x10000, code = b & 0x07u;
-    } else {
-        return 0;
-    }
-    if (length > left) return 0;
-    for (size_t i = 1; i < length; ++i) {
-        if ((s[i] & 0xC0) != 0x80) return 0;
-        code = (code << 6) | (s[i] & 0x3Fu);
-    }
-    return code < min || code > 0x10FFFF ? 0 : length;
-}
-
-}  // namespace
-
 WideText FromUtf8(std::string_view bytes) {
     WideText out;
     out.reserve(bytes.size());
     const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
     for (size_t i = 0; i < bytes.size();) {
         char32_t code;
-        const size_t n = Sequence(s + i, bytes.size() - i, code);
+        const size_t n = Utf8Sequence(s + i, bytes.size() - i, code, true);
         if (n == 0) {
             out += static_cast<char16_t>(0xDC00 + s[i++]);
             continue;
