@@ -15,8 +15,9 @@ const char kHelpIntro[] =
     "Usage: fencat [OPTION]... FILE...\n"
     "  or:  fencat [OPTION]... --under DIR...\n"
     "Lists the processes that use each FILE: those that have it loaded as a\n"
-    "module, then those that hold an open handle to it, one line each: the\n"
-    "process ID in hexadecimal and the image name.\n"
+    "module, then those that hold an open handle to it, then those that have\n"
+    "it mapped into memory, one line each: the process ID in hexadecimal and\n"
+    "the image name.\n"
     "\n"
     "A FILE with a folder part is matched by its full path; a bare name matches\n"
     "that file name in any folder.\n"
@@ -40,8 +41,8 @@ const char* OptionHelp(OptionId option) {
     case OptionId::Mount: return nullptr;
     case OptionId::Terse: return "decimal process IDs only, each once";
     case OptionId::Verbose:
-        return "a table: USER, PID, ACCESS (m module, f handle),\n"
-               "COMMAND and PATH";
+        return "a table: USER, PID, ACCESS (m module or mapped file,\n"
+               "f handle), COMMAND and PATH";
     case OptionId::Long: return "each line followed by the matched path";
     case OptionId::Json:
         return "one JSON object per finding: pid, name, kind, path,\n"
