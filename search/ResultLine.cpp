@@ -4,20 +4,36 @@
 
 #include "search/Paths.h"
 
+namespace {
+
+void AppendEscape(Text& out, unsigned char byte) {
+    char escape[5];
+    std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+    out += escape;
+}
+
+}  // namespace
+
 Text VisibleText(const Text& bytes) {
-    const bool backslashIsText = kPathStyle == PathStyle::Unix;
+    // Unix names are UTF-8, where U+0080 to U+009F (C2 80 to C2 9F) are the
+    // C1 controls, CSI among them; Windows names come in the ANSI code page,
+    // where those bytes are printable characters.
+    const bool unixNames = kPathStyle == PathStyle::Unix;
     Text out;
     out.reserve(bytes.size());
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        const bool c1 = unixNames && byte == 0xC2 && i + 1 < bytes.size() &&
+                        (static_cast<unsigned char>(bytes[i + 1]) & 0xE0) == 0x80;
         if (byte < 0x20 || byte == 0x7F) {
-            char escape[5];
-            std::snprintf(escape, sizeof escape, "\\x%02x", byte);
-            out += escape;
-        } else if (c == '\\' && backslashIsText) {
+            AppendEscape(out, byte);
+        } else if (c1) {
+            AppendEscape(out, byte);
+            AppendEscape(out, static_cast<unsigned char>(bytes[++i]));
+        } else if (byte == '\\' && unixNames) {
             out += "\\\\";
         } else {
-            out += c;
+            out += bytes[i];
         }
     }
     return out;

@@ -70,11 +70,13 @@ protected:
 };
 
 TEST_F(FormatsTest, LongLinesAreTheResultLinesWithTheMatchedPath) {
-    // Bytes that are no UTF-8 and a quote are written as they are; a tab
-    // (a control character) and the backslash that escapes are escaped.
-    const std::string name = Unique("caf\xE9 \"q\" \\ \t \xFF.txt");
+    // Bytes that are no UTF-8 and a quote are written as they are; control
+    // characters (a tab, DEL, CSI as U+009B) and the backslash that escapes
+    // are escaped.
+    const std::string name = Unique("caf\xE9 \"q\" \\ \t\x7F\xC2\x9B" "2J \xFF.txt");
     std::string held = dir.File(name);
-    const std::string shown = dir.Path() + "/" + name.substr(0, name.find('\\')) + "\\\\ \\x09 \xFF.txt";
+    const std::string shown =
+        dir.Path() + "/" + name.substr(0, name.find('\\')) + "\\\\ \\x09\\x7f\\xc2\\x9b2J \xFF.txt";
     std::string mapped = dir.File("mapped.bin", std::string(8192, 'm'));
     Holder holder({"twice", held, "map", mapped});
     ASSERT_TRUE(holder.Ready());

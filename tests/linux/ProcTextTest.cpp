@@ -5,6 +5,7 @@
 
 #include "linux/Targets.h"
 #include "search/Paths.h"
+#include "search/ResultLine.h"
 
 namespace {
 
@@ -70,6 +71,17 @@ TEST(ProcTextTest, PathsAreComparedWithSlashAsTheOnlySeparator) {
                 NamesAPath("a/b", PathStyle::Unix) && NamesAPath("/a", PathStyle::Unix));
     EXPECT_FALSE(NamesAPath("a\\b", PathStyle::Unix) || NamesAPath("...", PathStyle::Unix) ||
                  NamesAPath("-", PathStyle::Unix));
+}
+
+TEST(VisibleTextTest, ControlsOfBothRangesAndTheBackslashAreEscapedAndNothingElse) {
+    // C0, DEL, and the C1 controls as UTF-8 writes them (U+0085 NEL, U+009B
+    // CSI); U+00A0 and stray bytes are no controls.
+    EXPECT_EQ(VisibleText(std::string("a\x01\n\x1f\x7f", 5)), "a\\x01\\x0a\\x1f\\x7f");
+    EXPECT_EQ(VisibleText("\xC2\x85\xC2\x9B" "2J\xC2\x80\xC2\x9F"), "\\xc2\\x85\\xc2\\x9b2J\\xc2\\x80\\xc2\\x9f");
+    EXPECT_EQ(VisibleText("\xC2\xA0 \x9B \xC2 \xC3\xA9"), "\xC2\xA0 \x9B \xC2 \xC3\xA9");
+    EXPECT_EQ(VisibleText("\xC2"), "\xC2");
+    EXPECT_EQ(VisibleText("a\\b"), "a\\\\b");
+    EXPECT_EQ(FormatResultLine(0x1F, "x\xC2\x9B"), "0x001F  x\\xc2\\x9b           ");
 }
 
 }  // namespace
