@@ -17,6 +17,7 @@
 #include <mutex>
 #include <thread>
 
+#include "linux/Hold.h"
 #include "linux/Watchdog.h"
 #include "search/Paths.h"
 
@@ -35,6 +36,9 @@ struct Context {
     bool socketTargets = false;  // some target has sockets bound to it
     uint64_t ownMounts = 0;  // this process's mount namespace
     uint32_t self = 0;
+    // Whether the /proc is of this process's own PID namespace, so that its
+    // process IDs are the ones a hold or kcmp() takes.
+    bool ownPids = false;
     int root = -1;  // the /proc being read; owned
 
     // The bound UNIX sockets, read once when a name is first wanted.
@@ -71,6 +75,9 @@ Context::Context(const std::vector<Target>& t, int procRoot)
     }
     std::sort(byId.begin(), byId.end());
     ownMounts = MountNamespace(root, "self/ns/mnt");
+    char link[16];
+    const ssize_t n = readlinkat(root, "self", link, sizeof link);
+    ownPids = n > 0 && std::string(link, static_cast<size_t>(n)) == std::to_string(self);
 }
 
 const std::string* Context::BoundPath(uint64_t inode) {
@@ -95,6 +102,18 @@ struct Candidate {
 };
 
 enum class Outcome { Examined, Refused, Gone };
+
+// The name ps shows: the kernel's name of the command, but the executable's
+// whole name where the kernel cut that to its first 15 bytes. `exe` is the
+// executable's path, or empty.
+std::string ProcessName(const ProcessStat& stat, std::string_view exe) {
+    constexpr size_t kCommLength = 15;
+    StripDeleted(exe);
+    const std::string_view exeName = FinalComponent(exe, PathStyle::Unix);
+    const bool cut = stat.comm.size() == kCommLength && exeName.size() > kCommLength &&
+                     exeName.compare(0, kCommLength, stat.comm) == 0;
+    return std::string(cut || stat.comm.empty() ? exeName : stat.comm);
+}
 
 // Text read from /proc, kept from one process to the next; grown without
 // filling what a read overwrites anyway.
@@ -132,7 +151,7 @@ private:
     bool ReadLink(int dirFd, const char* name, std::string& link);
     void Add(uint32_t target, Finding::Kind kind, uint32_t access, int64_t descriptor, std::string path,
              const FileId& id);
-    bool Name(std::vector<Hit>& hits);
+    bool Identify(std::vector<Hit>& hits);
 
     Context& m_context;
     Progress& m_ticks;
@@ -389,36 +408,25 @@ void ProcessReader::ReadFolder(const char* name, uint32_t access) {
     });
 }
 
-// Names the process and its owner in its findings; false when it has ended
-// meanwhile.
-bool ProcessReader::Name(std::vector<Hit>& hits) {
-    std::string exe, name;
-    if (ReadLink(m_dir, "exe", exe)) {
-        std::string_view shown = exe;
-        StripDeleted(shown);
-        name = std::string(FinalComponent(shown, PathStyle::Unix));
-    }
-    if (name.empty()) {
-        // No executable to be read (a kernel thread, or not ours to read):
-        // the kernel's name of the command.
-        const int fd = openat(m_dir, "comm", O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return false;
-        char comm[64];
-        const ssize_t n = read(fd, comm, sizeof comm);
-        close(fd);
-        Tick();
-        if (n <= 0) return false;
-        name.assign(comm, static_cast<size_t>(n));
-        if (name.back() == '\n') name.pop_back();
-        if (name.empty()) return false;
-    }
+// Holds the process and names it and its owner in its findings; false when
+// it has ended meanwhile.
+bool ProcessReader::Identify(std::vector<Hit>& hits) {
+    ProcessStat stat;
+    std::shared_ptr<HeldProcess> held;
+    const bool running = m_context.ownPids ? HoldProcess(m_pid, m_dir, stat, held) : ReadStat(m_dir, "stat", stat);
+    Tick();
+    if (!running) return false;
+    std::string exe;
+    const bool haveExe = ReadLink(m_dir, "exe", exe);
+    const std::string name = ProcessName(stat, haveExe ? exe : std::string());
     struct stat st;
     const int64_t uid = fstat(m_dir, &st) == 0 ? static_cast<int64_t>(st.st_uid) : Finding::kUnknown;
     for (Hit& hit : m_hits) {
-        if (hit.finding.kind == Finding::Kind::Module && !exe.empty() && hit.finding.path == exe)
+        if (hit.finding.kind == Finding::Kind::Module && haveExe && hit.finding.path == exe)
             hit.finding.access |= Finding::kExecutable;
         hit.finding.processName = name;
         hit.finding.uid = uid;
+        hit.finding.process = held;
     }
     hits = std::move(m_hits);
     return true;
@@ -442,7 +450,7 @@ Outcome ProcessReader::Read(uint32_t pid, std::vector<Hit>& hits) {
     if (outcome != Outcome::Gone) {
         ReadFolder("cwd", Finding::kCurrentFolder);
         ReadFolder("root", Finding::kRootFolder);
-        if (!m_hits.empty() && !Name(hits)) outcome = Outcome::Gone;
+        if (!m_hits.empty() && !Identify(hits)) outcome = Outcome::Gone;
     }
     close(m_dir);
     return outcome;
@@ -493,9 +501,18 @@ void EndReading(uint32_t pid) {
 
 }  // namespace
 
-ScanOutcome Scan(const std::vector<Target>& targets, int procRoot) {
+ScanOutcome Scan(const std::vector<Target>& targets, int procRoot, const std::vector<uint32_t>* only) {
     ScanOutcome outcome;
-    std::vector<uint32_t> pids = ListProcesses(procRoot, outcome.listed);
+    // Those asked for need no listing: one that has ended is not found.
+    std::vector<uint32_t> pids;
+    if (only != nullptr) {
+        pids = *only;
+        std::sort(pids.begin(), pids.end());
+        pids.erase(std::unique(pids.begin(), pids.end()), pids.end());
+        outcome.listed = true;
+    } else {
+        pids = ListProcesses(procRoot, outcome.listed);
+    }
     auto context = std::make_shared<Context>(targets, procRoot);
     // Our own process is no user of anything the user asked about.
     pids.erase(std::remove(pids.begin(), pids.end(), context->self), pids.end());
@@ -534,7 +551,7 @@ ScanOutcome Scan(const std::vector<Target>& targets, int procRoot) {
     std::sort(outcome.stalled.begin(), outcome.stalled.end());
     for (size_t i = 0; i < pids.size(); ++i) {
         Read& result = read.results[i];
-        if (result.outcome == Outcome::Refused) ++outcome.refused;
+        if (result.outcome == Outcome::Refused) outcome.refused.push_back(pids[i]);
         if (!result.hits.empty()) outcome.processes.push_back(std::move(result.hits));
     }
     return outcome;

@@ -55,17 +55,32 @@ std::string PassHeader(size_t ruleLength) {
     return header + std::string(ruleLength, '-') + "\n";
 }
 
-std::string NotExaminedNotice(uint32_t count, const std::vector<uint32_t>& stalled) {
+std::string NotExaminedNotice(const SearchReport& report) {
+    auto processes = [](size_t count) { return std::to_string(count) + (count == 1 ? " process" : " processes"); };
     std::string notice;
-    if (count != 0)
-        notice = "fencat: " + std::to_string(count) + (count == 1 ? " process" : " processes") +
+    if (report.refused != 0 && !report.privileged) {
+        notice = "fencat: " + processes(report.refused) +
                  " could not be examined (access denied); run fencat as root or administrator to include other"
                  " users' processes.\n";
-    if (!stalled.empty()) {
-        notice += "fencat: " + std::to_string(stalled.size()) + (stalled.size() == 1 ? " process" : " processes") +
-                  " could not be examined (reading made no progress):";
-        for (const uint32_t pid : stalled) notice += " " + std::to_string(pid);
+    } else if (report.refused != 0) {
+        notice = "fencat: " + processes(report.refused) + " could not be examined (access denied, even to root):";
+        for (const uint32_t pid : report.someRefused) notice += " " + std::to_string(pid);
+        if (report.refused > report.someRefused.size())
+            notice += " and " + std::to_string(report.refused - report.someRefused.size()) + " more";
+        notice += ".\n";
+    }
+    if (!report.hidden.empty()) notice += "fencat: " + report.hidden + "\n";
+    if (!report.stalled.empty()) {
+        notice += "fencat: " + processes(report.stalled.size()) + " could not be examined (reading made no progress):";
+        for (const uint32_t pid : report.stalled) notice += " " + std::to_string(pid);
         notice += "\n";
     }
     return notice;
+}
+
+std::string NotExaminedNotice(uint32_t count, const std::vector<uint32_t>& stalled) {
+    SearchReport report;
+    report.refused = count;
+    report.stalled = stalled;
+    return NotExaminedNotice(report);
 }

@@ -3,6 +3,7 @@
 // timer.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "search/Search.h"
@@ -17,7 +18,9 @@ class FreeWatch {
 public:
     explicit FreeWatch(std::vector<SearchRequest> requests) : m_requests(std::move(requests)) {}
 
-    // One look at the processes.
+    // One look: at the processes that used the files at the last look, as
+    // long as one of them still does; at every process before the files
+    // are called free, and at the first look.
     WaitState Look();
     // What the last look saw, one report per request.
     const std::vector<SearchReport>& Reports() const { return m_reports; }
@@ -25,4 +28,7 @@ public:
 private:
     std::vector<SearchRequest> m_requests;
     std::vector<SearchReport> m_reports;
+    // The processes that used a file at the last look, or could not be read
+    // to the end; ascending.
+    std::vector<uint32_t> m_users;
 };
