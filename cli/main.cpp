@@ -1,3 +1,10 @@
+#ifndef _WIN32
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#endif
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -9,7 +16,30 @@
 #include "search/ResultLine.h"
 #include "search/Search.h"
 
+#ifndef _WIN32
+namespace {
+
+// A standard stream that was closed would lend its number to the next file
+// opened, and what is meant for it would go there. Each is held by
+// /dev/null, opened the other way, so that using it fails as before.
+void HoldClosedStandardStreams() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+        const int held = open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
+        if (held >= 0 && held != fd) {
+            dup2(held, fd);
+            close(held);
+        }
+    }
+}
+
+}  // namespace
+#endif
+
 int main(int argc, char** argv) {
+#ifndef _WIN32
+    HoldClosedStandardStreams();
+#endif
     std::vector<std::string> args(argv + 1, argv + argc);
     Options options;
     std::string error;
@@ -20,18 +50,16 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "fencat: %s\nTry 'fencat --help' for more information.\n", VisibleText(error).c_str());
         return kFailed;
     }
-    if (options.help) {
-        std::fputs(HelpText().c_str(), stdout);
-        return 0;
-    }
-    if (options.version) {
-        std::printf("fencat %s\n", kVersion);
-        return 0;
-    }
-    if (options.listSignals) {
-        for (size_t i = 0; i < Signals().size(); ++i) std::printf("%s%s", i == 0 ? "" : " ", Signals()[i].name);
-        std::printf("\n");
-        return 0;
+    if (options.help || options.version || options.listSignals) {
+        if (options.help) {
+            std::fputs(HelpText().c_str(), stdout);
+        } else if (options.version) {
+            std::printf("fencat %s\n", kVersion);
+        } else {
+            for (size_t i = 0; i < Signals().size(); ++i) std::printf("%s%s", i == 0 ? "" : " ", Signals()[i].name);
+            std::printf("\n");
+        }
+        return FinishOutput(stdout, stderr) ? 0 : kFailed;
     }
     // As the window does at start, so that an administrator sees every
     // process; what it has to say is part of the trace.

@@ -127,8 +127,8 @@ run_fencat() {  # build, args...
 
 echo "== Windows: fencat.exe end to end"
 for build in $run_builds; do
-  run_fencat $build "$held_name"
-  expect_eq "$build: by bare name, the helper's handle is found" "$holder_line" "$lines"
+  run_fencat $build --name "$held_name"
+  expect_eq "$build: by --name, the helper's handle is found" "$holder_line" "$lines"
   expect_eq "$build: exit status 0 when found" 0 "$status"
   run_fencat $build kernel32.dll
   if grep -Eq '^0x[0-9A-F]{4,}  fencat\.exe {10}$' <<<"$lines"; then
@@ -156,21 +156,25 @@ run_fencat $main_build --no-such-option
 expect_eq "an unknown option exits 2" 2 "$status"
 run_fencat $main_build "$held_dir/no-such-file.txt"
 expect_eq "a missing path exits 2" 2 "$status"
+# A bare FILE is the file of that name in the current folder, as on Linux.
+run_fencat $main_build "$held_name"
+expect_eq "a bare FILE that is not in the current folder exits 2" 2 "$status"
+grep -q "$held_name" "$out/fencat.err" || fail "a bare FILE not here: no message naming it"
 
 echo "== Windows: fencat.exe's options"
 holder_decimal=$(printf '%d' "$holder_pid")
-run_fencat $main_build -t "$held_name"
+run_fencat $main_build -t --name "$held_name"
 expect_eq "-t: the helper's decimal ID" "$holder_decimal" "$lines"
-run_fencat $main_build -v "$held_name"
+run_fencat $main_build -v --name "$held_name"
 row=$(sed -n 2p <<<"$lines" | awk '{print $2, $3, $4}')
 expect_eq "-v: a row with the helper's ID, f for a handle, its name" "$holder_decimal f.... HoldFile.exe" "$row"
-run_fencat $main_build --json "$held_name"
+run_fencat $main_build --json --name "$held_name"
 if grep -q "^{\"pid\":$holder_decimal,\"name\":\"HoldFile.exe\",\"kind\":\"handle\",.*\"access\":\"f\"" <<<"$lines"; then
   pass "--json: the helper's handle"
 else
   fail "--json: [$lines]"
 fi
-run_fencat $main_build --wait=0.3 "$held_name"
+run_fencat $main_build --wait=0.3 --name "$held_name"
 expect_eq "-w: the time runs out while the helper holds the file" 1 "$status"
 for args in "-m $held_name" "-k -HUP $held_name"; do
   # shellcheck disable=SC2086
@@ -266,11 +270,19 @@ else
 fi
 [ "$gui_status" -ne 124 ] || fail "TolvarFencat.exe had to be stopped by the time-out"
 
-# Last, as it ends the helper: -k ends the processes found.
-run_fencat $main_build -k -TERM "$held_name"
-expect_eq "-k: exit status 0 when found and ended" 0 "$status"
-run_fencat $main_build -t "$held_name"
-expect_eq "-k: the helper is gone" "" "$lines"
+# Last, as it ends the helper: -k ends the processes found, through the
+# handle the search opened when it found them; a process the search could
+# not hold is named and left alone, never ended by its ID.
+run_fencat $main_build -k -i -TERM --name "$held_name" <<<y
+if grep -q "could not be held, so it is not signalled" "$out/fencat.err"; then
+  expect_eq "-k on a process not held: exit status 2" 2 "$status"
+  run_fencat $main_build -t --name "$held_name"
+  expect_eq "-k on a process not held: the helper runs on" "$holder_decimal" "$lines"
+else
+  expect_eq "-k: exit status 0 when found and ended" 0 "$status"
+  run_fencat $main_build -t --name "$held_name"
+  expect_eq "-k: the helper is gone" "" "$lines"
+fi
 
 touch "$stop"
 echo "   screenshots and output: $out"

@@ -12,8 +12,8 @@ const char kHelpIntro[] =
     "module, then those that hold an open handle to it, one line each: the\n"
     "process ID in hexadecimal and the image name.\n"
     "\n"
-    "A FILE with a folder part is matched by its full path; a bare name matches\n"
-    "that file name in any folder.\n"
+    "A FILE is matched by its full path (a bare name: in the current folder);\n"
+    "--name matches a file name in any folder.\n"
     "\n";
 
 const char kHelpNotes[] =
@@ -22,7 +22,8 @@ const char kHelpNotes[] =
     "\n"
     "Exit status: 0 if a process was found (with -w: once the files are free),\n"
     "1 if none was (with -w: when the time ran out), 2 on error or when a\n"
-    "process could not be ended.\n";
+    "process could not be ended, 3 with -w when no process it could examine\n"
+    "uses the files, but some could not be examined.\n";
 
 const char kShortUsage[] =
     "Usage: fencat [OPTION]... FILE...\n"
@@ -31,6 +32,7 @@ const char kShortUsage[] =
 const char* OptionHelp(OptionId option) {
     switch (option) {
     case OptionId::Under: return "the processes that use DIR or anything below it";
+    case OptionId::Name: return "the processes that use a file named NAME in any folder";
     case OptionId::Mount: return nullptr;
     case OptionId::Terse: return "decimal process IDs only, each once";
     case OptionId::Verbose:

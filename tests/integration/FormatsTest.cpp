@@ -118,8 +118,8 @@ TEST_F(FormatsTest, JsonCarriesEveryFindingLosslessly) {
     EXPECT_EQ(findings[1].path, Hex(mapped));
     EXPECT_EQ(findings[1].file, Hex(mapped));
 
-    // By bare name the path is where the file is, and the FILE is the name.
-    RunResult byName = RunProgram({FENCAT_BINARY, "--json", name});
+    // By name the path is where the file is, and the FILE is the name.
+    RunResult byName = RunProgram({FENCAT_BINARY, "--json", "--name", name});
     findings.clear();
     ASSERT_TRUE(ReadBack(byName.out, findings));
     ASSERT_EQ(findings.size(), 1u) << byName.out;
@@ -150,10 +150,12 @@ TEST_F(FormatsTest, JsonForAFolder) {
 
 TEST_F(FormatsTest, FormatsThatCannotBeCombined) {
     std::string file = dir.File("x.txt");
-    RunResult both = RunProgram({FENCAT_BINARY, "--long", "--json", file});
-    EXPECT_EQ(both.status, 2);
-    EXPECT_EQ(both.out, "");
-    EXPECT_NE(both.err.find("--long and --json"), std::string::npos) << both.err;
+    for (const char* other : {"--long", "-v"}) {
+        RunResult both = RunProgram({FENCAT_BINARY, other, "--json", file});
+        EXPECT_EQ(both.status, 2);
+        EXPECT_EQ(both.out, "");
+        EXPECT_NE(both.err.find("--long and --json"), std::string::npos) << both.err;
+    }
     // Without a FILE there is nothing to format; no window opens for it.
     RunResult alone = RunProgram({FENCAT_BINARY, "--json"});
     EXPECT_EQ(alone.status, 2);

@@ -1,10 +1,11 @@
 // A process that uses files the way the tests ask, says "ready", and holds
 // on until its standard input closes.
 //   holder read PATH | write PATH | twice PATH | cwd DIR | map PATH | fifo PATH | socket PATH |
-//          mapmany PATH | highfd PATH | wait
+//          mapmany PATH | highfd PATH | last PATH | wait
 // mapmany maps the first page of PATH 30000 times, apart, so that none
 // merge; a map after it lands above them all, at the end of the maps text.
 // highfd holds PATH open as descriptor 70000, past any 16-bit number.
+// last opens 2000 descriptors of /dev/null, then PATH.
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
@@ -68,6 +69,13 @@ int main(int argc, char** argv) {
             const rlimit limit{70001, 70001};
             int fd = open(path, O_RDONLY);
             ok = fd >= 0 && setrlimit(RLIMIT_NOFILE, &limit) == 0 && dup2(fd, 70000) == 70000 && close(fd) == 0;
+        } else if (std::strcmp(mode, "last") == 0) {
+            rlimit limit;
+            ok = getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_max >= 2100;
+            limit.rlim_cur = limit.rlim_max;
+            ok = ok && setrlimit(RLIMIT_NOFILE, &limit) == 0;
+            for (int n = 0; ok && n < 2000; ++n) ok = open("/dev/null", O_RDONLY) >= 0;
+            ok = ok && open(path, O_RDONLY) >= 0;
         } else if (std::strcmp(mode, "fifo") == 0) {
             // Made here and opened both ways, so the open does not wait for a peer.
             ok = mkfifo(path, 0600) == 0 && open(path, O_RDWR) >= 0;
