@@ -8,6 +8,7 @@
 
 const char kHelpIntro[] =
     "Usage: fencat [OPTION]... FILE...\n"
+    "  or:  fencat [OPTION]... --name NAME...\n"
     "  or:  fencat [OPTION]... --under DIR...\n"
     "Lists the processes that use each FILE: those that have it loaded or mapped,\n"
     "then those that hold it open (or sit in it, if it is a folder), one line\n"

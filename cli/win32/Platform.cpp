@@ -7,6 +7,7 @@
 
 const char kHelpIntro[] =
     "Usage: fencat [OPTION]... FILE...\n"
+    "  or:  fencat [OPTION]... --name NAME...\n"
     "  or:  fencat [OPTION]... --under DIR...\n"
     "Lists the processes that use each FILE: those that have it loaded as a\n"
     "module, then those that hold an open handle to it, one line each: the\n"
