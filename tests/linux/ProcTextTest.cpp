@@ -73,6 +73,27 @@ TEST(ProcTextTest, PathsAreComparedWithSlashAsTheOnlySeparator) {
                  NamesAPath("-", PathStyle::Unix));
 }
 
+TEST(ProcTextTest, StatNamesTheCommandWhateverItHoldsAndMountinfoTheProcOnTop) {
+    proc::ProcessStat stat;
+    // A command may name itself ") R 1 (": the name ends at the last ')'.
+    ASSERT_TRUE(proc::ParseStat("77 (a) R 1 (b) Z 1 77 77 0 -1 4194560 97 0 0 0 0 0 0 0 20 0 3 0 88210 0 0\n", stat));
+    EXPECT_EQ(stat.comm, "a) R 1 (b");
+    EXPECT_EQ(stat.state, 'Z');
+    EXPECT_EQ(stat.threads, 3u);
+    EXPECT_EQ(stat.startTime, 88210u);
+    EXPECT_FALSE(proc::ParseStat("77 (a) S 1 2 3", stat));
+    EXPECT_FALSE(proc::ParseStat("77 a S 1", stat));
+
+    std::string options;
+    const std::string mounts = "21 26 0:20 / /proc rw,relatime - proc proc rw\n"
+                               "26 1 254:0 / / rw - ext4 /dev/vda rw,hidepid=2\n"
+                               "65 21 0:39 / /proc rw shared:5 master:1 - proc proc rw,hidepid=invisible\n"
+                               "66 65 0:40 / /proc/sys rw - proc proc rw\n";
+    ASSERT_TRUE(proc::ProcMountOptions(mounts, options));
+    EXPECT_EQ(options, "rw,hidepid=invisible");
+    EXPECT_FALSE(proc::ProcMountOptions("26 1 254:0 / / rw - ext4 /dev/vda rw\n", options));
+}
+
 TEST(VisibleTextTest, ControlsOfBothRangesAndTheBackslashAreEscapedAndNothingElse) {
     // C0, DEL, and the C1 controls as UTF-8 writes them (U+0085 NEL, U+009B
     // CSI); U+00A0 and stray bytes are no controls.
