@@ -174,8 +174,8 @@ TEST(ParseCommandLineTest, SignalsAndWaits) {
         {{"-w", "2", "f"}, 0, -1, 2},
         {{"--wait=2.5", "f"}, 0, 2.5, 1},
         {{"-w1", "f"}, 0, 1, 1},
-        {{"-mw.5", "f"}, 0, 0.5, 1},
-        {{"-wm", "f"}, 0, -1, 1},
+        {{"-tw.5", "f"}, 0, 0.5, 1},
+        {{"-wt", "f"}, 0, -1, 1},
     };
     for (const Case& c : cases) {
         Options options;
