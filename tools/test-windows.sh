@@ -130,7 +130,7 @@ for build in $run_builds; do
   run_fencat $build --name "$held_name"
   expect_eq "$build: by --name, the helper's handle is found" "$holder_line" "$lines"
   expect_eq "$build: exit status 0 when found" 0 "$status"
-  run_fencat $build kernel32.dll
+  run_fencat $build --name kernel32.dll
   if grep -Eq '^0x[0-9A-F]{4,}  fencat\.exe {10}$' <<<"$lines"; then
     pass "$build: kernel32.dll finds fencat.exe itself"
   else
