@@ -15,7 +15,7 @@ struct Signal {
 
 // Every option of the command line.
 enum class OptionId {
-    Under, Mount, Terse, Verbose, Long, Json, Kill, Signal, ListSignals, Interactive, Wait, Trace, Help, Version,
+    Under, Name, Mount, Terse, Verbose, Long, Json, Kill, Signal, ListSignals, Interactive, Wait, Trace, Help, Version,
 };
 
 // The help's parts that are this platform's own: what comes before the
@@ -35,10 +35,6 @@ bool CanSearchFileSystems();
 
 // This platform's own way of asking for help (as /? on Windows), or null.
 const char* PlatformHelpArgument();
-
-// Sends `signal` to process `pid`. A process that has ended meanwhile is no
-// failure; any other is, with its reason in `error`.
-bool SendSignal(uint32_t pid, int signal, std::string& error);
 
 // This process, which -k never signals.
 uint32_t OwnProcessId();

@@ -148,7 +148,7 @@ expect_holder() {  # what, build, args...
 
 echo "== Windows: fencat.exe end to end"
 for build in $run_builds; do
-  expect_holder "$build: by bare name, the helper's handle is found" $build "$held_name"
+  expect_holder "$build: by --name, the helper's handle is found" $build --name "$held_name"
 done
 expect_holder "by its full path, the helper's handle is found" $main_build "$(winpath "$held_dir/$held_name")"
 expect_holder "by the path in Unix form too" $main_build "$held_dir/$held_name"
@@ -158,11 +158,11 @@ else
   skip "no 8.3 path here: [$held_short]"
 fi
 expect_holder "a Cyrillic name, by path" $main_build "$held_dir/$cyrillic"
-expect_holder "a Cyrillic name, bare" $main_build "$cyrillic"
-run_fencat $main_build "Дата-$$.txt"
+expect_holder "a Cyrillic name, by --name" $main_build --name "$cyrillic"
+run_fencat $main_build --name "Дата-$$.txt"
 expect_eq "another Cyrillic name matches nothing" "/1" "$lines/$status"
 expect_holder "a Chinese name, by path" $main_build "$held_dir/$cjk"
-run_fencat $main_build "😀-$$.txt"
+run_fencat $main_build --name "😀-$$.txt"
 expect_eq "an emoji name matches nothing" "/1" "$lines/$status"
 expect_holder "a path over MAX_PATH" $main_build "$(winpath "$deep/long.txt")"
 expect_holder "a path over MAX_PATH in its \\\\?\\ form" $main_build "\\\\?\\$(winpath "$deep/long.txt")"
@@ -174,13 +174,13 @@ row=$(sed -n 2p <<<"$lines" | awk '{print $2, $3, $4}')
 expect_eq "a file only mapped: -v shows m" "$(printf '%d' "$holder_pid") ....m HoldFile.exe" "$row"
 run_fencat $main_build --json "$held_dir/$mapped"
 if grep -q "\"kind\":\"mapped\"" <<<"$lines"; then pass "--json: kind mapped"; else fail "--json mapped: [$lines]"; fi
-run_fencat $main_build --json "$cyrillic"
+run_fencat $main_build --json --name "$cyrillic"
 if grep -qF "\"path\":\"Z:\\\\work" <<<"$lines" && grep -qF "$cyrillic\"" <<<"$lines"; then
   pass "--json writes the Cyrillic name as UTF-8"
 else
   fail "--json Cyrillic: [$lines]"
 fi
-run_fencat $main_build kernel32.dll
+run_fencat $main_build --name kernel32.dll
 if grep -q 'HoldFile\.exe' <<<"$lines" && ! grep -q 'fencat\.exe' <<<"$lines"; then
   pass "kernel32.dll finds the helper, and fencat.exe leaves itself out"
 else
@@ -210,21 +210,25 @@ if grep -q "$(printf '%d' "$holder_pid")" "$out/console.txt" && grep -qF "нет
 else
   fail "console: $(cat -v "$out/console.txt")"
 fi
+# A bare FILE is the file of that name in the current folder, as on Linux.
+run_fencat $main_build "$held_name"
+expect_eq "a bare FILE that is not in the current folder exits 2" 2 "$status"
+grep -q "$held_name" "$out/fencat.err" || fail "a bare FILE not here: no message naming it"
 
 echo "== Windows: fencat.exe's options"
 holder_decimal=$(printf '%d' "$holder_pid")
-run_fencat $main_build -t "$held_name"
+run_fencat $main_build -t --name "$held_name"
 expect_eq "-t: the helper's decimal ID" "$holder_decimal" "$lines"
-run_fencat $main_build -v "$held_name"
+run_fencat $main_build -v --name "$held_name"
 row=$(sed -n 2p <<<"$lines" | awk '{print $2, $3, $4}')
 expect_eq "-v: a row with the helper's ID, f for a handle, its name" "$holder_decimal f.... HoldFile.exe" "$row"
-run_fencat $main_build --json "$held_name"
+run_fencat $main_build --json --name "$held_name"
 if grep -q "^{\"pid\":$holder_decimal,\"name\":\"HoldFile.exe\",\"kind\":\"handle\",.*\"access\":\"f\"" <<<"$lines"; then
   pass "--json: the helper's handle"
 else
   fail "--json: [$lines]"
 fi
-run_fencat $main_build --wait=0.3 "$held_name"
+run_fencat $main_build --wait=0.3 --name "$held_name"
 expect_eq "-w: the time runs out while the helper holds the file" 1 "$status"
 for args in "-m $held_name" "-k -HUP $held_name"; do
   # shellcheck disable=SC2086
@@ -409,10 +413,11 @@ in_prefix timeout 120 wineserver -w || true
 expect_eq "uninstalling takes it off PATH again" "" "$(reg_value 'HKCU\Environment' Path)"
 stop_install_prefix
 
-# Last, as it ends the helper: -k ends the processes found.
-run_fencat $main_build -k -TERM "$held_name"
+# Last, as it ends the helper: -k ends the processes found, through the
+# handle the search opened when it found them, never by their ID.
+run_fencat $main_build -k -i -TERM --name "$held_name" <<<y
 expect_eq "-k: exit status 0 when found and ended" 0 "$status"
-run_fencat $main_build -t "$held_name"
+run_fencat $main_build -t --name "$held_name"
 expect_eq "-k: the helper is gone" "" "$lines"
 
 touch "$stop"

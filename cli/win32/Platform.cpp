@@ -13,14 +13,15 @@
 
 const char kHelpIntro[] =
     "Usage: fencat [OPTION]... FILE...\n"
+    "  or:  fencat [OPTION]... --name NAME...\n"
     "  or:  fencat [OPTION]... --under DIR...\n"
     "Lists the processes that use each FILE: those that have it loaded as a\n"
     "module, then those that hold an open handle to it, then those that have\n"
     "it mapped into memory, one line each: the process ID in hexadecimal and\n"
     "the image name.\n"
     "\n"
-    "A FILE with a folder part is matched by its full path; a bare name matches\n"
-    "that file name in any folder.\n"
+    "A FILE is matched by its full path (a bare name: in the current folder);\n"
+    "--name matches a file name in any folder.\n"
     "\n";
 
 const char kHelpNotes[] =
@@ -29,7 +30,8 @@ const char kHelpNotes[] =
     "\n"
     "Exit status: 0 if a process was found (with -w: once the files are free),\n"
     "1 if none was (with -w: when the time ran out), 2 on error or when a\n"
-    "process could not be ended.\n";
+    "process could not be ended, 3 with -w when no process it could examine\n"
+    "uses the files, but some could not be examined.\n";
 
 const char kShortUsage[] =
     "Usage: fencat [OPTION]... FILE...\n"
@@ -38,6 +40,7 @@ const char kShortUsage[] =
 const char* OptionHelp(OptionId option) {
     switch (option) {
     case OptionId::Under: return "the processes that use DIR or anything below it";
+    case OptionId::Name: return "the processes that use a file named NAME in any folder";
     case OptionId::Mount: return nullptr;
     case OptionId::Terse: return "decimal process IDs only, each once";
     case OptionId::Verbose:
@@ -70,20 +73,6 @@ int DefaultSignal() { return 9; }
 bool CanSearchFileSystems() { return false; }
 
 const char* PlatformHelpArgument() { return "/?"; }
-
-bool SendSignal(uint32_t pid, int, std::string& error) {
-    HANDLE process = ::OpenProcess(PROCESS_TERMINATE, FALSE, pid);
-    if (process == nullptr) {
-        // An ended process cannot be opened; that is no failure.
-        if (::GetLastError() == ERROR_INVALID_PARAMETER) return true;
-        error = "cannot open the process (error " + std::to_string(::GetLastError()) + ")";
-        return false;
-    }
-    const bool ended = ::TerminateProcess(process, 1) != FALSE;
-    if (!ended) error = "TerminateProcess failed (error " + std::to_string(::GetLastError()) + ")";
-    ::CloseHandle(process);
-    return ended;
-}
 
 uint32_t OwnProcessId() { return ::GetCurrentProcessId(); }
 
