@@ -2,10 +2,14 @@
 // the same run, and prints the ratios.
 //
 //   fencat_bench [--runs N] [--sizes 125,500,2000] [--files 20] [--no-libc]
+//                [--compare FENCAT] [--wait-size 1000] [--wait-seconds 3]
 //
 // Each size starts that many helper processes holding --files files open
 // each; ten of them hold the target among them. Each load is also asked
 // about 40 FILEs at once, by fencat and by fuser, beside the single FILE.
+// --compare times another fencat build beside this one, in the same runs.
+// Last, a load of --wait-size helpers is waited on for --wait-seconds while
+// the target stays held: the CPU that fencat -w spends per second of waiting.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -132,6 +136,9 @@ size_t ProcessCount() {
     return static_cast<size_t>(std::strtoul(RunOnce(argv, true).out.c_str(), nullptr, 10));
 }
 
+// Another fencat build to time beside this one, or empty.
+std::string g_compare;
+
 // `many`: 40 FILEs, the target first.
 void Measure(const std::string& title, const std::vector<std::string>& many, int runs) {
     const std::string& target = many.front();
@@ -140,6 +147,7 @@ void Measure(const std::string& title, const std::vector<std::string>& many, int
         {"fuser", {"fuser", target}, {}, {}, 0},
         {"lsof", {"lsof", target}, {}, {}, 0},
     };
+    if (!g_compare.empty()) tools.push_back({"compared", {g_compare, target}, {}, {}, 0});
     if (std::strlen(FLOOR_BINARY) != 0) tools.push_back({"yardstick", {FLOOR_BINARY, target}, {}, {}, 0});
     Tool fencatMany{"fencat x40", {FENCAT_BINARY}, {}, {}, 0}, fuserMany{"fuser x40", {"fuser"}, {}, {}, 0};
     fencatMany.argv.insert(fencatMany.argv.end(), many.begin(), many.end());
@@ -181,6 +189,39 @@ void Measure(const std::string& title, const std::vector<std::string>& many, int
                 static_cast<double>(forty.peakKiB) / static_cast<double>(tools[0].peakKiB));
 }
 
+// The CPU that fencat -w spends per second of waiting on a file that stays
+// in use (each look re-checks the users only), beside what one search of
+// every process costs at that load; medians of `runs`, interleaved.
+void MeasureWait(size_t size, size_t files, double seconds, int runs) {
+    char dir[] = "/tmp/fencat-bench-XXXXXX";
+    if (mkdtemp(dir) == nullptr) std::exit(3);
+    const std::string target = std::string(dir) + "/target";
+    {
+        Load load(size, files, dir, target);
+        const std::string wait = "--wait=" + std::to_string(seconds);
+        std::printf("\nWaiting %.1f s on the target, held by 10 of %zu helpers x %zu files (%zu processes);"
+                    " medians of %d runs\n",
+                    seconds, size, files, ProcessCount(), runs);
+        std::printf("  %-11s %10s %10s %14s %16s\n", "tool", "wall ms", "cpu ms", "cpu ms per s", "one search cpu");
+        std::vector<std::pair<std::string, std::string>> builds{{"fencat", FENCAT_BINARY}};
+        if (!g_compare.empty()) builds.emplace_back("compared", g_compare);
+        std::vector<std::vector<double>> wall(builds.size()), cpu(builds.size()), once(builds.size());
+        for (int run = 0; run < runs; ++run) {
+            for (size_t b = 0; b < builds.size(); ++b) {
+                const Outcome waited = RunOnce({builds[b].second, wait, target}, false);
+                wall[b].push_back(waited.ms);
+                cpu[b].push_back(waited.cpuMs);
+                once[b].push_back(RunOnce({builds[b].second, target}, false).cpuMs);
+            }
+        }
+        for (size_t b = 0; b < builds.size(); ++b) {
+            std::printf("  %-11s %10.0f %10.1f %14.1f %16.1f\n", builds[b].first.c_str(), Median(wall[b]),
+                        Median(cpu[b]), Median(cpu[b]) * 1000.0 / Median(wall[b]), Median(once[b]));
+        }
+    }
+    RunOnce({"rm", "-rf", dir}, false);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -188,6 +229,8 @@ int main(int argc, char** argv) {
     size_t files = 20;
     bool libc = true;
     std::vector<size_t> sizes = {125, 500, 2000};
+    size_t waitSize = 1000;
+    double waitSeconds = 3;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--runs" && i + 1 < argc) {
@@ -201,11 +244,24 @@ int main(int argc, char** argv) {
             while (std::getline(list, size, ',')) sizes.push_back(static_cast<size_t>(std::atoi(size.c_str())));
         } else if (arg == "--no-libc") {
             libc = false;
+        } else if (arg == "--compare" && i + 1 < argc) {
+            g_compare = argv[++i];
+        } else if (arg == "--wait-size" && i + 1 < argc) {
+            waitSize = static_cast<size_t>(std::atoi(argv[++i]));
+        } else if (arg == "--wait-seconds" && i + 1 < argc) {
+            waitSeconds = std::atof(argv[++i]);
         } else {
-            std::fprintf(stderr, "usage: fencat_bench [--runs N] [--sizes A,B,...] [--files N] [--no-libc]\n");
+            std::fprintf(stderr,
+                         "usage: fencat_bench [--runs N] [--sizes A,B,...] [--files N] [--no-libc] [--compare FENCAT]"
+                         " [--wait-size N] [--wait-seconds S]\n");
             return 2;
         }
     }
+    // What the machine was doing meanwhile, to judge the figures by.
+    std::printf("fencat: %s\n", FENCAT_BINARY);
+    if (!g_compare.empty()) std::printf("compared: %s\n", g_compare.c_str());
+    std::printf("%s", RunOnce({"uptime"}, true).out.c_str());
+    std::printf("%s", RunOnce({"nproc"}, true).out.c_str());
     std::printf("Median wall and CPU time of %d runs each, interleaved; 'fencat / it' is fencat's time over the"
                 " tool's.\n", runs);
     if (libc) {
@@ -228,5 +284,7 @@ int main(int argc, char** argv) {
         }
         RunOnce({"rm", "-rf", dir}, false);
     }
+    if (waitSize != 0) MeasureWait(waitSize, files, waitSeconds, 3);
+    std::printf("\n%s", RunOnce({"uptime"}, true).out.c_str());
     return 0;
 }

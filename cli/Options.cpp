@@ -24,6 +24,7 @@ struct OptionSpec {
 // Every option, in the order the help lists them.
 const OptionSpec kOptions[] = {
     {OptionId::Under, 0, "under", Arg::Required, " DIR"},
+    {OptionId::Name, 0, "name", Arg::Required, " NAME"},
     {OptionId::Mount, 'm', "mount", Arg::None, ""},
     {OptionId::Terse, 't', "terse", Arg::None, ""},
     {OptionId::Verbose, 'v', "verbose", Arg::None, ""},
@@ -68,7 +69,8 @@ bool SetWaitSeconds(const std::string& seconds, Options& options, std::string& e
 // Applies one option; `value` is null where none was given.
 bool Apply(OptionId id, const std::string* value, Options& options, Formats& formats, std::string& error) {
     switch (id) {
-    case OptionId::Under: options.queries.push_back(Query{*value, true}); break;
+    case OptionId::Under: options.queries.push_back(Query{*value, Query::Kind::Tree}); break;
+    case OptionId::Name: options.queries.push_back(Query{*value, Query::Kind::Name}); break;
     case OptionId::Mount: options.fileSystem = true; break;
     case OptionId::Terse: formats.terse = true; break;
     case OptionId::Verbose: formats.verbose = true; break;
@@ -115,7 +117,8 @@ bool ParseLong(const std::vector<std::string>& args, size_t& i, Options& options
     return Apply(spec->id, &value, options, formats, error);
 }
 
-// Bundled short options: -tk, -vm.
+// Bundled short options: -tk, -vm. An option that may take a value takes
+// a number that follows it in the bundle: -w2.5.
 bool ParseShort(const std::string& arg, Options& options, Formats& formats, std::string& error) {
     for (size_t k = 1; k < arg.size(); ++k) {
         const auto spec = std::find_if(std::begin(kOptions), std::end(kOptions),
@@ -124,6 +127,11 @@ bool ParseShort(const std::string& arg, Options& options, Formats& formats, std:
             error = std::string("invalid option -- '") + arg[k] + "'";
             return false;
         }
+        const char next = k + 1 < arg.size() ? arg[k + 1] : '\0';
+        if (spec->arg == Arg::Optional && (std::isdigit(static_cast<unsigned char>(next)) || next == '.')) {
+            const std::string value = arg.substr(k + 1);
+            return Apply(spec->id, &value, options, formats, error);
+        }
         Apply(spec->id, nullptr, options, formats, error);
     }
     return true;
@@ -131,13 +139,17 @@ bool ParseShort(const std::string& arg, Options& options, Formats& formats, std:
 
 // What a command line that parsed may still not ask for.
 bool Check(const Formats& f, Options& options, std::string& error) {
-    const int formats = f.wantLong + f.json + f.terse + f.verbose;
-    if (formats > 1 && !(formats == 2 && f.json && f.verbose)) {
+    if (f.wantLong + f.json + f.terse + f.verbose > 1) {
         error = "choose one of -t, -v, --long and --json";
         return false;
     }
+    const bool byName = std::any_of(options.queries.begin(), options.queries.end(),
+                                    [](const Query& q) { return q.kind == Query::Kind::Name; });
     if (options.queries.empty()) {
         error = "no FILE given";
+    } else if (options.kill && byName && !options.interactive) {
+        // A name may stand for files the user never meant.
+        error = "-k on --name matches needs -i, to ask before each process";
     } else if (options.fileSystem && !CanSearchFileSystems()) {
         error = "-m (every file on a file system) is not available here";
     } else if (options.interactive && !options.kill) {
@@ -183,7 +195,7 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
             if (!optionsEnd && platformHelp != nullptr && arg == platformHelp)
                 options.help = true;
             else
-                options.queries.push_back(Query{arg, false});
+                options.queries.push_back(Query{arg, Query::Kind::File});
         } else if (arg == "--") {
             optionsEnd = true;
         } else if (arg.compare(0, 2, "--") == 0) {

@@ -7,10 +7,15 @@
 
 #include "cli/Output.h"
 
-// One search: a FILE, or with --under a DIR and everything below it.
+// One search: a FILE, a --name, or with --under a DIR and everything below it.
 struct Query {
+    enum class Kind {
+        File,  // the file it names here
+        Name,  // any file of that final component
+        Tree,  // the folder and everything below it
+    };
     std::string argument;  // as given
-    bool tree = false;
+    Kind kind = Kind::File;
 };
 
 struct Options {
@@ -28,8 +33,10 @@ struct Options {
     std::vector<Query> queries;  // in the order given
 };
 
-// Exit statuses, as users of fuser and grep expect them.
-enum ExitStatus { kFound = 0, kNotFound = 1, kFailed = 2 };
+// Exit statuses, as users of fuser and grep expect them; with -w, 0 once the
+// files are free, 1 when the time ran out, and 3 when they are free of every
+// process that could be examined, but some could not.
+enum ExitStatus { kFound = 0, kNotFound = 1, kFailed = 2, kNotAllExamined = 3 };
 
 // False (with a message in `error`) for a command line that cannot run.
 bool ParseCommandLine(const std::vector<std::string>& args, Options& options, std::string& error);

@@ -4,33 +4,9 @@
 
 #include "cli/Platform.h"
 #include "search/ResultLine.h"
+#include "search/Utf8.h"
 
 namespace {
-
-// Length of the valid UTF-8 sequence at s (at most `left` bytes), or 0:
-// overlong forms, surrogates and values beyond U+10FFFF are not valid.
-size_t Utf8Sequence(const unsigned char* s, size_t left) {
-    const unsigned char b = s[0];
-    size_t length;
-    char32_t code, min;
-    if (b < 0x80) return 1;
-    if ((b & 0xE0) == 0xC0) {
-        length = 2, min = 0x80, code = b & 0x1Fu;
-    } else if ((b & 0xF0) == 0xE0) {
-        length = 3, min = 0x800, code = b & 0x0Fu;
-    } else if ((b & 0xF8) == 0xF0) {
-        length = 4, min = 0x10000, code = b & 0x07u;
-    } else {
-        return 0;
-    }
-    if (length > left) return 0;
-    for (size_t i = 1; i < length; ++i) {
-        if ((s[i] & 0xC0) != 0x80) return 0;
-        code = (code << 6) | (s[i] & 0x3Fu);
-    }
-    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-    return length;
-}
 
 void AppendEscape(std::string& out, const char* prefix, unsigned value) {
     char escape[8];
@@ -45,7 +21,8 @@ std::string JsonString(const std::string& bytes) {
     const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
     for (size_t i = 0; i < bytes.size();) {
         const unsigned char c = s[i];
-        const size_t n = Utf8Sequence(s + i, bytes.size() - i);
+        char32_t code;
+        const size_t n = Utf8Sequence(s + i, bytes.size() - i, code);
         if (n == 0) {
             AppendEscape(out, "\\udc", c);
             ++i;
@@ -60,8 +37,11 @@ std::string JsonString(const std::string& bytes) {
         case '\r': out += "\\r"; break;
         case '\t': out += "\\t"; break;
         default:
+            // The C1 controls (U+0080 to U+009F) too: CSI steers a terminal.
             if (c < 0x20)
                 AppendEscape(out, "\\u00", c);
+            else if (c == 0xC2 && s[i + 1] < 0xA0)
+                AppendEscape(out, "\\u00", s[i + 1]);
             else
                 out.append(bytes, i, n);
         }
@@ -99,7 +79,9 @@ void PrintJson(FILE* out, const Answer& answer) {
                      "{\"pid\":%u,\"name\":%s,\"kind\":\"%s\",\"path\":%s,\"file\":%s,\"uid\":%s,\"user\":%s,"
                      "\"access\":\"%s\",\"fd\":%s}\n",
                      static_cast<unsigned>(f.pid), JsonString(f.processName).c_str(),
-                     f.kind == Finding::Kind::Module ? "module" : "handle", JsonString(DisplayPath(f)).c_str(),
+                     f.kind == Finding::Kind::Module   ? "module"
+                     : f.kind == Finding::Kind::Handle ? "handle"
+                                                       : "mapped", JsonString(DisplayPath(f)).c_str(),
                      JsonString(answer.query).c_str(), Number(f.uid).c_str(),
                      user.empty() ? "null" : JsonString(user).c_str(), AccessLetters(f.access, false).c_str(),
                      Number(f.descriptor).c_str());

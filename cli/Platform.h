@@ -15,7 +15,7 @@ struct Signal {
 
 // Every option of the command line.
 enum class OptionId {
-    Under, Mount, Terse, Verbose, Long, Json, Kill, Signal, ListSignals, Interactive, Wait, Trace, Help, Version,
+    Under, Name, Mount, Terse, Verbose, Long, Json, Kill, Signal, ListSignals, Interactive, Wait, Trace, Help, Version,
 };
 
 // The help's parts that are this platform's own: what comes before the
@@ -36,12 +36,20 @@ bool CanSearchFileSystems();
 // This platform's own way of asking for help (as /? on Windows), or null.
 const char* PlatformHelpArgument();
 
-// Sends `signal` to process `pid`. A process that has ended meanwhile is no
-// failure; any other is, with its reason in `error`.
-bool SendSignal(uint32_t pid, int signal, std::string& error);
-
 // This process, which -k never signals.
 uint32_t OwnProcessId();
 
 // The name of the user who owns the finding's process; empty when unknown.
 std::string UserName(const Finding& finding);
+
+// Readies the platform for the command line and gives its arguments after
+// the program's name, as UTF-8 (on Windows read again as UTF-16 from the
+// system, and the standard streams made to show UTF-8 as the console can).
+std::vector<std::string> StartCommandLine(int argc, char** argv);
+
+// How a FILE or DIR with a folder part reaches the search: made canonical
+// by the command line (Canonical), or made absolute here by the system's
+// own rule, for paths of any length, with no link resolved (There, with the
+// absolute path in `name`; or Missing, with the reason in `error`).
+enum class PathCheck { Canonical, There, Missing };
+PathCheck CheckPath(const std::string& file, std::string& name, std::string& error);

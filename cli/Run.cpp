@@ -1,7 +1,9 @@
 #include "cli/Run.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <set>
 #include <system_error>
@@ -11,16 +13,19 @@
 #include "cli/Platform.h"
 #include "search/Diagnostics.h"
 #include "search/Paths.h"
+#include "search/Process.h"
 #include "search/ResultLine.h"
+#include "search/Wait.h"
 
 bool NameToSearch(const std::string& file, std::string& name, std::string& error, bool tree) {
     if (file.empty()) {
         error = tree ? "empty folder name" : "empty file name";
         return false;
     }
-    if (!tree && !NamesAPath(file)) {
-        name = file;
-        return true;
+    switch (CheckPath(file, name, error)) {
+    case PathCheck::There: return true;
+    case PathCheck::Missing: error = file + ": " + error; return false;
+    case PathCheck::Canonical: break;
     }
     std::error_code code;
     std::filesystem::path resolved = std::filesystem::canonical(file, code);
@@ -43,6 +48,16 @@ bool NameToSearch(const std::string& file, std::string& name, std::string& error
     std::error_code ignored;
     if (std::filesystem::is_symlink(std::filesystem::symlink_status(file, ignored)))
         error += " (a symbolic link to " + std::filesystem::read_symlink(file, ignored).string() + ")";
+    else if (!tree && !NamesAPath(file) && code == std::errc::no_such_file_or_directory)
+        error += " (--name " + file + " finds that name in any folder)";
+    return false;
+}
+
+bool FinishOutput(FILE* out, FILE* err) {
+    errno = 0;
+    if (std::fflush(out) == 0 && !std::ferror(out)) return true;
+    const int error = errno;
+    std::fprintf(err, "fencat: cannot write the output: %s\n", error != 0 ? std::strerror(error) : "write error");
     return false;
 }
 
@@ -55,68 +70,113 @@ struct Requests {
     std::vector<std::string> arguments;  // beside requests
 };
 
+// What a query asks the search for; false with a message when it cannot.
+bool MakeRequest(const Options& options, const Query& query, std::string& name, SearchScope& scope,
+                 std::string& error) {
+    if (query.kind == Query::Kind::Name) {
+        name = query.argument;
+        scope = SearchScope::Name;
+        if (!name.empty() && !NamesAPath(name)) return true;
+        error = "--name " + name + ": a NAME is one file name, with no folder part";
+        return false;
+    }
+    const bool tree = query.kind == Query::Kind::Tree;
+    scope = tree ? SearchScope::Tree : options.fileSystem ? SearchScope::Device : SearchScope::File;
+    return NameToSearch(query.argument, name, error, tree);
+}
+
 Requests MakeRequests(const Options& options, FILE* err, bool& failed) {
     Requests made;
     for (const Query& query : options.queries) {
         std::string name, error;
-        if (!NameToSearch(query.argument, name, error, query.tree)) {
+        SearchScope scope;
+        if (!MakeRequest(options, query, name, scope, error)) {
             std::fprintf(err, "fencat: %s\n", VisibleText(error).c_str());
             failed = true;
             continue;
         }
-        const SearchScope scope = query.tree           ? SearchScope::Tree
-                                  : options.fileSystem ? SearchScope::Device
-                                  : NamesAPath(name)   ? SearchScope::File
-                                                       : SearchScope::Name;
         made.requests.push_back(SearchRequest{name, scope});
         made.arguments.push_back(query.argument);
     }
     return made;
 }
 
-// One look at the processes for every request.
+// What one look at the processes answered for every request.
 struct Run {
     std::vector<Answer> answers;
     bool failed = false;
-    uint32_t notExamined = 0;  // every search saw the same processes: the largest count
-    std::vector<uint32_t> stalled;
+    // What the searches could not examine: of each kind, the most that one
+    // of them could not (every search saw the same processes).
+    SearchReport notExamined;
+    uint32_t unlisted = 0;  // processes whose modules a 32-bit build could not list
 
     bool Found() const {
         return std::any_of(answers.begin(), answers.end(), [](const Answer& a) { return !a.report.findings.empty(); });
     }
-    // A process given up unread may well use the file.
-    bool Free() const { return !Found() && stalled.empty(); }
 };
 
-// The requests keep what the search made of their names for the next look.
-Run Search(Requests& made) {
-    Run run;
-    std::vector<SearchReport> reports = RunSearch(made.requests);
-    for (size_t i = 0; i < reports.size(); ++i) {
-        const SearchReport& report = reports[i];
-        // Each FILE's trace is that of a drop of that one file.
+void AddNotExamined(const SearchReport& report, SearchReport& into) {
+    if (report.reached < SearchStage::ProcessesRead) return;
+    if (report.refused > into.refused) {
+        into.refused = report.refused;
+        into.someRefused = report.someRefused;
+    }
+    if (report.stalled.size() > into.stalled.size()) into.stalled = report.stalled;
+    into.privileged = into.privileged || report.privileged;
+    if (into.hidden.empty()) into.hidden = report.hidden;
+}
+
+// Each FILE's trace is that of a drop of that one file.
+void Trace(const std::vector<SearchReport>& reports) {
+    for (const SearchReport& report : reports) {
         Diag("DragDrop\n");
         TraceSearch(report);
+    }
+}
+
+Run Collect(std::vector<SearchReport> reports, const Requests& made) {
+    Run run;
+    for (size_t i = 0; i < reports.size(); ++i) {
+        const SearchReport& report = reports[i];
         run.failed = run.failed || report.end != SearchEnd::Finished;
-        if (report.reached >= SearchStage::ProcessesRead) {
-            run.notExamined = std::max(run.notExamined, report.refused);
-            if (report.stalled.size() > run.stalled.size()) run.stalled = report.stalled;
-        }
+        AddNotExamined(report, run.notExamined);
+        run.unlisted = std::max(run.unlisted, report.unlisted);
+        // fencat is no user of what it searches for.
+        auto& findings = reports[i].findings;
+        findings.erase(std::remove_if(findings.begin(), findings.end(),
+                                      [](const Finding& f) { return f.pid == OwnProcessId(); }),
+                       findings.end());
         run.answers.push_back(Answer{made.arguments[i], std::move(reports[i])});
     }
     return run;
 }
 
-bool Confirm(FILE* err, FILE* in, const char* signal, uint32_t pid, const std::string& name) {
-    std::fprintf(err, "fencat: send %s to %u (%s)? [y/N] ", signal, static_cast<unsigned>(pid),
-                 VisibleText(name).c_str());
-    std::fflush(err);
-    char answer[64];
-    if (in == nullptr || std::fgets(answer, sizeof answer, in) == nullptr) return false;
-    return answer[0] == 'y' || answer[0] == 'Y';
+// Every search that stopped says why.
+void TellFailures(const Run& run, FILE* err) {
+    for (const Answer& answer : run.answers) {
+        if (answer.report.end == SearchEnd::Finished) continue;
+        std::string why = answer.report.failure;
+        while (!why.empty() && why.back() == '\n') why.pop_back();
+        std::fprintf(err, "fencat: %s: the search stopped: %s\n", VisibleText(answer.query).c_str(),
+                     VisibleText(why.empty() ? "no reason given" : why).c_str());
+    }
 }
 
-// Signals every process found, once each; false when one could not be.
+// The whole line is the answer, so that the rest of a long one cannot
+// answer the next question; anything but y, end of input too, is no.
+bool Confirm(FILE* err, FILE* in, const char* signal, const std::string& who) {
+    std::fprintf(err, "fencat: send %s to %s? [y/N] ", signal, who.c_str());
+    std::fflush(err);
+    std::string answer;
+    int c = EOF;
+    while (in != nullptr && (c = std::fgetc(in)) != EOF && c != '\n') answer += static_cast<char>(c);
+    if (c == EOF) std::fputc('\n', err);
+    return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
+}
+
+// Signals every process found, once each, through the hold the search took
+// on it: never by a process ID that another may have taken since. False
+// when one could not be signalled.
 bool SignalAll(const Options& options, const Run& run, FILE* err, FILE* in) {
     const char* signalName = "?";
     for (const Signal& signal : Signals()) {
@@ -127,32 +187,50 @@ bool SignalAll(const Options& options, const Run& run, FILE* err, FILE* in) {
     for (const Answer& answer : run.answers) {
         for (const Finding& f : answer.report.findings) {
             if (f.pid == OwnProcessId() || !done.insert(f.pid).second) continue;
-            if (options.interactive && !Confirm(err, in, signalName, f.pid, f.processName)) continue;
-            std::string error;
-            if (!SendSignal(f.pid, options.signal, error)) {
-                std::fprintf(err, "fencat: cannot send %s to %u (%s): %s\n", signalName, static_cast<unsigned>(f.pid),
-                             VisibleText(f.processName).c_str(), error.c_str());
+            const std::string who = std::to_string(f.pid) + " (" + VisibleText(f.processName) + ")";
+            if (!f.process) {
+                std::fprintf(err, "fencat: %s could not be held, so it is not signalled\n", who.c_str());
                 ok = false;
+                continue;
+            }
+            if (options.interactive && !Confirm(err, in, signalName, who)) continue;
+            std::string error;
+            switch (f.process->Signal(options.signal, error)) {
+            case HeldProcess::Outcome::Sent: break;
+            case HeldProcess::Outcome::Ended:
+                std::fprintf(err, "fencat: %s ended before it was signalled\n", who.c_str());
+                break;
+            case HeldProcess::Outcome::Failed:
+                std::fprintf(err, "fencat: cannot send %s to %s: %s\n", signalName, who.c_str(), error.c_str());
+                ok = false;
+                break;
             }
         }
     }
     return ok;
 }
 
-// Looks again until the files are free or the time runs out, backing off
-// from 10 ms to at most 250 ms between looks.
-Run WaitUntilFree(const Options& options, Requests& requests, Run run) {
+bool Stopped(const std::vector<SearchReport>& reports) {
+    return std::any_of(reports.begin(), reports.end(),
+                       [](const SearchReport& r) { return r.end != SearchEnd::Finished; });
+}
+
+// Looks until the files are free or the time runs out, backing off from
+// 10 ms to at most 250 ms between looks.
+WaitState WaitUntilFree(const Options& options, FreeWatch& watch) {
     using Clock = std::chrono::steady_clock;
     const bool forever = options.waitSeconds < 0;
     const auto until = Clock::now() + std::chrono::duration_cast<Clock::duration>(
                                           std::chrono::duration<double>(forever ? 0.0 : options.waitSeconds));
     Clock::duration pause = std::chrono::milliseconds(10);
-    while (!run.Free() && !run.failed && (forever || Clock::now() < until)) {
+    for (;;) {
+        const WaitState state = watch.Look();
+        Trace(watch.Reports());
+        if (state != WaitState::InUse || Stopped(watch.Reports()) || (!forever && Clock::now() >= until))
+            return state;
         std::this_thread::sleep_for(forever ? pause : std::min(pause, until - Clock::now()));
         pause = std::min<Clock::duration>(pause * 2, std::chrono::milliseconds(250));
-        run = Search(requests);
     }
-    return run;
 }
 
 }  // namespace
@@ -163,18 +241,30 @@ int RunSearches(const Options& options, FILE* out, FILE* err, FILE* in) {
     else
         DiscardDiagnostics();
     bool failed = false;
-    Requests requests = MakeRequests(options, err, failed);
-    Run run = Search(requests);
-    failed = failed || run.failed;
-    if (!options.wait) PrintFindings(out, options.format, run.answers);
-    std::fflush(out);
-    if (options.kill && run.Found() && !SignalAll(options, run, err, in)) failed = true;
-    if (options.wait && !failed) {
-        run = WaitUntilFree(options, requests, std::move(run));
-        failed = failed || run.failed;
+    Requests made = MakeRequests(options, err, failed);
+    Run run;
+    // A wait looks for itself; -k needs the processes first.
+    if (!options.wait || options.kill) {
+        std::vector<SearchReport> reports = RunSearch(made.requests);
+        Trace(reports);
+        run = Collect(std::move(reports), made);
+        if (!options.wait) PrintFindings(out, options.format, run.answers);
+        failed = !FinishOutput(out, err) || failed;
+        if (options.kill && run.Found() && !SignalAll(options, run, err, in)) failed = true;
     }
-    std::fputs(NotExaminedNotice(run.notExamined, run.stalled).c_str(), err);
-    if (failed) return kFailed;
-    if (options.wait) return run.Free() ? kFound : kNotFound;
+    WaitState state = WaitState::InUse;
+    if (options.wait && !failed && !run.failed) {
+        FreeWatch watch(made.requests, OwnProcessId());
+        state = WaitUntilFree(options, watch);
+        run = Collect(watch.Reports(), made);
+    }
+    TellFailures(run, err);
+    std::fputs(NotExaminedNotice(run.notExamined).c_str(), err);
+    if (run.unlisted != 0) std::fprintf(err, "fencat: %s", UnlistedNotice(run.unlisted, "fencat.exe").c_str());
+    if (failed || run.failed) return kFailed;
+    if (options.wait) {
+        if (state == WaitState::FreeAmongExamined) return kNotAllExamined;
+        return state == WaitState::Free ? kFound : kNotFound;
+    }
     return run.Found() ? kFound : kNotFound;
 }

@@ -7,11 +7,15 @@
 
 #include "cli/Options.h"
 
-// The name the search gets for FILE: a path in its absolute, symlink-resolved
-// form where it has one (as the system names files), a bare name unchanged;
-// a DIR (`tree`) is always resolved. False with a message when it cannot be
-// searched.
+// The name the search gets for FILE or DIR (`tree`): its absolute,
+// symlink-resolved form (a bare name is a file of the current folder), or
+// for a file that is there by a name the system cannot resolve, that name.
+// False with a message when it cannot be searched.
 bool NameToSearch(const std::string& file, std::string& name, std::string& error, bool tree = false);
+
+// Writes out what is left of the output; false, with a line on `err`, when
+// any of it could not be written.
+bool FinishOutput(FILE* out, FILE* err);
 
 // Runs the command and returns the exit status. `in` answers -i.
 int RunSearches(const Options& options, FILE* out, FILE* err, FILE* in = stdin);

@@ -10,7 +10,7 @@
 #include "search/Search.h"
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args = StartCommandLine(argc, argv);
     Options options;
     std::string error;
     if (!ParseCommandLine(args, options, error)) {
@@ -20,18 +20,16 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "fencat: %s\nTry 'fencat --help' for more information.\n", VisibleText(error).c_str());
         return kFailed;
     }
-    if (options.help) {
-        std::fputs(HelpText().c_str(), stdout);
-        return 0;
-    }
-    if (options.version) {
-        std::printf("fencat %s\n", kVersion);
-        return 0;
-    }
-    if (options.listSignals) {
-        for (size_t i = 0; i < Signals().size(); ++i) std::printf("%s%s", i == 0 ? "" : " ", Signals()[i].name);
-        std::printf("\n");
-        return 0;
+    if (options.help || options.version || options.listSignals) {
+        if (options.help) {
+            std::fputs(HelpText().c_str(), stdout);
+        } else if (options.version) {
+            std::printf("fencat %s\n", kVersion);
+        } else {
+            for (size_t i = 0; i < Signals().size(); ++i) std::printf("%s%s", i == 0 ? "" : " ", Signals()[i].name);
+            std::printf("\n");
+        }
+        return FinishOutput(stdout, stderr) ? 0 : kFailed;
     }
     // As the window does at start, so that an administrator sees every
     // process; what it has to say is part of the trace.

@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in(data, size);
     sim::Reset();
     const uint8_t setup = in.U8();
-    sim::Set().ansiCodePage = setup & 1 ? sim::CodePage::Utf8 : sim::CodePage::Cp1252;
+    sim::Set().nameCase = setup & 1 ? sim::NameCase::Exact : sim::NameCase::Ignore;
     sim::Set().nameCase = setup & 2 ? sim::NameCase::Exact : sim::NameCase::Ignore;
     sim::AddProcess(8, u"a.exe").Module(0x400000, "C:\\dir\\file.txt").Module(0x10000000, "C:\\d\\caf\xE9.dll");
     sim::AddProcess(9, u"b.exe").Handle(0x4, "File", u"\\Device\\HarddiskVolume1\\dir\\file.txt");

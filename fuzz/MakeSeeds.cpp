@@ -244,6 +244,16 @@ void ProcTexts() {
     Write("proc_text", "link_inotify", link("", "anon_inode:inotify"));
     Write("proc_text", "link_namespace", link("", "mnt:[4026531840]"));
     Write("proc_text", "link_device", link("", "/dev/pts/0"));
+    // The table's bytes are read as a stat and as a mount table too.
+    auto table16 = [](const std::string& text) {
+        std::vector<unsigned char> bytes = FuzzOutput().U16(static_cast<uint16_t>(text.size())).Data();
+        bytes.insert(bytes.end(), text.begin(), text.end());
+        return bytes;
+    };
+    Write("proc_text", "stat", table16("4242 (a) (b) S 1 4242 4242 0 -1 4194560 97 0 0 0 0 0 0 0 20 0 3 0 88210 0\n"));
+    Write("proc_text", "mountinfo",
+          table16("26 1 254:0 / / rw,relatime - ext4 /dev/vda rw\n"
+                  "21 26 0:20 / /proc rw,relatime shared:5 - proc proc rw,hidepid=invisible,subset=pid\n"));
     Write("proc_text", "fdinfo", 1, "pos:\t0\nflags:\t02000002\nmnt_id:\t15\nino:\t1057\nPid:\t4321\nNSpid:\t4321\n");
     Write("proc_text", "status", 2,
           "Name:\tbash\nUmask:\t0022\nState:\tS (sleeping)\nCapInh:\t0000000000000000\n"

@@ -8,7 +8,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in(data, size);
     sim::Reset();
-    sim::Set().ansiCodePage = in.U8() % 2 == 0 ? sim::CodePage::Cp1252 : sim::CodePage::Utf8;
+    sim::Set().nameCase = in.U8() % 2 == 0 ? sim::NameCase::Ignore : sim::NameCase::Exact;
     static const char* const kTypes[] = {"File", "Event", "Process", "Thread"};
     const uint8_t typeChoice = in.U8();
     sim::HandleRow& row = sim::AddProcess(sim::kDefaultOwnPid, u"fencat.exe").Handle(0x4, kTypes[typeChoice % 4]);

@@ -1,5 +1,6 @@
 // The other /proc texts of the Linux search: the bound sockets of
-// /proc/net/unix and descriptor links that name a socket.
+// /proc/net/unix, descriptor links that name a socket, and, read from the
+// same bytes, a process's stat and the mount table.
 #include <algorithm>
 
 #include "fuzz/FuzzInput.h"
@@ -16,6 +17,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             table.find(socket.second) == std::string::npos)
             __builtin_trap();
     }
+    // A stat's command name is what lies between the first " (" and the
+    // last ')', whatever it holds.
+    proc::ProcessStat stat;
+    if (proc::ParseStat(table, stat) && table.rfind(')') != table.find(" (") + 2 + stat.comm.size()) __builtin_trap();
+    std::string options;
+    if (proc::ProcMountOptions(table, options) &&
+        (options.find(' ') != std::string::npos || table.find(" /proc ") == std::string::npos))
+        __builtin_trap();
     const std::vector<unsigned char> bytes = in.Rest();
     const std::string link(bytes.begin(), bytes.end());
     uint64_t inode = 0;

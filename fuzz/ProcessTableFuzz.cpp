@@ -8,7 +8,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in(data, size);
     sim::Reset();
-    sim::Set().ansiCodePage = in.U8() % 2 == 0 ? sim::CodePage::Cp1252 : sim::CodePage::Utf8;
+    sim::Set().nameCase = in.U8() % 2 == 0 ? sim::NameCase::Ignore : sim::NameCase::Exact;
     sim::Set().processTableAnswers = ReadAnswers(in, 1u << 20);
     SystemProcessesInformation snapshot(true);
     size_t walked = 0;

@@ -9,7 +9,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput in(data, size);
     sim::Reset();
-    sim::Set().ansiCodePage = in.U8() % 2 == 0 ? sim::CodePage::Cp1252 : sim::CodePage::Utf8;
+    sim::Set().nameCase = in.U8() % 2 == 0 ? sim::NameCase::Ignore : sim::NameCase::Exact;
     const uint16_t length = in.U16(), capacity = in.U16();
     const std::vector<unsigned char> bytes = in.Rest();
 

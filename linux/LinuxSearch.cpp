@@ -1,7 +1,10 @@
 // The search on Linux: one scan of /proc by file identity for all names.
 #include <fcntl.h>
+#include <linux/capability.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -49,7 +52,43 @@ struct ResolvedName {
     int error = 0;  // errno's value where the name named nothing
 };
 
-std::vector<SearchReport> RunSearch(std::vector<SearchRequest>& requests) {
+namespace {
+
+// Whether this process runs as root, or with the rights that let root read
+// every process.
+bool Privileged() {
+    if (geteuid() == 0) return true;
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};
+    if (syscall(SYS_capget, &header, data) != 0) return false;
+    auto has = [&data](unsigned cap) { return (data[cap / 32].effective >> (cap % 32) & 1u) != 0; };
+    return has(CAP_SYS_PTRACE) && has(CAP_DAC_READ_SEARCH);
+}
+
+// What the mount options of /proc hide from this search, in a sentence.
+std::string Hidden(int procRoot, const std::vector<proc::Target>& targets, bool privileged) {
+    std::string mountinfo, options, hidden;
+    if (!proc::ReadWholeFile(procRoot, "self/mountinfo", mountinfo) || !proc::ProcMountOptions(mountinfo, options))
+        return hidden;
+    const bool sockets = std::any_of(targets.begin(), targets.end(), [](const proc::Target& t) {
+        return t.socketFile || t.match == proc::Target::Match::Name || t.match == proc::Target::Match::Tree;
+    });
+    for (size_t at = 0; at <= options.size();) {
+        const size_t comma = std::min(options.find(',', at), options.size());
+        const std::string option = options.substr(at, comma - at);
+        at = comma + 1;
+        // Those who may trace every process see them all.
+        if (option.compare(0, 8, "hidepid=") == 0 && option != "hidepid=0" && option != "hidepid=off" && !privileged)
+            hidden += "/proc is mounted with " + option + ", which hides other users' processes: they were not"
+                      " examined.";
+        if (option == "subset=pid" && sockets)
+            hidden += std::string(hidden.empty() ? "" : " ") + "/proc is mounted with subset=pid, which hides the"
+                      " table of UNIX sockets: a process is not found by a socket bound to a file.";
+    }
+    return hidden;
+}
+
+std::vector<SearchReport> Search(std::vector<SearchRequest>& requests, const std::vector<uint32_t>* pids) {
     const int procRoot = open("/proc", O_PATH | O_DIRECTORY | O_CLOEXEC);
     std::vector<proc::Target> targets;
     std::vector<uint32_t> index(requests.size(), 0);
@@ -67,7 +106,9 @@ std::vector<SearchReport> RunSearch(std::vector<SearchRequest>& requests) {
         }
     }
     proc::ScanOutcome scan;
-    if (!targets.empty() && procRoot >= 0) scan = proc::Scan(targets, procRoot);
+    if (!targets.empty() && procRoot >= 0) scan = proc::Scan(targets, procRoot, pids);
+    const bool privileged = Privileged();
+    const std::string hidden = scan.listed ? Hidden(procRoot, targets, privileged) : std::string();
     if (procRoot >= 0) close(procRoot);
 
     std::vector<SearchReport> reports(requests.size());
@@ -85,9 +126,21 @@ std::vector<SearchReport> RunSearch(std::vector<SearchRequest>& requests) {
         }
         report.end = SearchEnd::Finished;
         report.reached = SearchStage::HandlesListed;
-        report.refused = scan.refused;
+        report.refused = static_cast<uint32_t>(scan.refused.size());
+        report.someRefused.assign(scan.refused.begin(),
+                                  scan.refused.begin() + std::min(scan.refused.size(), kRefusedNamed));
         report.stalled = scan.stalled;
+        report.privileged = privileged;
+        report.hidden = hidden;
         Collect(scan.processes, index[i], report);
     }
     return reports;
+}
+
+}  // namespace
+
+std::vector<SearchReport> RunSearch(std::vector<SearchRequest>& requests) { return Search(requests, nullptr); }
+
+std::vector<SearchReport> RunSearch(std::vector<SearchRequest>& requests, const std::vector<uint32_t>& pids) {
+    return Search(requests, &pids);
 }

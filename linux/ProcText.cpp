@@ -108,6 +108,52 @@ bool ParseSocketLink(std::string_view link, uint64_t& inode) {
     return ParseDecimal(link.substr(kPrefix.size(), link.size() - kPrefix.size() - 1), inode);
 }
 
+bool ParseStat(std::string_view text, ProcessStat& stat) {
+    const size_t open = text.find(" (");
+    const size_t close = text.rfind(')');
+    if (open == std::string_view::npos || close == std::string_view::npos || close < open + 2) return false;
+    stat.comm = std::string(text.substr(open + 2, close - open - 2));
+    // After the name: state (field 3), then numbers; threads is field 20,
+    // the start time field 22.
+    const char* p = text.data() + close + 1;
+    const char* end = text.data() + text.size();
+    const std::string_view state = Field(p, end);
+    if (state.size() != 1) return false;
+    stat.state = state[0];
+    for (int field = 4; field <= 22; ++field) {
+        const std::string_view value = Field(p, end);
+        if (value.empty()) return false;
+        if (field == 20 && !ParseDecimal(value, stat.threads)) return false;
+        if (field == 22 && !ParseDecimal(value, stat.startTime)) return false;
+    }
+    return true;
+}
+
+bool ReadStat(int dirFd, const char* path, ProcessStat& stat) {
+    std::string text;
+    return ReadWholeFile(dirFd, path, text) && ParseStat(text, stat);
+}
+
+bool ProcMountOptions(std::string_view mountinfo, std::string& options) {
+    bool found = false;
+    ForEachLine(mountinfo.data(), mountinfo.size(), [&](const char* p, const char* end) {
+        // ID parent major:minor root mount-point options [optional...] - type source super-options
+        Field(p, end);
+        Field(p, end);
+        Field(p, end);
+        Field(p, end);
+        if (Field(p, end) != "/proc") return;
+        std::string_view field;
+        while (!(field = Field(p, end)).empty() && field != "-") {
+        }
+        if (field != "-" || Field(p, end) != "proc") return;
+        Field(p, end);
+        options = std::string(Field(p, end));
+        found = true;
+    });
+    return found;
+}
+
 std::vector<std::pair<uint64_t, std::string>> ParseUnixSockets(const char* text, size_t length) {
     std::vector<std::pair<uint64_t, std::string>> paths;
     ForEachLine(text, length, [&paths](const char* p, const char* end) {

@@ -60,6 +60,26 @@ bool ParseSocketLink(std::string_view link, uint64_t& inode);
 // none left off `path`; false when it has no such end.
 bool StripDeleted(std::string_view& path);
 
+// What /proc/PID/stat tells of a process.
+struct ProcessStat {
+    std::string comm;         // the kernel's name of the command, at most 15 bytes
+    char state = '?';         // R, S, D, Z, ...
+    uint64_t threads = 0;     // the threads counted by the kernel
+    uint64_t startTime = 0;   // in clock ticks after boot
+};
+
+// "pid (comm) state ppid ..."; the command's name may hold any byte, ") "
+// too. False for a text not of that form.
+bool ParseStat(std::string_view text, ProcessStat& stat);
+
+// Reads and parses the stat file `path`, relative to `dirFd`.
+bool ReadStat(int dirFd, const char* path, ProcessStat& stat);
+
+// The file system options of the proc file system mounted on top at /proc,
+// from the text of /proc/self/mountinfo ("rw,hidepid=invisible"); false
+// when none is.
+bool ProcMountOptions(std::string_view mountinfo, std::string& options);
+
 // Reads a whole file (a /proc text), `path` relative to `dirFd`, into `text`.
 bool ReadWholeFile(int dirFd, const char* path, std::string& text);
 

@@ -1,8 +1,9 @@
 #include "linux/Scan.h"
 
 #include <dirent.h>
-#include <sys/syscall.h>
 #include <fcntl.h>
+#include <linux/kcmp.h>
+#include <sys/syscall.h>
 #include <sched.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -16,7 +17,9 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <tuple>
 
+#include "linux/Hold.h"
 #include "linux/Watchdog.h"
 #include "search/Paths.h"
 
@@ -35,6 +38,9 @@ struct Context {
     bool socketTargets = false;  // some target has sockets bound to it
     uint64_t ownMounts = 0;  // this process's mount namespace
     uint32_t self = 0;
+    // Whether the /proc is of this process's own PID namespace, so that its
+    // process IDs are the ones a hold or kcmp() takes.
+    bool ownPids = false;
     int root = -1;  // the /proc being read; owned
 
     // The bound UNIX sockets, read once when a name is first wanted.
@@ -71,6 +77,9 @@ Context::Context(const std::vector<Target>& t, int procRoot)
     }
     std::sort(byId.begin(), byId.end());
     ownMounts = MountNamespace(root, "self/ns/mnt");
+    char link[16];
+    const ssize_t n = readlinkat(root, "self", link, sizeof link);
+    ownPids = n > 0 && std::string(link, static_cast<size_t>(n)) == std::to_string(self);
 }
 
 const std::string* Context::BoundPath(uint64_t inode) {
@@ -96,6 +105,18 @@ struct Candidate {
 
 enum class Outcome { Examined, Refused, Gone };
 
+// The name ps shows: the kernel's name of the command, but the executable's
+// whole name where the kernel cut that to its first 15 bytes. `exe` is the
+// executable's path, or empty.
+std::string ProcessName(const ProcessStat& stat, std::string_view exe) {
+    constexpr size_t kCommLength = 15;
+    StripDeleted(exe);
+    const std::string_view exeName = FinalComponent(exe, PathStyle::Unix);
+    const bool cut = stat.comm.size() == kCommLength && exeName.size() > kCommLength &&
+                     exeName.compare(0, kCommLength, stat.comm) == 0;
+    return std::string(cut || stat.comm.empty() ? exeName : stat.comm);
+}
+
 // Text read from /proc, kept from one process to the next; grown without
 // filling what a read overwrites anyway.
 struct ReadBuffer {
@@ -120,7 +141,13 @@ public:
     Outcome Read(uint32_t pid, std::vector<Hit>& hits);
 
 private:
+    // What a task has that its threads may share or have of their own.
+    enum Part : unsigned { kMemory = 1, kDescriptors = 2, kFolders = 4 };
+
     void Tick() { m_ticks.fetch_add(1, std::memory_order_relaxed); }
+    Outcome ReadTask(unsigned parts);
+    Outcome ReadThreads();
+    bool SharesWithAny(uint32_t tid, const std::vector<uint32_t>& tasks, int type);
     Outcome ReadMaps();
     Outcome ReadDescriptors();
     // False when the kernel refused to look into the descriptor.
@@ -132,13 +159,18 @@ private:
     bool ReadLink(int dirFd, const char* name, std::string& link);
     void Add(uint32_t target, Finding::Kind kind, uint32_t access, int64_t descriptor, std::string path,
              const FileId& id);
-    bool Name(std::vector<Hit>& hits);
+    bool Identify(std::vector<Hit>& hits);
 
     Context& m_context;
     Progress& m_ticks;
     ReadBuffer& m_buffer;
     uint32_t m_pid = 0;
-    int m_dir = -1;
+    int m_dir = -1;   // the process's folder in /proc
+    int m_task = -1;  // the folder of the task being read: the process's, or one thread's
+    std::string m_where;      // m_task's path, for what has no name of its own
+    bool m_thread = false;    // whether m_task is a thread's, whose tables may be the process's too
+    std::string m_threadRead;  // "task/TID" of the first thread read, or empty
+    bool m_compare = true;     // whether kcmp() can tell this process's threads' tables apart
     uint64_t m_mounts = 1;  // 1: not read yet
     std::vector<Hit> m_hits;
     std::vector<FileId> m_hitIds;  // beside m_hits
@@ -161,15 +193,18 @@ bool ProcessReader::ReadLink(int dirFd, const char* name, std::string& link) {
 
 void ProcessReader::Add(uint32_t target, Finding::Kind kind, uint32_t access, int64_t descriptor, std::string path,
                         const FileId& id) {
-    // A module is one finding however many times it is mapped.
-    if (kind == Finding::Kind::Module) {
-        for (size_t i = 0; i < m_hits.size(); ++i) {
-            Hit& hit = m_hits[i];
-            if (hit.target == target && hit.finding.kind == kind && (m_hitIds[i] == id || hit.finding.path == path)) {
-                hit.finding.access |= access;
-                return;
-            }
+    // A module is one finding however many times it is mapped; a thread's
+    // descriptor or folder that is the process's too is the same finding.
+    for (size_t i = 0; i < m_hits.size() && (kind == Finding::Kind::Module || m_thread); ++i) {
+        Hit& hit = m_hits[i];
+        if (hit.target != target || hit.finding.kind != kind) continue;
+        if (kind == Finding::Kind::Module && (m_hitIds[i] == id || hit.finding.path == path)) {
+            hit.finding.access |= access;
+            return;
         }
+        if (kind == Finding::Kind::Handle && m_hitIds[i] == id && hit.finding.descriptor == descriptor &&
+            hit.finding.access == access)
+            return;
     }
     Hit hit{target, Finding{kind, m_pid, Text(), std::move(path)}};
     hit.finding.access = access;
@@ -234,7 +269,7 @@ void ProcessReader::Compare(const Candidate& candidate, Found&& found) {
 }
 
 Outcome ProcessReader::ReadMaps() {
-    const int fd = openat(m_dir, "maps", O_RDONLY | O_CLOEXEC);
+    const int fd = openat(m_task, "maps", O_RDONLY | O_CLOEXEC);
     Tick();
     if (fd < 0) return errno == ENOENT || errno == ESRCH ? Outcome::Gone : Outcome::Refused;
     size_t used = 0;
@@ -280,7 +315,7 @@ Outcome ProcessReader::ReadMaps() {
 }
 
 Outcome ProcessReader::ReadDescriptors() {
-    const int fdDir = openat(m_dir, "fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fdDir = openat(m_task, "fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     Tick();
     if (fdDir < 0) return errno == ENOENT || errno == ESRCH ? Outcome::Gone : Outcome::Refused;
     std::string link;
@@ -354,7 +389,7 @@ bool ProcessReader::ReadDescriptor(int fdDir, const char* name, uint64_t number,
             }
             if (!haveLink) readText();
         }
-        std::string path = haveLink ? std::string(text) : "/proc/" + std::to_string(m_pid) + "/fd/" + name;
+        std::string path = haveLink ? std::string(text) : m_where + "fd/" + name;
         Add(target, Finding::Kind::Handle, access, static_cast<int64_t>(number), std::move(path), candidate.id);
     });
     return true;
@@ -364,7 +399,7 @@ void ProcessReader::ReadFolder(const char* name, uint32_t access) {
     Candidate candidate;
     struct statx stx;
     if (m_context.needIds) {
-        const bool ok = statx(m_dir, name, AT_STATX_DONT_SYNC, STATX_TYPE | STATX_INO, &stx) == 0;
+        const bool ok = statx(m_task, name, AT_STATX_DONT_SYNC, STATX_TYPE | STATX_INO, &stx) == 0;
         Tick();
         if (!ok) return;
         candidate.haveId = true;
@@ -372,53 +407,44 @@ void ProcessReader::ReadFolder(const char* name, uint32_t access) {
     }
     std::string link;
     std::string_view text;
-    const bool haveLink = m_context.needText && ReadLink(m_dir, name, link);
+    const bool haveLink = m_context.needText && ReadLink(m_task, name, link);
     if (haveLink) {
         text = link;
         candidate.text = &text;
     }
     Compare(candidate, [&](uint32_t target) {
-        if (m_context.targets[target].match == Target::Match::Tree && !SameFileHere(text, candidate, m_dir, name))
+        if (m_context.targets[target].match == Target::Match::Tree && !SameFileHere(text, candidate, m_task, name))
             return;
         std::string path;
         if (haveLink)
             path = link;
-        else if (!ReadLink(m_dir, name, path))
-            path = "/proc/" + std::to_string(m_pid) + "/" + name;
+        else if (!ReadLink(m_task, name, path))
+            path = m_where + name;
         Add(target, Finding::Kind::Handle, access, Finding::kUnknown, std::move(path), candidate.id);
     });
 }
 
-// Names the process and its owner in its findings; false when it has ended
-// meanwhile.
-bool ProcessReader::Name(std::vector<Hit>& hits) {
-    std::string exe, name;
-    if (ReadLink(m_dir, "exe", exe)) {
-        std::string_view shown = exe;
-        StripDeleted(shown);
-        name = std::string(FinalComponent(shown, PathStyle::Unix));
-    }
-    if (name.empty()) {
-        // No executable to be read (a kernel thread, or not ours to read):
-        // the kernel's name of the command.
-        const int fd = openat(m_dir, "comm", O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return false;
-        char comm[64];
-        const ssize_t n = read(fd, comm, sizeof comm);
-        close(fd);
-        Tick();
-        if (n <= 0) return false;
-        name.assign(comm, static_cast<size_t>(n));
-        if (name.back() == '\n') name.pop_back();
-        if (name.empty()) return false;
-    }
+// Holds the process and names it and its owner in its findings; false when
+// it has ended meanwhile.
+bool ProcessReader::Identify(std::vector<Hit>& hits) {
+    ProcessStat stat;
+    std::shared_ptr<HeldProcess> held;
+    const bool running = m_context.ownPids ? HoldProcess(m_pid, m_dir, stat, held) : ReadStat(m_dir, "stat", stat);
+    Tick();
+    if (!running) return false;
+    // A leader that has exited has no executable left; its threads do.
+    std::string exe;
+    const bool haveExe = ReadLink(m_dir, "exe", exe) ||
+                         (!m_threadRead.empty() && ReadLink(m_dir, (m_threadRead + "/exe").c_str(), exe));
+    const std::string name = ProcessName(stat, haveExe ? exe : std::string());
     struct stat st;
     const int64_t uid = fstat(m_dir, &st) == 0 ? static_cast<int64_t>(st.st_uid) : Finding::kUnknown;
     for (Hit& hit : m_hits) {
-        if (hit.finding.kind == Finding::Kind::Module && !exe.empty() && hit.finding.path == exe)
+        if (hit.finding.kind == Finding::Kind::Module && haveExe && hit.finding.path == exe)
             hit.finding.access |= Finding::kExecutable;
         hit.finding.processName = name;
         hit.finding.uid = uid;
+        hit.finding.process = held;
     }
     hits = std::move(m_hits);
     return true;
@@ -434,17 +460,98 @@ Outcome ProcessReader::Read(uint32_t pid, std::vector<Hit>& hits) {
     m_dir = openat(m_context.root, path, O_PATH | O_DIRECTORY | O_CLOEXEC);
     Tick();
     if (m_dir < 0) return Outcome::Gone;
-    Outcome outcome = ReadMaps();
-    if (outcome != Outcome::Gone) {
+    m_task = m_dir;
+    m_where = "/proc/" + std::to_string(pid) + "/";
+    m_thread = false;
+    m_threadRead.clear();
+    Outcome outcome = ReadTask(kMemory | kDescriptors | kFolders);
+    // A process refused is refused in all its threads.
+    if (outcome == Outcome::Examined && ReadThreads() == Outcome::Refused) outcome = Outcome::Refused;
+    if (outcome != Outcome::Gone && !m_hits.empty() && !Identify(hits)) outcome = Outcome::Gone;
+    close(m_dir);
+    return outcome;
+}
+
+Outcome ProcessReader::ReadTask(unsigned parts) {
+    Outcome outcome = (parts & kMemory) != 0 ? ReadMaps() : Outcome::Examined;
+    if (outcome != Outcome::Gone && (parts & kDescriptors) != 0) {
         const Outcome descriptors = ReadDescriptors();
         if (descriptors != Outcome::Examined) outcome = descriptors;
     }
-    if (outcome != Outcome::Gone) {
+    if (outcome != Outcome::Gone && (parts & kFolders) != 0) {
         ReadFolder("cwd", Finding::kCurrentFolder);
         ReadFolder("root", Finding::kRootFolder);
-        if (!m_hits.empty() && !Name(hits)) outcome = Outcome::Gone;
     }
-    close(m_dir);
+    return outcome;
+}
+
+// Whether thread `tid` shares the table of `type` with one of `tasks`.
+// Where kcmp() cannot tell (another PID namespace's /proc, no right, no
+// kcmp), it is not asked again for the process: each thread is read, and
+// what it shares is found twice and kept once.
+bool ProcessReader::SharesWithAny(uint32_t tid, const std::vector<uint32_t>& tasks, int type) {
+    for (size_t i = 0; i < tasks.size() && m_compare; ++i) {
+        const long same = syscall(SYS_kcmp, tasks[i], tid, type, 0, 0);
+        Tick();
+        if (same == 0) return true;
+        m_compare = same > 0;
+    }
+    return false;
+}
+
+// The threads with tables of their own: one that unshared its descriptors
+// or its folders, and every live thread of a process whose leader has
+// exited (the leader's tables are gone, so none is shared with it).
+Outcome ProcessReader::ReadThreads() {
+    // The task folder counts its threads among its links, beyond a
+    // folder's two: a process of one thread has no others to read.
+    struct statx task;
+    const bool counted = statx(m_dir, "task", AT_STATX_DONT_SYNC, STATX_NLINK, &task) == 0;
+    Tick();
+    if (counted && task.stx_nlink <= 3) return Outcome::Examined;
+    std::vector<uint32_t> tids;
+    if (const int fd = openat(m_dir, "task", O_RDONLY | O_DIRECTORY | O_CLOEXEC); fd >= 0) {
+        alignas(8) char entries[4096];
+        long got;
+        while ((got = syscall(SYS_getdents64, fd, entries, sizeof entries)) > 0) {
+            Tick();
+            for (long at = 0; at < got;) {
+                const auto* entry = reinterpret_cast<const dirent64*>(entries + at);
+                at += entry->d_reclen;
+                uint64_t tid;
+                if (ParseDecimal(entry->d_name, tid) && tid != m_pid && tid <= UINT32_MAX)
+                    tids.push_back(static_cast<uint32_t>(tid));
+            }
+        }
+        close(fd);
+    }
+    m_compare = m_context.ownPids;
+    // The tasks whose tables of each kind have been read.
+    std::vector<uint32_t> memory{m_pid}, descriptors{m_pid}, folders{m_pid};
+    Outcome outcome = Outcome::Examined;
+    for (const uint32_t tid : tids) {
+        unsigned parts = 0;
+        for (auto [part, type, read] : {std::make_tuple(kMemory, KCMP_VM, &memory),
+                                        std::make_tuple(kDescriptors, KCMP_FILES, &descriptors),
+                                        std::make_tuple(kFolders, KCMP_FS, &folders)}) {
+            if (SharesWithAny(tid, *read, type)) continue;
+            parts |= part;
+            read->push_back(tid);
+        }
+        if (parts == 0) continue;
+        const std::string where = "task/" + std::to_string(tid);
+        m_task = openat(m_dir, where.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        Tick();
+        if (m_task < 0) continue;  // the thread has ended
+        m_where = "/proc/" + std::to_string(m_pid) + "/" + where + "/";
+        m_thread = true;
+        if (m_threadRead.empty()) m_threadRead = where;
+        // A thread that ends meanwhile leaves the process examined.
+        if (ReadTask(parts) == Outcome::Refused) outcome = Outcome::Refused;
+        close(m_task);
+    }
+    m_task = m_dir;
+    m_thread = false;
     return outcome;
 }
 
@@ -493,9 +600,18 @@ void EndReading(uint32_t pid) {
 
 }  // namespace
 
-ScanOutcome Scan(const std::vector<Target>& targets, int procRoot) {
+ScanOutcome Scan(const std::vector<Target>& targets, int procRoot, const std::vector<uint32_t>* only) {
     ScanOutcome outcome;
-    std::vector<uint32_t> pids = ListProcesses(procRoot, outcome.listed);
+    // Those asked for need no listing: one that has ended is not found.
+    std::vector<uint32_t> pids;
+    if (only != nullptr) {
+        pids = *only;
+        std::sort(pids.begin(), pids.end());
+        pids.erase(std::unique(pids.begin(), pids.end()), pids.end());
+        outcome.listed = true;
+    } else {
+        pids = ListProcesses(procRoot, outcome.listed);
+    }
     auto context = std::make_shared<Context>(targets, procRoot);
     // Our own process is no user of anything the user asked about.
     pids.erase(std::remove(pids.begin(), pids.end(), context->self), pids.end());
@@ -534,7 +650,7 @@ ScanOutcome Scan(const std::vector<Target>& targets, int procRoot) {
     std::sort(outcome.stalled.begin(), outcome.stalled.end());
     for (size_t i = 0; i < pids.size(); ++i) {
         Read& result = read.results[i];
-        if (result.outcome == Outcome::Refused) ++outcome.refused;
+        if (result.outcome == Outcome::Refused) outcome.refused.push_back(pids[i]);
         if (!result.hits.empty()) outcome.processes.push_back(std::move(result.hits));
     }
     return outcome;

@@ -22,8 +22,8 @@ struct ScanOutcome {
     // The processes with findings, by process ID, each with its hits in the
     // order they were read: its mappings, then descriptors, then folders.
     std::vector<std::vector<Hit>> processes;
-    uint32_t refused = 0;           // not (fully) examined: access denied
-    std::vector<uint32_t> stalled;  // given up: reading made no progress
+    std::vector<uint32_t> refused;  // not (fully) examined: access denied; ascending
+    std::vector<uint32_t> stalled;  // given up: reading made no progress; ascending
 };
 
 // How long a read of one process may go without progress before the
@@ -31,7 +31,9 @@ struct ScanOutcome {
 constexpr int kStallMilliseconds = 100;
 
 // Reads the processes of the /proc that `procRoot` (a directory descriptor)
-// stands for; the scan keeps its own copy of the descriptor.
-ScanOutcome Scan(const std::vector<Target>& targets, int procRoot);
+// stands for: all of them, or those of `only`. Each process found is held
+// (Finding::process) where that /proc is this process's own. The scan keeps
+// its own copy of the descriptor.
+ScanOutcome Scan(const std::vector<Target>& targets, int procRoot, const std::vector<uint32_t>* only = nullptr);
 
 }  // namespace proc

@@ -25,6 +25,7 @@ struct Target {
     FileId mapsId;
     // The sockets bound to the file: they stand for it, as fuser counts it.
     std::vector<uint64_t> sockets;
+    bool socketFile = false;  // whether the file is a socket
 };
 
 // Resolves `name` for `scope`: a file is found by identity, a folder of a

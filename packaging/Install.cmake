@@ -3,7 +3,8 @@
 #   cli     fencat, its man page, bash and zsh completion
 #   window  fencat-window, its man page, desktop entry, icons, and the file
 #           managers' menu items (a Dolphin service menu, a Nautilus script)
-# Windows: the two programs, side by side in a ZIP.
+# Windows: the two programs, side by side in a ZIP, and a per-user installer
+# (NSIS, from the project's own template in packaging/windows).
 include(GNUInstallDirs)
 set(packaging_dir ${CMAKE_CURRENT_LIST_DIR})
 
@@ -13,8 +14,23 @@ if(WIN32)
   if(TARGET TolvarFencat)
     install(TARGETS TolvarFencat RUNTIME DESTINATION . COMPONENT window)
   endif()
-  set(CPACK_GENERATOR ZIP)
+  set(CPACK_GENERATOR ZIP NSIS)
   set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
+  # One package of both programs, laid out flat.
+  set(CPACK_MONOLITHIC_INSTALL ON)
+  # CPack's own template installs for all users and asks for administrator
+  # rights; ours installs for the user who runs it.
+  list(PREPEND CMAKE_MODULE_PATH ${packaging_dir}/windows)
+  set(CPACK_NSIS_PACKAGE_NAME "Tolvar Fencat")
+  set(CPACK_PACKAGE_INSTALL_DIRECTORY "Tolvar Fencat")
+  set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY TolvarFencat)
+  set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/res/main.ico)
+  set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/res/main.ico)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(CPACK_NSIS_FENCAT_TARGET amd64-unicode)
+  else()
+    set(CPACK_NSIS_FENCAT_TARGET x86-unicode)
+  endif()
 else()
   install(TARGETS fencat RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT cli)
   foreach(page fencat fencat-window)

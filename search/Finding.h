@@ -12,7 +12,9 @@ class HeldProcess;
 using Text = std::string;
 
 struct Finding {
-    enum class Kind { Module, Handle };
+    // Mapped: a file mapped into memory, neither loaded as a module nor held
+    // open (only where the system tells the two apart).
+    enum class Kind { Module, Handle, Mapped };
     // How the process uses the file; a finding may carry several.
     enum Access : uint32_t {
         kMapped = 1u << 0,         // a module: loaded or mapped

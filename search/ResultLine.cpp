@@ -4,20 +4,36 @@
 
 #include "search/Paths.h"
 
+namespace {
+
+void AppendEscape(Text& out, unsigned char byte) {
+    char escape[5];
+    std::snprintf(escape, sizeof escape, "\\x%02x", byte);
+    out += escape;
+}
+
+}  // namespace
+
 Text VisibleText(const Text& bytes) {
-    const bool backslashIsText = kPathStyle == PathStyle::Unix;
+    // Unix names are UTF-8, where U+0080 to U+009F (C2 80 to C2 9F) are the
+    // C1 controls, CSI among them; Windows names come in the ANSI code page,
+    // where those bytes are printable characters.
+    const bool unixNames = kPathStyle == PathStyle::Unix;
     Text out;
     out.reserve(bytes.size());
-    for (const char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        const bool c1 = unixNames && byte == 0xC2 && i + 1 < bytes.size() &&
+                        (static_cast<unsigned char>(bytes[i + 1]) & 0xE0) == 0x80;
         if (byte < 0x20 || byte == 0x7F) {
-            char escape[5];
-            std::snprintf(escape, sizeof escape, "\\x%02x", byte);
-            out += escape;
-        } else if (c == '\\' && backslashIsText) {
+            AppendEscape(out, byte);
+        } else if (c1) {
+            AppendEscape(out, byte);
+            AppendEscape(out, static_cast<unsigned char>(bytes[++i]));
+        } else if (byte == '\\' && unixNames) {
             out += "\\\\";
         } else {
-            out += c;
+            out += bytes[i];
         }
     }
     return out;
@@ -39,17 +55,38 @@ std::string PassHeader(size_t ruleLength) {
     return header + std::string(ruleLength, '-') + "\n";
 }
 
-std::string NotExaminedNotice(uint32_t count, const std::vector<uint32_t>& stalled) {
+std::string NotExaminedNotice(const SearchReport& report) {
+    auto processes = [](size_t count) { return std::to_string(count) + (count == 1 ? " process" : " processes"); };
     std::string notice;
-    if (count != 0)
-        notice = "fencat: " + std::to_string(count) + (count == 1 ? " process" : " processes") +
+    if (report.refused != 0 && !report.privileged) {
+        notice = "fencat: " + processes(report.refused) +
                  " could not be examined (access denied); run fencat as root or administrator to include other"
                  " users' processes.\n";
-    if (!stalled.empty()) {
-        notice += "fencat: " + std::to_string(stalled.size()) + (stalled.size() == 1 ? " process" : " processes") +
-                  " could not be examined (reading made no progress):";
-        for (const uint32_t pid : stalled) notice += " " + std::to_string(pid);
+    } else if (report.refused != 0) {
+        notice = "fencat: " + processes(report.refused) + " could not be examined (access denied, even to root):";
+        for (const uint32_t pid : report.someRefused) notice += " " + std::to_string(pid);
+        if (report.refused > report.someRefused.size())
+            notice += " and " + std::to_string(report.refused - report.someRefused.size()) + " more";
+        notice += ".\n";
+    }
+    if (!report.hidden.empty()) notice += "fencat: " + report.hidden + "\n";
+    if (!report.stalled.empty()) {
+        notice += "fencat: " + processes(report.stalled.size()) + " could not be examined (reading made no progress):";
+        for (const uint32_t pid : report.stalled) notice += " " + std::to_string(pid);
         notice += "\n";
     }
     return notice;
+}
+
+std::string UnlistedNotice(uint32_t count, const char* program) {
+    if (count == 0) return std::string();
+    return "The modules of " + std::to_string(count) + (count == 1 ? " process" : " processes") +
+           " could not be listed by this 32-bit program; the 64-bit " + program + " lists them.\n";
+}
+
+std::string NotExaminedNotice(uint32_t count, const std::vector<uint32_t>& stalled) {
+    SearchReport report;
+    report.refused = count;
+    report.stalled = stalled;
+    return NotExaminedNotice(report);
 }

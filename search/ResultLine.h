@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "search/Finding.h"
+#include "search/Search.h"
 
 // "0x%04X  %-20s", never cut; the name as VisibleText writes it.
 Text FormatResultLine(uint32_t pid, const Text& processName);
@@ -22,6 +23,12 @@ std::string PassHeader(size_t ruleLength);
 constexpr size_t kModulePassRule = 66;
 constexpr size_t kHandlePassRule = 54;
 
-// What a front end says when processes could not be examined (refused, or
-// given up as stalled); empty for none.
+// What a front end says when processes could not be examined (refused,
+// hidden, or given up as stalled); empty for none.
+std::string NotExaminedNotice(const SearchReport& report);
 std::string NotExaminedNotice(uint32_t count, const std::vector<uint32_t>& stalled = {});
+
+// What a 32-bit Windows program says of the processes whose modules it
+// could not list (see SearchReport::unlisted); empty for none. `program`
+// names the 64-bit one that sees them.
+std::string UnlistedNotice(uint32_t count, const char* program);

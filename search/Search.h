@@ -57,12 +57,28 @@ struct SearchReport {
     // Processes not (fully) examined: refused, and given up because reading
     // them made no progress. Their findings may be missing.
     uint32_t refused = 0;
+    std::vector<uint32_t> someRefused;  // up to kRefusedNamed of the refused, ascending
     std::vector<uint32_t> stalled;
+    // Processes whose modules a 32-bit Windows build could not list (those
+    // of 64-bit programs among them); the 64-bit build lists them.
+    uint32_t unlisted = 0;
+    // Whether the search ran as root or administrator, so that the advice to
+    // run it so would be no help.
+    bool privileged = false;
+    // What the system hides from every search here, in a sentence for the
+    // user; empty when it hides nothing.
+    std::string hidden;
 };
+
+constexpr size_t kRefusedNamed = 5;
 
 // Every request, with one look at the system where the backend can; one
 // report per request, in their order.
 std::vector<SearchReport> RunSearch(std::vector<SearchRequest>& requests);
+// The same, looking only at the processes `pids` where the backend can (a
+// backend may look at them all); a process among them that has ended is
+// simply not found.
+std::vector<SearchReport> RunSearch(std::vector<SearchRequest>& requests, const std::vector<uint32_t>& pids);
 
 // The matched path as users name files: on Windows a handle's device path in
 // its drive-letter form where a drive holds it; anything else as found.

@@ -1,13 +1,53 @@
 #include "search/Wait.h"
 
-WaitState FreeWatch::Look() {
-    m_reports = RunSearch(m_requests);
-    bool unexamined = false;
-    for (const SearchReport& report : m_reports) {
-        // A process given up unread may well use the file.
-        if (!report.findings.empty() || !report.stalled.empty() || report.end != SearchEnd::Finished)
-            return WaitState::InUse;
-        unexamined = unexamined || report.refused != 0;
+#include <algorithm>
+
+namespace {
+
+// A process given up unread may well use the file; a search that stopped
+// cannot tell.
+bool InUse(const std::vector<SearchReport>& reports) {
+    return std::any_of(reports.begin(), reports.end(), [](const SearchReport& r) {
+        return !r.findings.empty() || !r.stalled.empty() || r.end != SearchEnd::Finished;
+    });
+}
+
+std::vector<uint32_t> Users(const std::vector<SearchReport>& reports) {
+    std::vector<uint32_t> users;
+    for (const SearchReport& report : reports) {
+        for (const Finding& finding : report.findings) users.push_back(finding.pid);
+        users.insert(users.end(), report.stalled.begin(), report.stalled.end());
     }
+    std::sort(users.begin(), users.end());
+    users.erase(std::unique(users.begin(), users.end()), users.end());
+    return users;
+}
+
+}  // namespace
+
+void FreeWatch::Take(std::vector<SearchReport> reports) {
+    m_reports = std::move(reports);
+    if (m_self != 0) {
+        for (SearchReport& report : m_reports) {
+            auto& findings = report.findings;
+            findings.erase(std::remove_if(findings.begin(), findings.end(),
+                                          [this](const Finding& f) { return f.pid == m_self; }),
+                           findings.end());
+        }
+    }
+    m_users = Users(m_reports);
+}
+
+WaitState FreeWatch::Look() {
+    // While the users hold on, they are all there is to look at: a look at
+    // every process is needed only once they have let go.
+    if (!m_users.empty()) {
+        Take(RunSearch(m_requests, m_users));
+        if (InUse(m_reports)) return WaitState::InUse;
+    }
+    Take(RunSearch(m_requests));
+    if (InUse(m_reports)) return WaitState::InUse;
+    const bool unexamined = std::any_of(m_reports.begin(), m_reports.end(),
+                                        [](const SearchReport& r) { return r.refused != 0 || !r.hidden.empty(); });
     return unexamined ? WaitState::FreeAmongExamined : WaitState::Free;
 }

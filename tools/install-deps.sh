@@ -22,7 +22,8 @@ fi
 # go in with their recommends: Wine's fonts and X libraries are among them.
 windows_packages=()
 if [ "$job" = test ]; then
-  windows_packages=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386 fonts-wine
+  # nsis: makensis, for the per-user installer CPack makes.
+  windows_packages=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 wine32:i386 fonts-wine nsis
                     xvfb xdotool x11-apps imagemagick python3)
 fi
 

@@ -34,10 +34,11 @@ version=$(sed -n 's/^#define FENCAT_VERSION "\(.*\)"$/\1/p' "$version_header")
 # Some kernels run no 32-bit programs (no IA32 emulation), and so no 32-bit
 # Wine. There the 32-bit build is compiled (warnings as errors) but not run,
 # and the 64-bit build takes its place under a 64-bit-only Wine.
-run_builds="win32 win64" main_build=win32
+# The 64-bit build is the main one; the 32-bit build runs beside it where it can.
+run_builds="win64 win32" main_build=win64 wow64_build=win32
 if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
   echo "== Windows: this machine runs no 32-bit programs: the 32-bit build is compiled, not run"
-  run_builds="win64" main_build=win64
+  run_builds="win64" main_build=win64 wow64_build=""
   shim="$root/build/wine64-only"
   mkdir -p "$shim"
   printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$shim/wine"
@@ -90,32 +91,46 @@ for build in $run_builds; do ctest --test-dir "build/$build" --output-on-failure
 # shellcheck source=tools/checks.sh
 source tools/checks.sh
 
-echo "== Windows: the ZIP of the two programs"
-(cd build/win32 && cpack -G ZIP >"$out/cpack.log" 2>&1) || { cat "$out/cpack.log"; fail "cpack -G ZIP"; }
-zip="build/win32/packages/TolvarFencat-$version-win32.zip"
-top="TolvarFencat-$version-win32"
-expect_eq "the ZIP holds the two programs" "$top/TolvarFencat.exe
+echo "== Windows: the ZIPs of the two programs, 64-bit first"
+for build in win64 win32; do
+  (cd "build/$build" && cpack -G ZIP >"$out/cpack-$build.log" 2>&1) || { cat "$out/cpack-$build.log"; fail "cpack -G ZIP in build/$build"; }
+  zip="build/$build/packages/TolvarFencat-$version-$build.zip"
+  top="TolvarFencat-$version-$build"
+  expect_eq "$build: the ZIP holds the two programs" "$top/TolvarFencat.exe
 $top/fencat.exe" "$(python3 -c 'import sys, zipfile; print("\n".join(sorted(zipfile.ZipFile(sys.argv[1]).namelist())))' "$zip" 2>&1)"
-for program in TolvarFencat.exe fencat.exe; do
-  if python3 -c 'import sys, zipfile; sys.exit(zipfile.ZipFile(sys.argv[1]).read(sys.argv[2]) != open(sys.argv[3], "rb").read())' \
-      "$zip" "$top/$program" "build/win32/$program" 2>/dev/null; then
-    pass "the ZIP's $program is the one built"
-  else
-    fail "the ZIP's $program is not the one built"
-  fi
+  for program in TolvarFencat.exe fencat.exe; do
+    if python3 -c 'import sys, zipfile; sys.exit(zipfile.ZipFile(sys.argv[1]).read(sys.argv[2]) != open(sys.argv[3], "rb").read())' \
+        "$zip" "$top/$program" "build/$build/$program" 2>/dev/null; then
+      pass "$build: the ZIP's $program is the one built"
+    else
+      fail "$build: the ZIP's $program is not the one built"
+    fi
+  done
 done
 
-# A helper process holds a file open; its pid is on its first line.
-held_dir="$root/build/win32/held"
-mkdir -p "$held_dir"
+# A helper process of the main build uses files: one held open by a name in
+# ASCII, one in Cyrillic, one in Chinese, one on a path longer than MAX_PATH;
+# a file only mapped (its handles closed); a DLL loaded. Its PID is on its
+# first line, then each file's 8.3 path.
+held_dir="$root/build/$main_build/held"
+rm -rf "$held_dir" && mkdir -p "$held_dir"
+winpath() { local p="Z:$1"; echo "${p//\//\\}"; }
 held_name="fencat-held-$$.txt"
+cyrillic="Файл-$$.txt" cjk="文件-$$.txt" mapped="mapped-$$.bin"
+deep="$held_dir/$(printf 'd%.0s' $(seq 120))/$(printf 'e%.0s' $(seq 120))"
+mkdir -p "$deep"
+cp "build/$main_build/tests/windows/dummy.dll" "$held_dir/dummy.dll"
 stop="$held_dir/stop-$$"
 stop_files+=("$stop")
 rm -f "$stop"
-wine "build/$main_build/tests/windows/HoldFile.exe" "$held_dir/$held_name" "$stop" 300 >"$out/HoldFile.out" 2>&1 &
+wine "build/$main_build/tests/windows/HoldFile.exe" "$stop" 300 open "$(winpath "$held_dir/$held_name")" \
+  open "$held_dir/$cyrillic" open "$held_dir/$cjk" open "$deep/long.txt" map "$held_dir/$mapped" \
+  load "$(winpath "$held_dir/dummy.dll")" \
+  >"$out/HoldFile.out" 2>&1 &
 for _ in $(seq 100); do grep -q holding "$out/HoldFile.out" 2>/dev/null && break; sleep 0.1; done
 holder_pid=$(tr -d '\r' <"$out/HoldFile.out" | sed -n 's/.* in process \(0x[0-9A-F]*\)$/\1/p')
 [ -n "$holder_pid" ] || { cat "$out/HoldFile.out"; echo "the helper did not start"; exit 1; }
+held_short=$(tr -d '\r' <"$out/HoldFile.out" | sed -n 's/^short //p' | head -1)
 holder_line=$(printf '0x%04X  %-20s' "$holder_pid" HoldFile.exe)
 
 # Runs fencat.exe; its lines (without the console's CR) in $lines, status in $status.
@@ -124,31 +139,60 @@ run_fencat() {  # build, args...
   status=0
   lines=$(wine "$exe" "$@" 2>"$out/fencat.err" | tr -d '\r') || status=$?
 }
+# Runs fencat.exe and expects exactly the helper's line and status 0.
+expect_holder() {  # what, build, args...
+  local what=$1; shift
+  run_fencat "$@"
+  expect_eq "$what" "$holder_line/0" "$lines/$status"
+}
 
 echo "== Windows: fencat.exe end to end"
 for build in $run_builds; do
-  run_fencat $build "$held_name"
-  expect_eq "$build: by bare name, the helper's handle is found" "$holder_line" "$lines"
-  expect_eq "$build: exit status 0 when found" 0 "$status"
-  run_fencat $build kernel32.dll
-  if grep -Eq '^0x[0-9A-F]{4,}  fencat\.exe {10}$' <<<"$lines"; then
-    pass "$build: kernel32.dll finds fencat.exe itself"
-  else
-    fail "$build: kernel32.dll did not find fencat.exe: [$lines]"
-  fi
+  expect_holder "$build: by --name, the helper's handle is found" $build --name "$held_name"
 done
-# Wine names file objects \??\C:\…, so a path never matches a handle there;
-# both passes still run (both headers), and nothing is found.
-run_fencat $main_build --trace "$held_dir/$held_name"
-expect_eq "by path, no handle matches under Wine" "" "$lines"
-expect_eq "by path, exit status 1" 1 "$status"
-expect_eq "by path, both passes ran" 2 "$(grep -c '^PID     Name' "$out/fencat.err")"
-# The module pass does match paths: fencat.exe's own file, in another case.
-run_fencat $main_build "$(tr a-z A-Z <<<"$root/build/$main_build/fencat.exe")"
-if grep -Eq '^0x[0-9A-F]{4,}  fencat\.exe {10}$' <<<"$lines"; then
-  pass "by path, the module pass finds fencat.exe"
+expect_holder "by its full path, the helper's handle is found" $main_build "$(winpath "$held_dir/$held_name")"
+expect_holder "by the path in Unix form too" $main_build "$held_dir/$held_name"
+if [ -n "$held_short" ] && [ "$held_short" != "$(winpath "$held_dir/$held_name")" ]; then
+  expect_holder "by its 8.3 path ($held_short)" $main_build "$held_short"
 else
-  fail "by path, the module pass did not find fencat.exe: [$lines]"
+  skip "no 8.3 path here: [$held_short]"
+fi
+expect_holder "a Cyrillic name, by path" $main_build "$held_dir/$cyrillic"
+expect_holder "a Cyrillic name, by --name" $main_build --name "$cyrillic"
+run_fencat $main_build --name "Дата-$$.txt"
+expect_eq "another Cyrillic name matches nothing" "/1" "$lines/$status"
+expect_holder "a Chinese name, by path" $main_build "$held_dir/$cjk"
+run_fencat $main_build --name "😀-$$.txt"
+expect_eq "an emoji name matches nothing" "/1" "$lines/$status"
+expect_holder "a path over MAX_PATH" $main_build "$(winpath "$deep/long.txt")"
+expect_holder "a path over MAX_PATH in its \\\\?\\ form" $main_build "\\\\?\\$(winpath "$deep/long.txt")"
+run_fencat $main_build --long "$(winpath "$deep/long.txt")"
+expect_eq "--long shows the whole long path" "$holder_line  $(winpath "$deep/long.txt")" "$lines"
+expect_holder "a loaded DLL, by path: the module pass" $main_build "$(winpath "$held_dir/dummy.dll")"
+run_fencat $main_build -v "$(winpath "$held_dir/$mapped")"
+row=$(sed -n 2p <<<"$lines" | awk '{print $2, $3, $4}')
+expect_eq "a file only mapped: -v shows m" "$(printf '%d' "$holder_pid") ....m HoldFile.exe" "$row"
+run_fencat $main_build --json "$held_dir/$mapped"
+if grep -q "\"kind\":\"mapped\"" <<<"$lines"; then pass "--json: kind mapped"; else fail "--json mapped: [$lines]"; fi
+run_fencat $main_build --json --name "$cyrillic"
+if grep -qF "\"path\":\"Z:\\\\work" <<<"$lines" && grep -qF "$cyrillic\"" <<<"$lines"; then
+  pass "--json writes the Cyrillic name as UTF-8"
+else
+  fail "--json Cyrillic: [$lines]"
+fi
+run_fencat $main_build --name kernel32.dll
+if grep -q 'HoldFile\.exe' <<<"$lines" && ! grep -q 'fencat\.exe' <<<"$lines"; then
+  pass "kernel32.dll finds the helper, and fencat.exe leaves itself out"
+else
+  fail "kernel32.dll: [$lines]"
+fi
+if [ -n "$wow64_build" ]; then
+  run_fencat $wow64_build "$(winpath "$held_dir/dummy.dll")"
+  expect_eq "the 32-bit build does not see a 64-bit module" "/1" "$lines/$status"
+  grep -q 'the 64-bit fencat.exe lists them' "$out/fencat.err" && pass "the 32-bit build says so" ||
+    fail "no WOW64 notice: $(cat "$out/fencat.err")"
+else
+  skip "the 32-bit build's WOW64 notice: no 32-bit programs run on this machine"
 fi
 run_fencat $main_build --version
 expect_eq "--version" "fencat $version" "$lines"
@@ -156,21 +200,35 @@ run_fencat $main_build --no-such-option
 expect_eq "an unknown option exits 2" 2 "$status"
 run_fencat $main_build "$held_dir/no-such-file.txt"
 expect_eq "a missing path exits 2" 2 "$status"
+expect_eq "and says why, in one line" 1 "$(grep -c 'no-such-file.txt: ' "$out/fencat.err")"
+# On a console (a terminal here, which Wine makes one of) the names go
+# through WriteConsoleW: the Cyrillic name arrives whole.
+timeout 60 script -qc "wine build/$main_build/fencat.exe -t '$held_dir/$cyrillic' '$held_dir/нет-$$.txt'" \
+  "$out/console.txt" >/dev/null 2>&1 </dev/null || true
+if grep -q "$(printf '%d' "$holder_pid")" "$out/console.txt" && grep -qF "нет-$$.txt: " "$out/console.txt"; then
+  pass "a console shows the findings and a Cyrillic name"
+else
+  fail "console: $(cat -v "$out/console.txt")"
+fi
+# A bare FILE is the file of that name in the current folder, as on Linux.
+run_fencat $main_build "$held_name"
+expect_eq "a bare FILE that is not in the current folder exits 2" 2 "$status"
+grep -q "$held_name" "$out/fencat.err" || fail "a bare FILE not here: no message naming it"
 
 echo "== Windows: fencat.exe's options"
 holder_decimal=$(printf '%d' "$holder_pid")
-run_fencat $main_build -t "$held_name"
+run_fencat $main_build -t --name "$held_name"
 expect_eq "-t: the helper's decimal ID" "$holder_decimal" "$lines"
-run_fencat $main_build -v "$held_name"
+run_fencat $main_build -v --name "$held_name"
 row=$(sed -n 2p <<<"$lines" | awk '{print $2, $3, $4}')
 expect_eq "-v: a row with the helper's ID, f for a handle, its name" "$holder_decimal f.... HoldFile.exe" "$row"
-run_fencat $main_build --json "$held_name"
+run_fencat $main_build --json --name "$held_name"
 if grep -q "^{\"pid\":$holder_decimal,\"name\":\"HoldFile.exe\",\"kind\":\"handle\",.*\"access\":\"f\"" <<<"$lines"; then
   pass "--json: the helper's handle"
 else
   fail "--json: [$lines]"
 fi
-run_fencat $main_build --wait=0.3 "$held_name"
+run_fencat $main_build --wait=0.3 --name "$held_name"
 expect_eq "-w: the time runs out while the helper holds the file" 1 "$status"
 for args in "-m $held_name" "-k -HUP $held_name"; do
   # shellcheck disable=SC2086
@@ -197,11 +255,12 @@ topmost_becomes() {  # value: polls, since the command is posted
 focus() { timeout 20 xdotool search --sync --onlyvisible --name "$1" windowfocus --sync >/dev/null; }
 
 gui_status=0
-( timeout 300 wine "build/$main_build/TolvarFencat.exe" "$held_name" >"$out/TolvarFencat.out" 2>&1 ) &
+# A relative FILE, as a shortcut may pass it: made absolute before the search.
+( timeout 300 wine "build/$main_build/TolvarFencat.exe" "build/$main_build/held/$held_name" >"$out/TolvarFencat.out" 2>&1 ) &
 gui=$!
 if probe wait "$title" 60; then pass "the main window opens"; else fail "the main window opens"; fi
 list=$(probe list "$title" 1 60 | tr -d '\r' || true)
-expect_eq "the file named on the command line is searched: the helper's line is in the list" "$holder_line" "$list"
+expect_eq "the relative file named on the command line is searched: the helper's line is in the list" "$holder_line" "$list"
 shot window.png || fail "screenshot"
 
 expect_eq "starts unpinned" 0 "$(probe topmost "$title" | tr -d '\r' || true)"
@@ -266,10 +325,99 @@ else
 fi
 [ "$gui_status" -ne 124 ] || fail "TolvarFencat.exe had to be stopped by the time-out"
 
-# Last, as it ends the helper: -k ends the processes found.
-run_fencat $main_build -k -TERM "$held_name"
+echo "== Windows: the per-user installer in a fresh prefix"
+(cd "build/$main_build" && cpack -G NSIS >"$out/cpack-nsis.log" 2>&1) || { cat "$out/cpack-nsis.log"; fail "cpack -G NSIS"; }
+installer="$root/build/$main_build/packages/TolvarFencat-$version-$main_build.exe"
+install_prefix="$root/build/wine-install"
+rm -rf "$install_prefix"
+in_prefix() { WINEPREFIX="$install_prefix" WINEDLLOVERRIDES='winemenubuilder.exe=d;mscoree,mshtml=' "$@"; }
+stop_install_prefix() { in_prefix wineserver -k 2>/dev/null || true; }
+trap 'cleanup; stop_install_prefix' EXIT
+in_prefix timeout 120 wine wineboot -i >/dev/null 2>&1 </dev/null || true
+# The uninstaller runs again from TEMP: the server's end is the end of both.
+in_prefix timeout 120 wine "$installer" /S >/dev/null 2>&1 </dev/null || fail "the silent install failed"
+in_prefix timeout 120 wineserver -w || true
+user_dir="$install_prefix/drive_c/users/$(whoami)"
+inst="$user_dir/AppData/Local/Programs/Tolvar Fencat"
+menu="$user_dir/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Tolvar Fencat.lnk"
+sendto="$user_dir/AppData/Roaming/Microsoft/Windows/SendTo/Tolvar Fencat.lnk"
+installed=("$inst/TolvarFencat.exe" "$inst/fencat.exe" "$inst/Uninstall.exe" "$menu" "$sendto")
+for f in "${installed[@]}"; do
+  if [ -f "$f" ]; then pass "installed: ${f#"$user_dir/"}"; else fail "not installed: ${f#"$user_dir/"}"; fi
+done
+[ ! -d "$install_prefix/drive_c/Program Files/Tolvar Fencat" ] && pass "nothing in Program Files" || fail "installed in Program Files"
+reg_value() {  # key, [value name]: the value's data (the default value's without a name)
+  local which=(/ve)
+  [ $# -lt 2 ] || which=(/v "$2")
+  in_prefix wine reg query "$1" "${which[@]}" 2>/dev/null | tr -d '\r' | sed -n 's/^ *[^ ]* *REG_[A-Z_]* *//p' | head -1
+}
+command=""
+for kind in '*' Directory; do
+  key="HKCU\\Software\\Classes\\$kind\\shell\\TolvarFencat"
+  expect_eq "$kind: the menu entry's text" "Which processes use this?" "$(reg_value "$key")"
+  command=$(reg_value "$key\\command")
+  case $command in
+    '"'*'\TolvarFencat.exe" "%1"') pass "$kind: the command runs TolvarFencat.exe by its quoted path with \"%1\"" ;;
+    *) fail "$kind: the command: [$command]" ;;
+  esac
+done
+uninstall_key='HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\TolvarFencat'
+expect_eq "Apps & features: the version" "$version" "$(reg_value "$uninstall_key" DisplayVersion)"
+expect_eq "Apps & features: the publisher" "The Tolvar Fencat developers" "$(reg_value "$uninstall_key" Publisher)"
+[ -n "$(reg_value "$uninstall_key" EstimatedSize)" ] && pass "Apps & features: the size" || fail "no EstimatedSize"
+expect_eq "PATH is left alone unless asked" "" "$(reg_value 'HKCU\Environment' Path)"
+
+# The window started as Explorer starts it: the registered command, with
+# %1 the held file.
+in_held="$install_prefix/drive_c/held-$$.txt"
+in_stop="$install_prefix/drive_c/stop-$$"
+stop_files+=("$in_stop")
+in_prefix wine "build/$main_build/tests/windows/HoldFile.exe" 'C:\stop-'$$ 300 open 'C:\held-'$$'.txt' \
+  >"$out/HoldFile-install.out" 2>&1 &
+for _ in $(seq 100); do grep -q holding "$out/HoldFile-install.out" 2>/dev/null && break; sleep 0.1; done
+in_pid=$(tr -d '\r' <"$out/HoldFile-install.out" | sed -n 's/.* in process \(0x[0-9A-F]*\)$/\1/p')
+mapfile -t started < <(python3 -c 'import shlex, sys; print("\n".join(shlex.split(sys.argv[1].replace("\\", "/"))))' \
+  "${command//%1/C:\\held-$$.txt}")
+( in_prefix timeout 120 wine "${started[0]//\//\\}" "${started[1]//\//\\}" >"$out/TolvarFencat-install.out" 2>&1 ) &
+started_window=$!
+if in_prefix wine "build/$main_build/tests/windows/WindowProbe.exe" wait "$title" 60; then
+  list=$(in_prefix wine "build/$main_build/tests/windows/WindowProbe.exe" list "$title" 1 60 | tr -d '\r' || true)
+  expect_eq "from the menu's command, the window lists the holder" "$(printf '0x%04X  %-20s' "$in_pid" HoldFile.exe)" "$list"
+  in_prefix wine "build/$main_build/tests/windows/WindowProbe.exe" syscommand "$title" 0xF060 >/dev/null 2>&1 || true
+else
+  fail "the window did not open from the menu's command: $(cat "$out/TolvarFencat-install.out")"
+fi
+touch "$in_stop"
+wait "$started_window" || true
+in_prefix timeout 60 wineserver -w || true
+
+in_prefix timeout 120 wine "$inst/Uninstall.exe" /S >/dev/null 2>&1 </dev/null || fail "the silent uninstall failed"
+in_prefix timeout 120 wineserver -w || true
+for f in "${installed[@]}"; do
+  if [ -e "$f" ]; then fail "left after uninstalling: ${f#"$user_dir/"}"; else pass "removed: ${f#"$user_dir/"}"; fi
+done
+[ ! -e "$inst" ] && pass "the install folder is gone" || fail "the install folder is left: $(ls "$inst")"
+for key in 'HKCU\Software\Classes\*\shell\TolvarFencat' 'HKCU\Software\Classes\Directory\shell\TolvarFencat' \
+  "$uninstall_key"; do
+  if in_prefix wine reg query "$key" >/dev/null 2>&1; then fail "key left: $key"; else pass "key removed: $key"; fi
+done
+# Asked for, PATH gets the folder, and loses it again on uninstalling.
+in_prefix timeout 120 wine "$installer" /S /PATH >/dev/null 2>&1 </dev/null || true
+in_prefix timeout 120 wineserver -w || true
+case "$(reg_value 'HKCU\Environment' Path)" in
+  *'\Programs\Tolvar Fencat') pass "/PATH puts fencat.exe's folder on PATH" ;;
+  *) fail "/PATH: [$(reg_value 'HKCU\Environment' Path)]" ;;
+esac
+in_prefix timeout 120 wine "$inst/Uninstall.exe" /S >/dev/null 2>&1 </dev/null || true
+in_prefix timeout 120 wineserver -w || true
+expect_eq "uninstalling takes it off PATH again" "" "$(reg_value 'HKCU\Environment' Path)"
+stop_install_prefix
+
+# Last, as it ends the helper: -k ends the processes found, through the
+# handle the search opened when it found them, never by their ID.
+run_fencat $main_build -k -i -TERM --name "$held_name" <<<y
 expect_eq "-k: exit status 0 when found and ended" 0 "$status"
-run_fencat $main_build -t "$held_name"
+run_fencat $main_build -t --name "$held_name"
 expect_eq "-k: the helper is gone" "" "$lines"
 
 touch "$stop"

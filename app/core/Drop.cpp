@@ -67,6 +67,8 @@ DropEnd HandleDrop(const DroppedFiles& drop, ResultList& list, WaitCursor& curso
     }
     for (const Finding& finding : report.findings)
         list.Append(FormatResultLine(finding.pid, finding.processName).c_str(), finding);
+    if (report.reached >= SearchStage::ProcessesRead)
+        Diag("%s", UnlistedNotice(report.unlisted, "TolvarFencat.exe").c_str());
     TraceSearch(report);
     return report.end == SearchEnd::Finished ? DropEnd::Finished : DropEnd::Stopped;
 }

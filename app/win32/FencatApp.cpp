@@ -6,6 +6,7 @@
 
 #include "app/core/MainWindowCore.h"
 #include "app/win32/FencatDlg.h"
+#include "windows/sysinfo/Unicode.h"
 
 const MessageEntry CFencatApp::kEntries[] = {
     {WM_COMMAND, ID_HELP, &Handle<CWinApp, &CFencatApp::OnHelp>},
@@ -16,6 +17,19 @@ const MessageTable* CFencatApp::GetMessageTable() const { return &kMessages; }
 
 CFencatApp theApp;
 
+std::string CFencatApp::AbsolutePath(const std::string& name) {
+    if (name.empty()) return name;
+    const std::u16string given = FromUtf8(name);
+    const auto* in = reinterpret_cast<LPCWSTR>(given.c_str());
+    const DWORD size = ::GetFullPathNameW(in, 0, nullptr, nullptr);
+    if (size == 0) return name;
+    std::wstring full(size, L'\0');
+    const DWORD length = ::GetFullPathNameW(in, size, &full[0], nullptr);
+    if (length == 0 || length >= size) return name;
+    full.resize(length);
+    return ToUtf8(std::u16string(full.begin(), full.end()));
+}
+
 BOOL CFencatApp::InitInstance() {
     ::InitCommonControls();
     CWinApp::InitInstance();
@@ -23,8 +37,10 @@ BOOL CFencatApp::InitInstance() {
     {
         CFencatDlg dialog;
         m_pMainWnd = &dialog;
-        // Send To starts the program with the file on its command line.
-        dialog.SetStartupFile(MainWindowCore::StartupFile(m_arguments));
+        // Send To and Explorer's menu start the program with the file on its
+        // command line; a relative one is taken from the current folder now,
+        // so that the search's device form of it names a drive.
+        dialog.SetStartupFile(AbsolutePath(MainWindowCore::StartupFile(m_arguments)));
         dialog.DoModal();
         m_pMainWnd = nullptr;
     }

@@ -25,7 +25,8 @@ public:
     explicit ListBoxResults(CListBox& list) : m_list(list) {}
     void Clear() override { m_list.ResetContent(); }
     void Repaint() override { m_list.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW); }
-    void Append(const char* line, const Finding&) override { m_list.AddString(line); }
+    // The line is UTF-8; the list shows it as it is.
+    void Append(const char* line, const Finding&) override;
 
 private:
     CListBox& m_list;

@@ -1,23 +1,25 @@
+#include <fcntl.h>
 #include <pwd.h>
 #include <signal.h>
 #include <sys/types.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 #include "cli/Platform.h"
 
 const char kHelpIntro[] =
     "Usage: fencat [OPTION]... FILE...\n"
+    "  or:  fencat [OPTION]... --name NAME...\n"
     "  or:  fencat [OPTION]... --under DIR...\n"
     "Lists the processes that use each FILE: those that have it loaded or mapped,\n"
     "then those that hold it open (or sit in it, if it is a folder), one line\n"
     "each: the process ID in hexadecimal and the process's name.\n"
     "\n"
-    "A FILE with a '/' (and . and ..) is the file it names here, found by device\n"
-    "and inode: through bind mounts and hard links. A bare name matches that file\n"
-    "name in any folder. Every FILE is answered from one look at the processes.\n"
+    "A FILE is the file it names here (a bare name: in the current folder), found\n"
+    "by device and inode: through bind mounts and hard links. --name matches a\n"
+    "file name in any folder. Every FILE is answered from one look at the\n"
+    "processes.\n"
     "\n";
 
 const char kHelpNotes[] =
@@ -29,7 +31,8 @@ const char kHelpNotes[] =
     "\n"
     "Exit status: 0 if a process was found (with -w: once the files are free),\n"
     "1 if none was (with -w: when the time ran out), 2 on error or when a\n"
-    "process could not be signalled.\n";
+    "process could not be signalled, 3 with -w when no process it could\n"
+    "examine uses the files, but some could not be examined.\n";
 
 const char kShortUsage[] =
     "Usage: fencat [OPTION]... FILE...\n"
@@ -40,6 +43,9 @@ const char* OptionHelp(OptionId option) {
     case OptionId::Under:
         return "the processes that use DIR or anything below it, at any\n"
                "depth (the tree is not walked); may be given again";
+    case OptionId::Name:
+        return "the processes that use a file named NAME in any folder\n"
+               "(the final component of its path); may be given again";
     case OptionId::Mount:
         return "a FILE names a file system (its mount point or any file\n"
                "on it): the processes that use any file on it";
@@ -56,8 +62,12 @@ const char* OptionHelp(OptionId option) {
     case OptionId::Kill: return "send SIGKILL (or the signal given) to the processes found";
     case OptionId::Signal: return "the signal for -k, by name or number (-TERM, -15)";
     case OptionId::ListSignals: return "list the signal names";
-    case OptionId::Interactive: return "with -k, ask before each process (reads standard input)";
-    case OptionId::Wait: return "wait until no process uses any FILE (or SECONDS pass)";
+    case OptionId::Interactive:
+        return "with -k, ask before each process (reads standard input;\n"
+               "anything but y is no); needed for -k on --name";
+    case OptionId::Wait:
+        return "wait until no process uses any FILE, or until SECONDS\n"
+               "pass (-wSECONDS too)";
     case OptionId::Trace: return "also print the search's steps on standard error";
     case OptionId::Help: return "show this help and exit";
     case OptionId::Version: return "show the version and exit";
@@ -84,12 +94,6 @@ bool CanSearchFileSystems() { return true; }
 
 const char* PlatformHelpArgument() { return nullptr; }
 
-bool SendSignal(uint32_t pid, int signal, std::string& error) {
-    if (kill(static_cast<pid_t>(pid), signal) == 0 || errno == ESRCH) return true;
-    error = std::strerror(errno);
-    return false;
-}
-
 uint32_t OwnProcessId() { return static_cast<uint32_t>(getpid()); }
 
 std::string UserName(const Finding& finding) {
@@ -101,3 +105,28 @@ std::string UserName(const Finding& finding) {
         return found->pw_name;
     return std::to_string(finding.uid);
 }
+
+namespace {
+
+// A standard stream that was closed would lend its number to the next file
+// opened, and what is meant for it would go there. Each is held by
+// /dev/null, opened the other way, so that using it fails as before.
+void HoldClosedStandardStreams() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+        const int held = open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
+        if (held >= 0 && held != fd) {
+            dup2(held, fd);
+            close(held);
+        }
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> StartCommandLine(int argc, char** argv) {
+    HoldClosedStandardStreams();
+    return std::vector<std::string>(argv + 1, argv + argc);
+}
+
+PathCheck CheckPath(const std::string&, std::string&, std::string&) { return PathCheck::Canonical; }

@@ -3,17 +3,25 @@
 
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include <memory>
+
+#include "cli/win32/Console.h"
+#include "windows/search/MappedViews.h"
+#include "windows/sysinfo/Unicode.h"
 
 const char kHelpIntro[] =
     "Usage: fencat [OPTION]... FILE...\n"
+    "  or:  fencat [OPTION]... --name NAME...\n"
     "  or:  fencat [OPTION]... --under DIR...\n"
     "Lists the processes that use each FILE: those that have it loaded as a\n"
-    "module, then those that hold an open handle to it, one line each: the\n"
-    "process ID in hexadecimal and the image name.\n"
+    "module, then those that hold an open handle to it, then those that have\n"
+    "it mapped into memory, one line each: the process ID in hexadecimal and\n"
+    "the image name.\n"
     "\n"
-    "A FILE with a folder part is matched by its full path; a bare name matches\n"
-    "that file name in any folder.\n"
+    "A FILE is matched by its full path (a bare name: in the current folder);\n"
+    "--name matches a file name in any folder.\n"
     "\n";
 
 const char kHelpNotes[] =
@@ -22,7 +30,8 @@ const char kHelpNotes[] =
     "\n"
     "Exit status: 0 if a process was found (with -w: once the files are free),\n"
     "1 if none was (with -w: when the time ran out), 2 on error or when a\n"
-    "process could not be ended.\n";
+    "process could not be ended, 3 with -w when no process it could examine\n"
+    "uses the files, but some could not be examined.\n";
 
 const char kShortUsage[] =
     "Usage: fencat [OPTION]... FILE...\n"
@@ -31,11 +40,12 @@ const char kShortUsage[] =
 const char* OptionHelp(OptionId option) {
     switch (option) {
     case OptionId::Under: return "the processes that use DIR or anything below it";
+    case OptionId::Name: return "the processes that use a file named NAME in any folder";
     case OptionId::Mount: return nullptr;
     case OptionId::Terse: return "decimal process IDs only, each once";
     case OptionId::Verbose:
-        return "a table: USER, PID, ACCESS (m module, f handle),\n"
-               "COMMAND and PATH";
+        return "a table: USER, PID, ACCESS (m module or mapped file,\n"
+               "f handle), COMMAND and PATH";
     case OptionId::Long: return "each line followed by the matched path";
     case OptionId::Json:
         return "one JSON object per finding: pid, name, kind, path,\n"
@@ -64,20 +74,6 @@ bool CanSearchFileSystems() { return false; }
 
 const char* PlatformHelpArgument() { return "/?"; }
 
-bool SendSignal(uint32_t pid, int, std::string& error) {
-    HANDLE process = ::OpenProcess(PROCESS_TERMINATE, FALSE, pid);
-    if (process == nullptr) {
-        // An ended process cannot be opened; that is no failure.
-        if (::GetLastError() == ERROR_INVALID_PARAMETER) return true;
-        error = "cannot open the process (error " + std::to_string(::GetLastError()) + ")";
-        return false;
-    }
-    const bool ended = ::TerminateProcess(process, 1) != FALSE;
-    if (!ended) error = "TerminateProcess failed (error " + std::to_string(::GetLastError()) + ")";
-    ::CloseHandle(process);
-    return ended;
-}
-
 uint32_t OwnProcessId() { return ::GetCurrentProcessId(); }
 
 std::string UserName(const Finding& finding) {
@@ -91,14 +87,52 @@ std::string UserName(const Finding& finding) {
         std::unique_ptr<char[]> buffer(new char[size > 0 ? size : 1]);
         if (size > 0 && ::GetTokenInformation(token, TokenUser, buffer.get(), size, &size)) {
             const auto* user = reinterpret_cast<const TOKEN_USER*>(buffer.get());
-            char account[256], domain[256];
-            DWORD accountSize = sizeof account, domainSize = sizeof domain;
+            wchar_t account[256], domain[256];
+            DWORD accountSize = 256, domainSize = 256;
             SID_NAME_USE use;
-            if (::LookupAccountSidA(nullptr, user->User.Sid, account, &accountSize, domain, &domainSize, &use))
-                name = account;
+            if (::LookupAccountSidW(nullptr, user->User.Sid, account, &accountSize, domain, &domainSize, &use))
+                name = ToUtf8(std::u16string(account, account + accountSize));
         }
         ::CloseHandle(token);
     }
     ::CloseHandle(process);
     return name;
+}
+
+std::vector<std::string> StartCommandLine(int, char**) {
+    ShowStandardStreamsAsUtf8();
+    // The command line is a finding of its own kind besides modules and
+    // handles: files that processes have mapped into memory.
+    SearchMappedViews(true);
+    std::vector<std::string> arguments;
+    int count = 0;
+    LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    for (int i = 1; wide != nullptr && i < count; ++i)
+        arguments.push_back(ToUtf8(reinterpret_cast<const char16_t*>(wide[i])));
+    ::LocalFree(wide);
+    return arguments;
+}
+
+PathCheck CheckPath(const std::string& file, std::string& name, std::string& error) {
+    const std::u16string given = FromUtf8(file);
+    const auto* in = reinterpret_cast<LPCWSTR>(given.c_str());
+    const DWORD size = ::GetFullPathNameW(in, 0, nullptr, nullptr);
+    std::wstring full(size + 1, L'\0');
+    const DWORD length = size != 0 ? ::GetFullPathNameW(in, size + 1, &full[0], nullptr) : 0;
+    full.resize(length <= size ? length : 0);
+    const std::u16string absolute(full.begin(), full.end());
+    const std::u16string path = ExtendedLengthPath(absolute);
+    if (!full.empty() && ::GetFileAttributesW(reinterpret_cast<LPCWSTR>(path.c_str())) != INVALID_FILE_ATTRIBUTES) {
+        name = ToUtf8(absolute);
+        return PathCheck::There;
+    }
+    const DWORD code = ::GetLastError();
+    wchar_t* message = nullptr;
+    ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                     nullptr, code, 0, reinterpret_cast<LPWSTR>(&message), 0, nullptr);
+    std::u16string text = message != nullptr ? std::u16string(message, message + std::wcslen(message)) : u"";
+    ::LocalFree(message);
+    while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n' || text.back() == u'.')) text.pop_back();
+    error = text.empty() ? "error " + std::to_string(code) : ToUtf8(text);
+    return PathCheck::Missing;
 }

@@ -34,6 +34,10 @@ _fencat() {
             COMPREPLY=($(compgen -d -- "$cur"))
             return
             ;;
+        --name)
+            # A name in any folder: nothing here to offer.
+            return
+            ;;
         --signal)
             COMPREPLY=($(compgen -W "$signals" -- "$cur"))
             return
@@ -45,7 +49,7 @@ _fencat() {
 
     case $cur in
         --*)
-            COMPREPLY=($(compgen -W '--under --mount --terse --verbose --long --json --kill
+            COMPREPLY=($(compgen -W '--under --name --mount --terse --verbose --long --json --kill
                 --signal= --list-signals --interactive --wait --wait= --trace --help --version' -- "$cur"))
             [[ ${COMPREPLY-} == *= ]] && compopt -o nospace 2>/dev/null
             ;;

@@ -86,8 +86,8 @@ TEST(ChurnTest, SearchesDuringChurnReportOnlyProcessesThatHeldTheFile) {
             for (pid_t pid : lines) EXPECT_EQ(held.count(pid), 1u) << "line for " << pid << ", which never held it";
         }
     }
-    // By bare name too, where every handle in the system is a candidate.
-    RunResult byName = RunProgram({FENCAT_BINARY, name});
+    // By name too, where every handle in the system is a candidate.
+    RunResult byName = RunProgram({FENCAT_BINARY, "--name", name});
     EXPECT_EQ(FencatPids(byName.out), std::multiset<pid_t>{steady.Pid()});
 }
 

@@ -80,23 +80,51 @@ TEST_F(FencatTest, NamesWithBlanksAndNonAsciiCharacters) {
     Holder holder({"read", path});
     ASSERT_TRUE(holder.Ready());
     ExpectPeersAgree(Ask(path), {holder.Pid()});
-    // The bare name finds it too: the name survives the trip through UTF-16.
-    RunResult byName = RunProgram({FENCAT_BINARY, name});
+    // By name too: the name survives the trip through UTF-16.
+    RunResult byName = RunProgram({FENCAT_BINARY, "--name", name});
     EXPECT_EQ(FencatPids(byName.out), std::multiset<pid_t>{holder.Pid()});
 }
 
-TEST_F(FencatTest, AMappedFileIsFoundByPathAndByBareName) {
+TEST_F(FencatTest, ABareNameIsTheFileOfThatNameInTheCurrentFolder) {
+    const std::string name = Unique("data.db");
+    for (const char* folder : {"/here", "/other", "/empty"}) std::filesystem::create_directory(dir.Path() + folder);
+    const std::string here = dir.File("here/" + name), other = dir.File("other/" + name);
+    Holder holdsHere({"read", here});
+    Holder holdsOther({"read", other});
+    ASSERT_TRUE(holdsHere.Ready() && holdsOther.Ready());
+    auto from = [&](const std::string& folder, const std::string& command) {
+        return RunProgram({"sh", "-c", "cd \"$1\" && exec " + command + " \"$0\"", name, dir.Path() + folder});
+    };
+    EXPECT_EQ(Distinct(FencatPids(from("/here", FENCAT_BINARY).out)), std::set<pid_t>{holdsHere.Pid()});
+    EXPECT_EQ(NumberList(from("/here", FENCAT_BINARY " -t").out), std::set<pid_t>{holdsHere.Pid()});
+    EXPECT_EQ(NumberList(from("/here", "fuser").out), std::set<pid_t>{holdsHere.Pid()});
+    // --name is the name in any folder; where there is no such file, a bare
+    // name is an error that says so.
+    EXPECT_EQ(Distinct(FencatPids(from("/empty", FENCAT_BINARY " --name").out)),
+              (std::set<pid_t>{holdsHere.Pid(), holdsOther.Pid()}));
+    RunResult missing = from("/empty", FENCAT_BINARY);
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_EQ(missing.err, "fencat: " + name + ": No such file or directory (--name " + name +
+                               " finds that name in any folder)\n");
+}
+
+TEST_F(FencatTest, AFileMappedApartIsOneFindingAndFoundByName) {
     const std::string name = Unique("mapped.bin");
     std::string path = dir.File(name, std::string(8192, 'm'));
-    Holder holder({"map", path});
+    const std::string between = dir.File("between.bin", std::string(8192, 'b'));
+    // Mapped A, B, A: the two mappings of A lie apart.
+    Holder holder({"map", path, "map", between, "map", path});
     ASSERT_TRUE(holder.Ready());
-    ExpectPeersAgree(Ask(path), {holder.Pid()});
-    RunResult byName = RunProgram({FENCAT_BINARY, name});
+    const Answers answers = Ask(path);
+    ExpectPeersAgree(answers, {holder.Pid()});
+    EXPECT_EQ(answers.lines.count(holder.Pid()), 1u) << answers.fencat.out;
+    RunResult byName = RunProgram({FENCAT_BINARY, "--name", name});
     EXPECT_EQ(byName.status, 0);
     EXPECT_EQ(FencatPids(byName.out), std::multiset<pid_t>{holder.Pid()});
 }
 
-TEST_F(FencatTest, ACopiedExecutableIsFoundByPathAndByBareName) {
+TEST_F(FencatTest, ACopiedExecutableIsFoundByPathAndByName) {
     const std::string name = Unique("holder-copy");
     std::string copy = dir.Path() + "/" + name;
     std::filesystem::copy_file(HOLDER_BINARY, copy);
@@ -104,10 +132,10 @@ TEST_F(FencatTest, ACopiedExecutableIsFoundByPathAndByBareName) {
     Holder holder({"wait"}, copy);
     ASSERT_TRUE(holder.Ready());
     ExpectPeersAgree(Ask(copy), {holder.Pid()});
-    RunResult byName = RunProgram({FENCAT_BINARY, name});
+    RunResult byName = RunProgram({FENCAT_BINARY, "--name", name});
     EXPECT_EQ(FencatPids(byName.out), std::multiset<pid_t>{holder.Pid()});
-    // Its image name is the executable's file name.
-    EXPECT_NE(byName.out.find(name), std::string::npos) << byName.out;
+    // Longer than the kernel keeps of a command's name: shown whole.
+    EXPECT_NE(byName.out.find("  " + name), std::string::npos) << byName.out;
 }
 
 TEST_F(FencatTest, LibcHoldersAreThoseFuserReports) {

@@ -70,11 +70,13 @@ protected:
 };
 
 TEST_F(FormatsTest, LongLinesAreTheResultLinesWithTheMatchedPath) {
-    // Bytes that are no UTF-8 and a quote are written as they are; a tab
-    // (a control character) and the backslash that escapes are escaped.
-    const std::string name = Unique("caf\xE9 \"q\" \\ \t \xFF.txt");
+    // Bytes that are no UTF-8 and a quote are written as they are; control
+    // characters (a tab, DEL, CSI as U+009B) and the backslash that escapes
+    // are escaped.
+    const std::string name = Unique("caf\xE9 \"q\" \\ \t\x7F\xC2\x9B" "2J \xFF.txt");
     std::string held = dir.File(name);
-    const std::string shown = dir.Path() + "/" + name.substr(0, name.find('\\')) + "\\\\ \\x09 \xFF.txt";
+    const std::string shown =
+        dir.Path() + "/" + name.substr(0, name.find('\\')) + "\\\\ \\x09\\x7f\\xc2\\x9b2J \xFF.txt";
     std::string mapped = dir.File("mapped.bin", std::string(8192, 'm'));
     Holder holder({"twice", held, "map", mapped});
     ASSERT_TRUE(holder.Ready());
@@ -116,8 +118,8 @@ TEST_F(FormatsTest, JsonCarriesEveryFindingLosslessly) {
     EXPECT_EQ(findings[1].path, Hex(mapped));
     EXPECT_EQ(findings[1].file, Hex(mapped));
 
-    // By bare name the path is where the file is, and the FILE is the name.
-    RunResult byName = RunProgram({FENCAT_BINARY, "--json", name});
+    // By name the path is where the file is, and the FILE is the name.
+    RunResult byName = RunProgram({FENCAT_BINARY, "--json", "--name", name});
     findings.clear();
     ASSERT_TRUE(ReadBack(byName.out, findings));
     ASSERT_EQ(findings.size(), 1u) << byName.out;
@@ -148,10 +150,12 @@ TEST_F(FormatsTest, JsonForAFolder) {
 
 TEST_F(FormatsTest, FormatsThatCannotBeCombined) {
     std::string file = dir.File("x.txt");
-    RunResult both = RunProgram({FENCAT_BINARY, "--long", "--json", file});
-    EXPECT_EQ(both.status, 2);
-    EXPECT_EQ(both.out, "");
-    EXPECT_NE(both.err.find("--long and --json"), std::string::npos) << both.err;
+    for (const char* other : {"--long", "-v"}) {
+        RunResult both = RunProgram({FENCAT_BINARY, other, "--json", file});
+        EXPECT_EQ(both.status, 2);
+        EXPECT_EQ(both.out, "");
+        EXPECT_NE(both.err.find("--long and --json"), std::string::npos) << both.err;
+    }
     // Without a FILE there is nothing to format; no window opens for it.
     RunResult alone = RunProgram({FENCAT_BINARY, "--json"});
     EXPECT_EQ(alone.status, 2);

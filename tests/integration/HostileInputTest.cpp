@@ -18,9 +18,10 @@ std::string Unique(const std::string& name) { return std::to_string(getpid()) + 
 
 std::set<pid_t> Distinct(const std::multiset<pid_t>& pids) { return std::set<pid_t>(pids.begin(), pids.end()); }
 
-// fencat, stopped if it runs for a minute.
-RunResult Fencat(const std::vector<std::string>& args) {
+// fencat, stopped if it runs for a minute; run in `cwd` where one is given.
+RunResult Fencat(const std::vector<std::string>& args, const std::string& cwd = "") {
     std::vector<std::string> argv{"timeout", "60", FENCAT_BINARY};
+    if (!cwd.empty()) argv.insert(argv.begin(), {"sh", "-c", "cd \"$0\" && exec \"$@\"", cwd});
     argv.insert(argv.end(), args.begin(), args.end());
     return RunProgram(argv);
 }
@@ -52,11 +53,15 @@ TEST_F(HostileInputTest, EmptyAndOverlongNames) {
     EXPECT_EQ(empty.err, "fencat: empty file name\n");
     EXPECT_EQ(empty.out, "");
 
-    // A bare name is compared, never opened: any length is searched.
+    // A name is compared, never opened: any length is searched. A bare
+    // FILE names a file here, and no file has such a name.
     const std::string longName(10000, 'n');
+    RunResult byName = Fencat({"--name", longName});
+    ExpectEnded(byName, 1, "--name of 10000 bytes");
+    EXPECT_EQ(byName.out, "");
     RunResult bare = Fencat({longName});
-    ExpectEnded(bare, 1, "bare name of 10000 bytes");
-    EXPECT_EQ(bare.out, "");
+    ExpectEnded(bare, 2, "bare FILE of 10000 bytes");
+    EXPECT_NE(bare.err.find("File name too long"), std::string::npos) << bare.err.substr(0, 300);
 
     RunResult path = Fencat({dir.Path() + "/" + longName});
     ExpectEnded(path, 2, "path of 10000 bytes");
@@ -75,8 +80,8 @@ TEST_F(HostileInputTest, BytesThatAreNoUtf8AreFoundAndPrintedAsTheyAre) {
     Holder holder({"read", path}, copy);
     ASSERT_TRUE(holder.Ready());
     ExpectFoundLikePeers(path, {holder.Pid()});
-    RunResult both = Fencat({path, name});
-    ExpectEnded(both, 0, "path and bare name");
+    RunResult both = Fencat({path, "--name", name});
+    ExpectEnded(both, 0, "path and name");
     EXPECT_EQ(FencatPids(both.out), (std::multiset<pid_t>{holder.Pid(), holder.Pid()}));
     // Headings and image names come out as the very bytes.
     EXPECT_NE(both.out.find(path + ":\n"), std::string::npos) << both.out;
@@ -91,17 +96,17 @@ TEST_F(HostileInputTest, NamesWithNewlinesAndBlanksAreFoundOpenAndMapped) {
     Holder mapper({"map", path});
     ASSERT_TRUE(reader.Ready() && mapper.Ready());
     ExpectFoundLikePeers(path, {reader.Pid(), mapper.Pid()});
-    RunResult byName = Fencat({name});
-    ExpectEnded(byName, 0, "bare name");
+    RunResult byName = Fencat({"--name", name});
+    ExpectEnded(byName, 0, "name");
     EXPECT_EQ(Distinct(FencatPids(byName.out)), (std::set<pid_t>{reader.Pid(), mapper.Pid()}));
 }
 
-TEST_F(HostileInputTest, DashIsABareNameAndStandardInputIsNeverRead) {
+TEST_F(HostileInputTest, DashIsAFileNameAndStandardInputIsNeverRead) {
     const std::string path = dir.File("-");
     Holder holder({"read", path});
     ASSERT_TRUE(holder.Ready());
     for (const auto& args : {std::vector<std::string>{"-"}, std::vector<std::string>{"--", "-"}}) {
-        RunResult run = Fencat(args);
+        RunResult run = Fencat(args, dir.Path());
         ExpectEnded(run, 0, args.back());
         EXPECT_EQ(FencatPids(run.out).count(holder.Pid()), 1u) << run.out;
     }
@@ -119,8 +124,8 @@ TEST_F(HostileInputTest, FoldersSocketsAndFifosHeldOpenMatchThePeers) {
     ExpectFoundLikePeers(folder, {folderHolder.Pid()});
     ExpectFoundLikePeers(socket, {socketHolder.Pid()});
     ExpectFoundLikePeers(fifo, {fifoHolder.Pid()});
-    // By bare name too.
-    RunResult byName = Fencat({socketName});
+    // By name too.
+    RunResult byName = Fencat({"--name", socketName});
     ExpectEnded(byName, 0, socketName);
     EXPECT_EQ(Distinct(FencatPids(byName.out)), std::set<pid_t>{socketHolder.Pid()}) << byName.out;
 }

@@ -2,7 +2,10 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -41,6 +44,8 @@ int WaitUntil(pid_t pid, Clock::time_point deadline) {
     }
 }
 
+}  // namespace
+
 pid_t Spawn(const std::vector<std::string>& argv, int in, int out, int err) {
     std::vector<char*> args;
     for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -59,19 +64,52 @@ pid_t Spawn(const std::vector<std::string>& argv, int in, int out, int err) {
     return pid;
 }
 
-// A line from `fd`, or what came of it before the time ran out.
-std::string ReadLine(int fd) {
-    std::string line;
+int WaitWithLimit(pid_t pid) { return WaitUntil(pid, Clock::now() + std::chrono::milliseconds(kLimitMilliseconds)); }
+
+std::string ReadUntil(int fd, const std::string& end) {
+    std::string text;
     char c;
     pollfd ready = {fd, POLLIN, 0};
-    while (poll(&ready, 1, kLimitMilliseconds) == 1 && read(fd, &c, 1) == 1) {
-        line += c;
-        if (c == '\n') break;
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(kLimitMilliseconds);
+    while (Clock::now() < deadline && poll(&ready, 1, kLimitMilliseconds) == 1 && read(fd, &c, 1) == 1) {
+        text += c;
+        if (text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0) break;
     }
-    return line;
+    return text;
 }
 
-}  // namespace
+std::string InOwnPidNamespace(const std::function<std::string()>& scenario, bool& ran) {
+    constexpr int kCannot = 77;
+    int report[2];
+    ran = false;
+    if (pipe2(report, O_CLOEXEC) != 0) return "no pipe";
+    const pid_t child = fork();
+    if (child == 0) {
+        close(report[0]);
+        if (unshare(CLONE_NEWPID | CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+            _exit(kCannot);
+        const pid_t first = fork();
+        if (first == 0) {
+            // The namespace ends with this process, and this one with the test.
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (mount("proc", "/proc", "proc", MS_NOSUID | MS_NODEV | MS_NOEXEC, nullptr) != 0) _exit(kCannot);
+            const std::string failure = scenario();
+            _exit(write(report[1], failure.data(), failure.size()) == static_cast<ssize_t>(failure.size()) ? 0 : 1);
+        }
+        close(report[1]);
+        int status = -1;
+        waitpid(first, &status, 0);
+        _exit(WIFEXITED(status) ? WEXITSTATUS(status) : 1);
+    }
+    close(report[1]);
+    const std::string failure = ReadUntil(report[0], std::string(1, '\0'));
+    close(report[0]);
+    const int status = WaitWithLimit(child);
+    ran = !(WIFEXITED(status) && WEXITSTATUS(status) == kCannot);
+    if (status != 0 && ran && failure.empty()) return "the scenario ended with status " + std::to_string(status);
+    return failure;
+}
+
 
 RunResult RunProgram(const std::vector<std::string>& argv) { return RunProgram(argv, std::string()); }
 
@@ -132,7 +170,7 @@ Holder::Holder(const std::vector<std::string>& args, const std::string& program)
     close(in[0]);
     close(out[1]);
     m_input = in[1];
-    m_ready = ReadLine(out[0]) == "ready\n";
+    m_ready = ReadUntil(out[0], "\n") == "ready\n";
     close(out[0]);
 }
 

@@ -3,6 +3,7 @@
 
 #include <sys/types.h>
 
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -37,6 +38,20 @@ private:
     int m_input = -1;
     bool m_ready = false;
 };
+
+// Starts a program with the given standard descriptors and every other
+// descriptor closed.
+pid_t Spawn(const std::vector<std::string>& argv, int in, int out, int err);
+// Waits for `pid` for at most a minute, then kills it; its wait status, or -1.
+int WaitWithLimit(pid_t pid);
+// What `fd` gives until `end` has come, it closes, or a minute has passed.
+std::string ReadUntil(int fd, const std::string& end);
+
+// Runs `scenario` as the first process of a PID namespace of its own, with
+// that namespace's /proc, and gives what it returns: empty when all went as
+// it should, else what did not. False in `ran` where no such namespace
+// could be made.
+std::string InOwnPidNamespace(const std::function<std::string()>& scenario, bool& ran);
 
 // Process IDs in fencat's lines ("0x%04X  name"), fuser's output, or lsof -t.
 std::multiset<pid_t> FencatPids(const std::string& out);

@@ -5,6 +5,7 @@
 
 #include "linux/Targets.h"
 #include "search/Paths.h"
+#include "search/ResultLine.h"
 
 namespace {
 
@@ -70,6 +71,38 @@ TEST(ProcTextTest, PathsAreComparedWithSlashAsTheOnlySeparator) {
                 NamesAPath("a/b", PathStyle::Unix) && NamesAPath("/a", PathStyle::Unix));
     EXPECT_FALSE(NamesAPath("a\\b", PathStyle::Unix) || NamesAPath("...", PathStyle::Unix) ||
                  NamesAPath("-", PathStyle::Unix));
+}
+
+TEST(ProcTextTest, StatNamesTheCommandWhateverItHoldsAndMountinfoTheProcOnTop) {
+    proc::ProcessStat stat;
+    // A command may name itself ") R 1 (": the name ends at the last ')'.
+    ASSERT_TRUE(proc::ParseStat("77 (a) R 1 (b) Z 1 77 77 0 -1 4194560 97 0 0 0 0 0 0 0 20 0 3 0 88210 0 0\n", stat));
+    EXPECT_EQ(stat.comm, "a) R 1 (b");
+    EXPECT_EQ(stat.state, 'Z');
+    EXPECT_EQ(stat.threads, 3u);
+    EXPECT_EQ(stat.startTime, 88210u);
+    EXPECT_FALSE(proc::ParseStat("77 (a) S 1 2 3", stat));
+    EXPECT_FALSE(proc::ParseStat("77 a S 1", stat));
+
+    std::string options;
+    const std::string mounts = "21 26 0:20 / /proc rw,relatime - proc proc rw\n"
+                               "26 1 254:0 / / rw - ext4 /dev/vda rw,hidepid=2\n"
+                               "65 21 0:39 / /proc rw shared:5 master:1 - proc proc rw,hidepid=invisible\n"
+                               "66 65 0:40 / /proc/sys rw - proc proc rw\n";
+    ASSERT_TRUE(proc::ProcMountOptions(mounts, options));
+    EXPECT_EQ(options, "rw,hidepid=invisible");
+    EXPECT_FALSE(proc::ProcMountOptions("26 1 254:0 / / rw - ext4 /dev/vda rw\n", options));
+}
+
+TEST(VisibleTextTest, ControlsOfBothRangesAndTheBackslashAreEscapedAndNothingElse) {
+    // C0, DEL, and the C1 controls as UTF-8 writes them (U+0085 NEL, U+009B
+    // CSI); U+00A0 and stray bytes are no controls.
+    EXPECT_EQ(VisibleText(std::string("a\x01\n\x1f\x7f", 5)), "a\\x01\\x0a\\x1f\\x7f");
+    EXPECT_EQ(VisibleText("\xC2\x85\xC2\x9B" "2J\xC2\x80\xC2\x9F"), "\\xc2\\x85\\xc2\\x9b2J\\xc2\\x80\\xc2\\x9f");
+    EXPECT_EQ(VisibleText("\xC2\xA0 \x9B \xC2 \xC3\xA9"), "\xC2\xA0 \x9B \xC2 \xC3\xA9");
+    EXPECT_EQ(VisibleText("\xC2"), "\xC2");
+    EXPECT_EQ(VisibleText("a\\b"), "a\\\\b");
+    EXPECT_EQ(FormatResultLine(0x1F, "x\xC2\x9B"), "0x001F  x\\xc2\\x9b           ");
 }
 
 }  // namespace

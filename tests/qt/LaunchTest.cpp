@@ -153,7 +153,8 @@ private slots:
     }
 
     void WithAFileFencatSearchesWhateverTheDisplay() {
-        const Run run = RunFencat(QStringLiteral(FENCAT_BINARY), {QStringLiteral("no-process-uses-this.name")},
+        const Run run = RunFencat(QStringLiteral(FENCAT_BINARY),
+                                  {QStringLiteral("--name"), QStringLiteral("no-process-uses-this.name")},
                                   QStringLiteral(":4242"));
         QCOMPARE(run.status, 1);
     }

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <vector>
@@ -59,9 +60,50 @@ std::string FullPath(std::string name, const std::string& current) {
     return result;
 }
 
+// A name as the file calls look it up: forward slashes as backslashes,
+// without the \\?\ prefix.
+std::u16string LookupForm(const WCHAR* name) {
+    std::u16string text(name);
+    for (char16_t& c : text) {
+        if (c == u'/') c = u'\\';
+    }
+    if (text.compare(0, 4, u"\\\\?\\") == 0) text = text.substr(4);
+    return text;
+}
+
+// The file that `name` names by its long or its short form; `isShort` tells which.
+const sim::FileName* FindFile(Data& data, const WCHAR* name, bool* isShort = nullptr) {
+    const std::u16string wanted = LookupForm(name);
+    const bool ignoreCase = data.settings.nameCase == sim::NameCase::Ignore;
+    for (const sim::FileName& file : data.settings.files) {
+        const bool asShort = !file.shortPath.empty() && SameUnits(Wide(file.shortPath), wanted, ignoreCase);
+        if (SameUnits(Wide(file.path), wanted, ignoreCase) || asShort) {
+            if (isShort != nullptr) *isShort = asShort;
+            return &file;
+        }
+    }
+    return nullptr;
+}
+
+DWORD PathForm(const WCHAR* name, WCHAR* buffer, DWORD size, bool wantShort) {
+    State& state = Sim();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    if (name == nullptr) {
+        simbase::LastError() = ERROR_INVALID_PARAMETER;
+        return 0;
+    }
+    const sim::FileName* file = FindFile(state.data, name);
+    if (file == nullptr) {
+        simbase::LastError() = ERROR_FILE_NOT_FOUND;
+        return 0;
+    }
+    const std::string& form = wantShort && !file->shortPath.empty() ? file->shortPath : file->path;
+    return CopyOut(Wide(form), buffer, size);
+}
+
 }  // namespace
 
-DWORD GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer, LPSTR* lpFilePart) {
+DWORD GetFullPathNameW(const WCHAR* lpFileName, DWORD nBufferLength, WCHAR* lpBuffer, WCHAR** lpFilePart) {
     State& state = Sim();
     std::lock_guard<std::mutex> lock(state.mutex);
     ++state.data.record.fullPathCalls;
@@ -69,49 +111,141 @@ DWORD GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer, L
         simbase::LastError() = state.data.settings.fullPathError;
         return 0;
     }
-    if (lpFileName == nullptr || lpFileName[0] == '\0') {
+    if (lpFileName == nullptr || lpFileName[0] == 0) {
         simbase::LastError() = kErrorInvalidName;
         return 0;
     }
-    std::string full = FullPath(lpFileName, state.data.settings.currentDirectory);
-    if (nBufferLength <= full.size() || lpBuffer == nullptr) return static_cast<DWORD>(full.size() + 1);
-    std::memcpy(lpBuffer, full.c_str(), full.size() + 1);
-    if (lpFilePart != nullptr) {
-        size_t last = full.rfind('\\');
+    // A \\?\ name is taken as it stands.
+    const std::u16string given(lpFileName);
+    const std::u16string full = given.compare(0, 4, u"\\\\?\\") == 0
+                                    ? given
+                                    : Wide(FullPath(Narrow(lpFileName), state.data.settings.currentDirectory));
+    const DWORD length = CopyOut(full, lpBuffer, nBufferLength);
+    if (lpFilePart != nullptr && length < nBufferLength) {
+        size_t last = full.rfind(u'\\');
         *lpFilePart = last + 1 < full.size() ? lpBuffer + last + 1 : nullptr;
     }
-    return static_cast<DWORD>(full.size());
+    return length;
 }
 
-DWORD QueryDosDeviceA(LPCSTR lpDeviceName, LPSTR lpTargetPath, DWORD ucchMax) {
+DWORD QueryDosDeviceW(const WCHAR* lpDeviceName, WCHAR* lpTargetPath, DWORD ucchMax) {
     State& state = Sim();
     std::lock_guard<std::mutex> lock(state.mutex);
     if (lpDeviceName == nullptr || lpTargetPath == nullptr) {
         simbase::LastError() = ERROR_INVALID_PARAMETER;
         return 0;
     }
-    state.data.record.dosDeviceQueries.push_back(lpDeviceName);
+    const std::string deviceName = Narrow(lpDeviceName);
+    state.data.record.dosDeviceQueries.push_back(deviceName);
     const std::string* target = nullptr;
     for (const auto& device : state.data.settings.dosDevices) {
         const std::string& name = device.first;
-        bool same = name.size() == std::strlen(lpDeviceName);
-        for (size_t i = 0; same && i < name.size(); ++i) same = SameLetter(name[i], lpDeviceName[i]);
+        bool same = name.size() == deviceName.size();
+        for (size_t i = 0; same && i < name.size(); ++i) same = SameLetter(name[i], deviceName[i]);
         if (same) target = &device.second;
     }
     if (target == nullptr) {
         simbase::LastError() = ERROR_FILE_NOT_FOUND;
         return 0;
     }
-    if (target->size() + 1 > ucchMax) {
+    const std::u16string text = Wide(*target);
+    if (text.size() + 1 > ucchMax) {
         simbase::LastError() = ERROR_INSUFFICIENT_BUFFER;
         return 0;
     }
     // The answer is a list of texts: the target, its zero, and the zero that
     // ends the list when there is room for it.
-    std::memcpy(lpTargetPath, target->c_str(), target->size() + 1);
-    DWORD stored = static_cast<DWORD>(target->size() + 1);
-    if (stored < ucchMax) lpTargetPath[stored++] = '\0';
+    std::copy(text.begin(), text.end(), lpTargetPath);
+    lpTargetPath[text.size()] = 0;
+    DWORD stored = static_cast<DWORD>(text.size() + 1);
+    if (stored < ucchMax) lpTargetPath[stored++] = 0;
     return stored;
+}
+
+DWORD GetShortPathNameW(const WCHAR* lpszLongPath, WCHAR* lpszShortPath, DWORD cchBuffer) {
+    return PathForm(lpszLongPath, lpszShortPath, cchBuffer, true);
+}
+
+DWORD GetLongPathNameW(const WCHAR* lpszShortPath, WCHAR* lpszLongPath, DWORD cchBuffer) {
+    return PathForm(lpszShortPath, lpszLongPath, cchBuffer, false);
+}
+
+HANDLE CreateFileW(const WCHAR* lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode, void* lpSecurityAttributes,
+                   DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE hTemplateFile) {
+    (void)dwShareMode;
+    (void)lpSecurityAttributes;
+    (void)dwFlagsAndAttributes;
+    (void)hTemplateFile;
+    State& state = Sim();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    if (lpFileName == nullptr || dwCreationDisposition != OPEN_EXISTING || dwDesiredAccess != FILE_READ_ATTRIBUTES) {
+        Fault(state.data, "CreateFileW asked for more than a file's attributes");
+        simbase::LastError() = ERROR_INVALID_PARAMETER;
+        return InvalidHandleValue();
+    }
+    state.data.record.fileOpens.push_back(Narrow(lpFileName));
+    const sim::FileName* file = FindFile(state.data, lpFileName);
+    if (file == nullptr || file->openFails) {
+        simbase::LastError() = file == nullptr ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
+        return InvalidHandleValue();
+    }
+    return simbase::InsertHandle(std::make_shared<FileObject>(*file));
+}
+
+namespace {
+
+// The identity behind a handle: a file opened by name, or a copy of a file
+// handle row; false for what has none.
+bool IdentityOf(HANDLE handle, uint32_t& volume, uint64_t& id) {
+    State& state = Sim();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    if (auto file = simbase::LookupHandleAs<FileObject>(handle)) {
+        volume = file->file.volume;
+        id = file->file.id;
+        return !file->file.idFails;
+    }
+    auto row = RowOf(state.data, handle);
+    if (!row || !row->hasId) return false;
+    volume = row->volume;
+    id = row->fileId;
+    return true;
+}
+
+}  // namespace
+
+BOOL GetFileInformationByHandle(HANDLE hFile, BY_HANDLE_FILE_INFORMATION* lpFileInformation) {
+    uint32_t volume;
+    uint64_t id;
+    if (lpFileInformation == nullptr || !IdentityOf(hFile, volume, id)) {
+        simbase::LastError() = ERROR_INVALID_FUNCTION;
+        return FALSE;
+    }
+    std::memset(lpFileInformation, 0, sizeof *lpFileInformation);
+    lpFileInformation->dwVolumeSerialNumber = volume;
+    lpFileInformation->nFileIndexHigh = static_cast<DWORD>(id >> 32);
+    lpFileInformation->nFileIndexLow = static_cast<DWORD>(id);
+    lpFileInformation->nNumberOfLinks = 1;
+    return TRUE;
+}
+
+BOOL GetFileInformationByHandleEx(HANDLE hFile, int FileInformationClass, LPVOID lpFileInformation,
+                                  DWORD dwBufferSize) {
+    uint32_t volume;
+    uint64_t id;
+    if (FileInformationClass != FileIdInfo || dwBufferSize < sizeof(FILE_ID_INFO) || lpFileInformation == nullptr) {
+        simbase::LastError() = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    if (!IdentityOf(hFile, volume, id)) {
+        simbase::LastError() = ERROR_INVALID_FUNCTION;
+        return FALSE;
+    }
+    FILE_ID_INFO info;
+    std::memset(&info, 0, sizeof info);
+    info.VolumeSerialNumber = volume;
+    std::memcpy(info.FileId, &id, sizeof id);
+    std::memcpy(lpFileInformation, &info, sizeof info);
+    return TRUE;
 }
 
 }  // namespace os

@@ -131,9 +131,37 @@ void GrowHandleTable(Data& data) {
     if (data.settings.handleTableGrowth == 0 || data.processes.empty()) return;
     Process& last = *data.processes.back();
     for (unsigned i = 0; i < data.settings.handleTableGrowth; ++i) {
-        uint16_t value = static_cast<uint16_t>(last.handles.empty() ? 4 : last.handles.back()->value + 4);
+        uintptr_t value = last.handles.empty() ? 4 : last.handles.back()->value + 4;
         last.Handle(value, "Event");
     }
+}
+
+// One class's rows: a count, then each row of every process as `Row`.
+template <typename Table, typename Row, typename Count, typename Fill>
+NTSTATUS Rows(Data& data, unsigned char* out, ULONG length, PULONG returnLength, Fill fill) {
+    size_t rows = 0;
+    for (const auto& process : data.processes) rows += process->handles.size();
+    const size_t head = offsetof(Table, Handles);
+    size_t needed = head + rows * sizeof(Row);
+    if (needed > length || out == nullptr) {
+        if (returnLength != nullptr) *returnLength = data.settings.handleNeededZero ? 0 : static_cast<ULONG>(needed);
+        return STATUS_INFO_LENGTH_MISMATCH;
+    }
+    std::memset(out, 0, needed);
+    Count count = static_cast<Count>(rows);
+    std::memcpy(out, &count, sizeof count);
+    size_t offset = head;
+    for (const auto& process : data.processes) {
+        for (const auto& row : process->handles) {
+            Row entry;
+            std::memset(&entry, 0, sizeof entry);
+            fill(entry, process->pid, *row);
+            std::memcpy(out + offset, &entry, sizeof entry);
+            offset += sizeof entry;
+        }
+    }
+    if (returnLength != nullptr) *returnLength = static_cast<ULONG>(needed);
+    return STATUS_SUCCESS;
 }
 
 NTSTATUS HandleTable(Data& data, unsigned char* out, ULONG length, PULONG returnLength) {
@@ -141,34 +169,33 @@ NTSTATUS HandleTable(Data& data, unsigned char* out, ULONG length, PULONG return
     if (data.settings.handleQuery.Hits(call)) return static_cast<NTSTATUS>(data.settings.handleQuery.code);
     if (!data.settings.handleTableAnswers.empty())
         return Raw(data.settings.handleTableAnswers, call, out, length, returnLength);
-    size_t rows = 0;
-    for (const auto& process : data.processes) rows += process->handles.size();
-    const size_t head = offsetof(SYSTEM_HANDLE_INFORMATION, Handles);
-    size_t needed = head + rows * sizeof(SYSTEM_HANDLE);
-    if (needed > length || out == nullptr) {
-        if (returnLength != nullptr) *returnLength = data.settings.handleNeededZero ? 0 : static_cast<ULONG>(needed);
-        return STATUS_INFO_LENGTH_MISMATCH;
-    }
-    std::memset(out, 0, needed);
-    ULONG count = static_cast<ULONG>(rows);
-    std::memcpy(out, &count, sizeof count);
-    size_t offset = head;
-    for (const auto& process : data.processes) {
-        for (const auto& row : process->handles) {
-            SYSTEM_HANDLE entry;
-            std::memset(&entry, 0, sizeof entry);
-            entry.ProcessId = process->pid;
-            entry.ObjectTypeNumber = row->typeNumber;
-            entry.Flags = row->flags;
-            entry.Handle = row->value;
-            entry.Object = reinterpret_cast<PVOID>(row->object);
-            entry.GrantedAccess = row->access;
-            std::memcpy(out + offset, &entry, sizeof entry);
-            offset += sizeof entry;
-        }
-    }
-    if (returnLength != nullptr) *returnLength = static_cast<ULONG>(needed);
-    return STATUS_SUCCESS;
+    // Windows cuts process IDs and handle values to 16 bits in this class.
+    return Rows<SYSTEM_HANDLE_INFORMATION, SYSTEM_HANDLE, ULONG>(
+        data, out, length, returnLength, [](SYSTEM_HANDLE& entry, uint32_t pid, const sim::HandleRow& row) {
+            entry.ProcessId = static_cast<USHORT>(pid);
+            entry.ObjectTypeNumber = row.typeNumber;
+            entry.Flags = row.flags;
+            entry.Handle = static_cast<USHORT>(row.value);
+            entry.Object = reinterpret_cast<PVOID>(row.object);
+            entry.GrantedAccess = row.access;
+        });
+}
+
+NTSTATUS ExtendedHandleTable(Data& data, unsigned char* out, ULONG length, PULONG returnLength) {
+    if (data.settings.extendedHandleTableRefused || !data.settings.handleTableAnswers.empty())
+        return STATUS_INVALID_INFO_CLASS;
+    unsigned call = ++data.handleQueries;
+    if (data.settings.handleQuery.Hits(call)) return static_cast<NTSTATUS>(data.settings.handleQuery.code);
+    return Rows<SYSTEM_HANDLE_INFORMATION_EX, SYSTEM_HANDLE_TABLE_ENTRY_INFO_EX, ULONG_PTR>(
+        data, out, length, returnLength,
+        [](SYSTEM_HANDLE_TABLE_ENTRY_INFO_EX& entry, uint32_t pid, const sim::HandleRow& row) {
+            entry.UniqueProcessId = pid;
+            entry.ObjectTypeIndex = row.typeNumber;
+            entry.HandleAttributes = row.flags;
+            entry.HandleValue = row.value;
+            entry.Object = reinterpret_cast<PVOID>(row.object);
+            entry.GrantedAccess = row.access;
+        });
 }
 
 // A counted string record followed by its characters, zero-terminated, as
@@ -223,6 +250,9 @@ NTSTATUS OSAPI SimNtQuerySystemInformation(ULONG SystemInformationClass, PVOID S
     } else if (SystemInformationClass == SystemHandleInformation) {
         status = HandleTable(state.data, out, SystemInformationLength, ReturnLength);
         GrowHandleTable(state.data);
+    } else if (SystemInformationClass == SystemExtendedHandleInformation) {
+        status = ExtendedHandleTable(state.data, out, SystemInformationLength, ReturnLength);
+        if (status != STATUS_INVALID_INFO_CLASS) GrowHandleTable(state.data);
     }
     LogQuery(state.data.record.systemQueries, SystemInformationClass, SystemInformationLength, ReturnLength, status);
     return status;

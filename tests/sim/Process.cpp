@@ -10,7 +10,7 @@ HANDLE OpenProcess(DWORD dwDesiredAccess, BOOL bInheritHandle, DWORD dwProcessId
     HANDLE result = nullptr;
     sim::Process* process = Find(state.data, dwProcessId);
     // The idle process cannot be opened, whoever asks.
-    if (process == nullptr || dwProcessId == 0) {
+    if (process == nullptr || dwProcessId == 0 || process->ended) {
         simbase::LastError() = ERROR_INVALID_PARAMETER;
     } else if (process->openDenied) {
         simbase::LastError() = ERROR_ACCESS_DENIED;
@@ -49,6 +49,44 @@ BOOL DuplicateHandle(HANDLE hSourceProcessHandle, HANDLE hSourceHandle, HANDLE h
                                                               dwOptions, result});
     if (result == nullptr) simbase::LastError() = error;
     return result != nullptr ? TRUE : FALSE;
+}
+
+BOOL TerminateProcess(HANDLE hProcess, UINT uExitCode) {
+    (void)uExitCode;
+    State& state = Sim();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    ++state.data.record.terminateProcessCalls;
+    DWORD error;
+    sim::Process* process = ProcessOfHandle(state.data, hProcess, PROCESS_TERMINATE, error);
+    if (process != nullptr && hProcess == CurrentProcessHandle()) {
+        Fault(state.data, "TerminateProcess of the caller's own process");
+        process = nullptr;
+    }
+    // An ended process refuses, as Windows refuses to end one twice.
+    if (process != nullptr && (process->ended || process->terminateDenied)) {
+        error = ERROR_ACCESS_DENIED;
+        process = nullptr;
+    }
+    if (process == nullptr) {
+        simbase::LastError() = error;
+        return FALSE;
+    }
+    process->ended = true;
+    return TRUE;
+}
+
+BOOL IsWow64Process(HANDLE hProcess, BOOL* Wow64Process) {
+    State& state = Sim();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    DWORD error;
+    sim::Process* process = ProcessOfHandle(state.data, hProcess, PROCESS_QUERY_LIMITED_INFORMATION, error);
+    if (hProcess != CurrentProcessHandle() && process == nullptr) {
+        simbase::LastError() = error;
+        return FALSE;
+    }
+    const bool wow64 = state.data.settings.wow64 && (process == nullptr || !process->is64Bit);
+    *Wow64Process = wow64 ? TRUE : FALSE;
+    return TRUE;
 }
 
 HANDLE GetCurrentProcess() { return CurrentProcessHandle(); }

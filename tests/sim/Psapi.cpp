@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 #include "tests/sim/State.h"
@@ -20,7 +22,7 @@ bool Loaded(Data& data, const char* call) {
     return false;
 }
 
-BOOL OSAPI SimEnumProcessModules(HANDLE hProcess, HMODULE* lphModule, DWORD cb, LPDWORD lpcbNeeded) {
+BOOL EnumModules(HANDLE hProcess, HMODULE* lphModule, DWORD cb, LPDWORD lpcbNeeded, bool all) {
     State& state = Sim();
     std::lock_guard<std::mutex> lock(state.mutex);
     if (!Loaded(state.data, "EnumProcessModules")) return FALSE;
@@ -35,6 +37,13 @@ BOOL OSAPI SimEnumProcessModules(HANDLE hProcess, HMODULE* lphModule, DWORD cb, 
         simbase::LastError() = process->enumFails.code;
         return FALSE;
     }
+    // A 32-bit program cannot read a 64-bit process's module list; and
+    // without LIST_MODULES_ALL a 64-bit one would see only its own kind.
+    if (state.data.settings.wow64 && process->is64Bit) {
+        simbase::LastError() = ERROR_PARTIAL_COPY;
+        return FALSE;
+    }
+    (void)all;
     if (lpcbNeeded == nullptr || (lphModule == nullptr && cb != 0)) {
         simbase::LastError() = kErrorNoAccess;
         return FALSE;
@@ -46,10 +55,41 @@ BOOL OSAPI SimEnumProcessModules(HANDLE hProcess, HMODULE* lphModule, DWORD cb, 
     return TRUE;
 }
 
-DWORD OSAPI SimGetModuleFileNameExA(HANDLE hProcess, HMODULE hModule, LPSTR lpFilename, DWORD nSize) {
+BOOL OSAPI SimEnumProcessModules(HANDLE hProcess, HMODULE* lphModule, DWORD cb, LPDWORD lpcbNeeded) {
+    return EnumModules(hProcess, lphModule, cb, lpcbNeeded, false);
+}
+
+BOOL OSAPI SimEnumProcessModulesEx(HANDLE hProcess, HMODULE* lphModule, DWORD cb, LPDWORD lpcbNeeded,
+                                   DWORD dwFilterFlag) {
+    if (dwFilterFlag > LIST_MODULES_ALL) {
+        simbase::LastError() = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    return EnumModules(hProcess, lphModule, cb, lpcbNeeded, dwFilterFlag == LIST_MODULES_ALL);
+}
+
+// Copies a name into a buffer of `size` units as the PSAPI calls do: cut to
+// fit, terminated unless the system cuts without (older systems did).
+DWORD CopyName(const std::u16string& name, WCHAR* out, DWORD size, bool unterminated) {
+    if (out == nullptr || size == 0) {
+        simbase::LastError() = ERROR_INSUFFICIENT_BUFFER;
+        return 0;
+    }
+    size_t length = name.size();
+    if (length >= size && unterminated) {
+        std::copy(name.begin(), name.begin() + size, out);
+        return size;
+    }
+    if (length > size - 1) length = size - 1;
+    std::copy(name.begin(), name.begin() + static_cast<std::ptrdiff_t>(length), out);
+    out[length] = 0;
+    return static_cast<DWORD>(length);
+}
+
+DWORD OSAPI SimGetModuleFileNameExW(HANDLE hProcess, HMODULE hModule, WCHAR* lpFilename, DWORD nSize) {
     State& state = Sim();
     std::lock_guard<std::mutex> lock(state.mutex);
-    if (!Loaded(state.data, "GetModuleFileNameExA")) return 0;
+    if (!Loaded(state.data, "GetModuleFileNameExW")) return 0;
     DWORD error;
     Process* process = ProcessOfHandle(state.data, hProcess, kQueryAccess, error);
     if (process == nullptr) {
@@ -64,19 +104,26 @@ DWORD OSAPI SimGetModuleFileNameExA(HANDLE hProcess, HMODULE hModule, LPSTR lpFi
         simbase::LastError() = module == nullptr ? ERROR_INVALID_HANDLE : ERROR_PARTIAL_COPY;
         return 0;
     }
-    if (lpFilename == nullptr || nSize == 0) {
-        simbase::LastError() = ERROR_INSUFFICIENT_BUFFER;
+    return CopyName(Wide(module->path), lpFilename, nSize, state.data.settings.cutPathsUnterminated);
+}
+
+DWORD OSAPI SimGetMappedFileNameW(HANDLE hProcess, LPVOID lpv, WCHAR* lpFilename, DWORD nSize) {
+    State& state = Sim();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    if (!Loaded(state.data, "GetMappedFileNameW")) return 0;
+    DWORD error;
+    Process* process = ProcessOfHandle(state.data, hProcess, PROCESS_QUERY_INFORMATION, error);
+    if (process == nullptr) {
+        simbase::LastError() = error;
         return 0;
     }
-    size_t length = module->path.size();
-    if (length >= nSize && state.data.settings.cutPathsUnterminated) {
-        std::memcpy(lpFilename, module->path.data(), nSize);
-        return nSize;
+    const uintptr_t address = reinterpret_cast<uintptr_t>(lpv);
+    for (const auto& view : process->views) {
+        if (address >= view.base && address - view.base < view.size)
+            return CopyName(Wide(view.deviceName), lpFilename, nSize, false);
     }
-    if (length > nSize - 1) length = nSize - 1;
-    std::memcpy(lpFilename, module->path.data(), length);
-    lpFilename[length] = '\0';
-    return static_cast<DWORD>(length);
+    simbase::LastError() = ERROR_INVALID_PARAMETER;
+    return 0;
 }
 
 template <typename Fn>
@@ -88,7 +135,9 @@ FARPROC AsProc(Fn fn) {
 
 FARPROC PsapiExport(const char* name) {
     if (std::strcmp(name, "EnumProcessModules") == 0) return AsProc(&SimEnumProcessModules);
-    if (std::strcmp(name, "GetModuleFileNameExA") == 0) return AsProc(&SimGetModuleFileNameExA);
+    if (std::strcmp(name, "EnumProcessModulesEx") == 0) return AsProc(&SimEnumProcessModulesEx);
+    if (std::strcmp(name, "GetModuleFileNameExW") == 0) return AsProc(&SimGetModuleFileNameExW);
+    if (std::strcmp(name, "GetMappedFileNameW") == 0) return AsProc(&SimGetMappedFileNameW);
     return nullptr;
 }
 

@@ -1,8 +1,10 @@
 #include "tests/sim/SimSystem.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 
+#include "tests/sim/generic/Utf.h"
 #include "tests/sim/State.h"
 
 namespace sim {
@@ -78,6 +80,25 @@ std::string Describe(os::HANDLE handle) {
     if (std::dynamic_pointer_cast<simbase::Event>(object)) return "event";
     if (std::dynamic_pointer_cast<TokenObject>(object)) return "token";
     return "unknown " + Hex(reinterpret_cast<uintptr_t>(handle));
+}
+
+std::string Narrow(const os::WCHAR* units, size_t count) {
+    if (count == 0) return std::string();
+    const int size = simbase::Utf16ToUtf8(units, static_cast<int>(count), nullptr, 0);
+    std::string bytes(static_cast<size_t>(size), '\0');
+    simbase::Utf16ToUtf8(units, static_cast<int>(count), &bytes[0], size);
+    return bytes;
+}
+
+std::string Narrow(const os::WCHAR* units) { return Narrow(units, std::char_traits<char16_t>::length(units)); }
+
+std::u16string Wide(const std::string& bytes) { return simbase::Utf8ToUtf16(bytes.data(), bytes.size()); }
+
+os::DWORD CopyOut(const std::u16string& text, os::WCHAR* buffer, os::DWORD size) {
+    if (buffer == nullptr || size <= text.size()) return static_cast<os::DWORD>(text.size() + 1);
+    std::copy(text.begin(), text.end(), buffer);
+    buffer[text.size()] = 0;
+    return static_cast<os::DWORD>(text.size());
 }
 
 }  // namespace detail
@@ -162,6 +183,25 @@ HandleRow& HandleRow::Flags(uint8_t value) {
     flags = value;
     return *this;
 }
+HandleRow& HandleRow::Identity(uint32_t volumeSerial, uint64_t id) {
+    hasId = true;
+    volume = volumeSerial;
+    fileId = id;
+    return *this;
+}
+
+FileName& FileName::Short(std::string path83) {
+    shortPath = std::move(path83);
+    return *this;
+}
+FileName& FileName::OpenFails() {
+    openFails = true;
+    return *this;
+}
+FileName& FileName::IdFails() {
+    idFails = true;
+    return *this;
+}
 
 Process& Process::Module(uintptr_t handle, std::string path) {
     modules.push_back(LoadedModule{handle, std::move(path), false});
@@ -175,7 +215,7 @@ Process& Process::ModuleNameFails(uintptr_t handle) {
     return *this;
 }
 
-HandleRow& Process::Handle(uint16_t value, std::string type, std::u16string name) {
+HandleRow& Process::Handle(uintptr_t value, std::string type, std::u16string name) {
     auto row = std::make_shared<HandleRow>();
     row->ownerPid = pid;
     row->value = value;
@@ -206,6 +246,16 @@ Process& Process::EnumModulesFails(unsigned fromCall) {
 
 Process& Process::ExitsAfterListings(unsigned count) {
     listedIn = count;
+    return *this;
+}
+
+Process& Process::Is64Bit() {
+    is64Bit = true;
+    return *this;
+}
+
+Process& Process::View(uintptr_t base, size_t size, std::string deviceName) {
+    views.push_back(MappedView{base, size, std::move(deviceName)});
     return *this;
 }
 
@@ -249,6 +299,16 @@ Process& AddProcess(uint32_t pid, const char16_t* imageName) {
     if (imageName != nullptr) process->imageName = imageName;
     Sim().data.processes.push_back(std::move(process));
     return *Sim().data.processes.back();
+}
+
+FileName& AddFile(std::string path, uint32_t volume, uint64_t id) {
+    std::lock_guard<std::mutex> lock(Sim().mutex);
+    FileName file;
+    file.path = std::move(path);
+    file.volume = volume;
+    file.id = id;
+    Sim().data.settings.files.push_back(std::move(file));
+    return Sim().data.settings.files.back();
 }
 
 Process* FindProcess(uint32_t pid) {

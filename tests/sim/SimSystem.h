@@ -12,6 +12,7 @@
 #pragma once
 
 #include <climits>
+#include <deque>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -68,7 +69,7 @@ enum class FileQuery {
 // One row of a process's handle table.
 struct HandleRow {
     uint32_t ownerPid = 0;
-    uint16_t value = 0;
+    uintptr_t value = 0;
     std::string type;     // object type name: "File", "Process", "Thread", "Event", ...
     std::u16string name;  // object name; empty: the object has none
     uint32_t targetId = 0;  // "Process"/"Thread" rows: the ID the handle refers to
@@ -87,6 +88,10 @@ struct HandleRow {
     bool typeProbeReportsZero = false;
     bool nameProbeReportsZero = false;
     bool duplicationFails = false;
+    // The file's identity (File rows); none: it has none, as a pipe.
+    bool hasId = false;
+    uint32_t volume = 0;
+    uint64_t fileId = 0;
     // Raw answers of this handle's type, object name and file name queries;
     // empty: the row's own records.
     std::vector<RawAnswer> typeAnswers, nameAnswers, fileAnswers;
@@ -103,12 +108,20 @@ struct HandleRow {
     HandleRow& NameProbeReportsZero();
     HandleRow& DuplicationFails();
     HandleRow& Flags(uint8_t value);
+    HandleRow& Identity(uint32_t volume, uint64_t id);
 };
 
 struct LoadedModule {
     uintptr_t handle;
-    std::string path;
+    std::string path;  // UTF-8
     bool nameFails = false;
+};
+
+// A file mapped into a process's memory: one view.
+struct MappedView {
+    uintptr_t base;
+    size_t size;
+    std::string deviceName;  // UTF-8, as GetMappedFileNameW names it
 };
 
 struct Process {
@@ -122,10 +135,14 @@ struct Process {
     Failing enumFails;  // its EnumProcessModules calls, counted per process
     unsigned listedIn = UINT_MAX;  // process table answers that list it
     unsigned enumCalls = 0;
+    bool is64Bit = false;  // under WOW64 its modules cannot be listed
+    bool ended = false;    // TerminateProcess ended it
+    bool terminateDenied = false;
+    std::vector<MappedView> views;  // in address order
 
     Process& Module(uintptr_t handle, std::string path);
     Process& ModuleNameFails(uintptr_t handle);
-    HandleRow& Handle(uint16_t value, std::string type, std::u16string name = std::u16string());
+    HandleRow& Handle(uintptr_t value, std::string type, std::u16string name = std::u16string());
     // Thread records after the process record, to make the table large.
     Process& Threads(unsigned count);
     Process& DenyOpen();
@@ -133,12 +150,28 @@ struct Process {
     Process& EnumModulesFails(unsigned fromCall = 1);
     // Listed in the first `count` process table answers only: it exits.
     Process& ExitsAfterListings(unsigned count);
+    Process& Is64Bit();
+    Process& View(uintptr_t base, size_t size, std::string deviceName);
 };
 
-enum class CodePage { Cp1252, Utf8 };
+// A name of a file on a volume. Names added with the same volume and ID
+// are one file: a hard link, another drive letter for the same folder.
+struct FileName {
+    std::string path;       // UTF-8, a drive-letter path
+    std::string shortPath;  // its 8.3 form; empty: the same as path
+    uint32_t volume = 0;
+    uint64_t id = 0;
+    bool openFails = false;  // CreateFileW is refused
+    bool idFails = false;    // opens, but tells no identity
+
+    FileName& Short(std::string path83);
+    FileName& OpenFails();
+    FileName& IdFails();
+};
+
 enum class NameCase {
-    Ignore,  // ASCII letters, and under code page 1252 the Latin-1 letters
-    Exact,   // bytes, as names on Linux
+    Ignore,  // upper-cased by the system's table (here: Latin, Greek, Cyrillic)
+    Exact,   // units, as names on Linux
 };
 
 struct Settings {
@@ -147,9 +180,14 @@ struct Settings {
     // ntdll and PSAPI exports that GetProcAddress does not find, by name.
     std::set<std::string> missingExports;
     bool psapiLoadFails = false;
-    // GetModuleFileNameExA fills the whole buffer without a terminator when
+    // GetModuleFileNameExW fills the whole buffer without a terminator when
     // it cuts, as older systems did.
     bool cutPathsUnterminated = false;
+    // This process is a 32-bit one on 64-bit Windows.
+    bool wow64 = false;
+    // The extended handle table (class 64) is refused. It is also refused
+    // while handleTableAnswers are set: raw answers are of class 16.
+    bool extendedHandleTableRefused = false;
 
     // NtQuerySystemInformation: failing calls per class (codes are statuses).
     Failing processQuery;
@@ -169,8 +207,9 @@ struct Settings {
     Failing virtualAlloc;
 
     std::string currentDirectory = "C:\\work";
-    os::DWORD fullPathError = 0;  // GetFullPathNameA fails with it
+    os::DWORD fullPathError = 0;  // GetFullPathNameW fails with it
     std::map<std::string, std::string> dosDevices = {{"C:", "\\Device\\HarddiskVolume1"}};
+    std::deque<FileName> files;  // what CreateFileW and the path calls know
 
     os::DWORD openTokenError = 0;
     os::DWORD lookupPrivilegeError = 0;
@@ -188,7 +227,6 @@ struct Settings {
     // is released: a stop that takes effect late.
     bool terminationIsLate = false;
 
-    CodePage ansiCodePage = CodePage::Cp1252;
     NameCase nameCase = NameCase::Ignore;
 };
 
@@ -240,6 +278,8 @@ struct Record {
 
     unsigned fullPathCalls = 0;
     std::vector<std::string> dosDeviceQueries;
+    std::vector<std::string> fileOpens;  // CreateFileW's names, UTF-8
+    unsigned terminateProcessCalls = 0;
 
     unsigned threadsCreated = 0;
     unsigned terminateCalls = 0;
@@ -272,6 +312,7 @@ const Record& Log();
 Record LogCopy();
 
 Process& AddProcess(uint32_t pid, const char16_t* imageName);
+FileName& AddFile(std::string path, uint32_t volume, uint64_t id);
 Process* FindProcess(uint32_t pid);
 
 // Blocked file-name queries.

@@ -82,6 +82,25 @@ public:
 
 class TokenObject : public Counted {};
 
+// A handle from CreateFileW.
+class FileObject : public Counted {
+public:
+    explicit FileObject(const FileName& file) : file(file) {}
+    const FileName file;
+};
+
+// The system's case folding of one unit, for names.
+char16_t FoldUnit(char16_t c, bool ignoreCase);
+bool SameUnits(const std::u16string& a, const std::u16string& b, bool ignoreCase);
+
+// The simulated system's names are UTF-8; its calls speak UTF-16.
+std::string Narrow(const os::WCHAR* units, size_t count);
+std::string Narrow(const os::WCHAR* units);
+std::u16string Wide(const std::string& bytes);
+// Copies `text` and its terminator into a buffer of `size` units, as the
+// path calls do: its length on success, the size it needs when too small.
+os::DWORD CopyOut(const std::u16string& text, os::WCHAR* buffer, os::DWORD size);
+
 // The process behind a process handle (the pseudo handle or one from
 // OpenProcess with all of `access`); null with `error` set otherwise.
 Process* ProcessOfHandle(Data& data, os::HANDLE handle, os::DWORD access, os::DWORD& error);

@@ -91,8 +91,34 @@ HANDLE CreateEventA(void* lpEventAttributes, BOOL bManualReset, BOOL bInitialSta
 
 BOOL SetEvent(HANDLE hEvent) { return simbase::SignalEvent(hEvent); }
 
+namespace {
+
+// A process is signaled once it has ended; only a look (no wait) is asked.
+DWORD WaitForProcess(HANDLE handle, bool& isProcess) {
+    State& state = Sim();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    isProcess = true;
+    if (handle == CurrentProcessHandle()) return WAIT_TIMEOUT;
+    auto object = simbase::LookupHandleAs<ProcessObject>(handle);
+    if (!object) {
+        isProcess = false;
+        return WAIT_FAILED;
+    }
+    if ((object->access & SYNCHRONIZE) == 0) {
+        simbase::LastError() = ERROR_ACCESS_DENIED;
+        return WAIT_FAILED;
+    }
+    sim::Process* process = Find(state.data, object->pid);
+    return process == nullptr || process->ended ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
+}
+
+}  // namespace
+
 DWORD WaitForSingleObject(HANDLE hHandle, DWORD dwMilliseconds) {
     simbase::ParkIfKilled();
+    bool isProcess;
+    const DWORD processState = WaitForProcess(hHandle, isProcess);
+    if (isProcess) return processState;
     // Only bounded waits are logged: a worker's endless wait for its next
     // request may come at any time, also while a test reads the log.
     if (dwMilliseconds != INFINITE) {

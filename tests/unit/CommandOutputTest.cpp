@@ -132,23 +132,23 @@ TEST(JsonStringTest, AnyBytesComeBackExactly) {
     }
 }
 
-TEST(ParseCommandLineTest, OptionsOfTheOutputAndFolders) {
+TEST(ParseCommandLineTest, OptionsOfTheOutputFoldersAndNames) {
     Options options;
     std::string error;
-    ASSERT_TRUE(ParseCommandLine({"--long", "a.txt", "--under", "/srv", "--under=/tmp/x", "--", "--under"}, options,
-                                 error))
+    ASSERT_TRUE(ParseCommandLine({"--long", "a.txt", "--under", "/srv", "--name=b.db", "--under=/tmp/x", "--name",
+                                  "c", "--", "--under"},
+                                 options, error))
         << error;
     EXPECT_EQ(options.format, OutputFormat::Long);
-    ASSERT_EQ(options.queries.size(), 4u);
-    EXPECT_EQ(options.queries[0].argument, "a.txt");
-    EXPECT_FALSE(options.queries[0].tree);
-    EXPECT_EQ(options.queries[1].argument, "/srv");
-    EXPECT_TRUE(options.queries[1].tree);
-    EXPECT_EQ(options.queries[2].argument, "/tmp/x");
-    EXPECT_TRUE(options.queries[2].tree);
+    std::vector<std::pair<std::string, Query::Kind>> queries;
+    for (const Query& query : options.queries) queries.emplace_back(query.argument, query.kind);
     // After "--" it is a FILE of that name.
-    EXPECT_EQ(options.queries[3].argument, "--under");
-    EXPECT_FALSE(options.queries[3].tree);
+    EXPECT_EQ(queries, (std::vector<std::pair<std::string, Query::Kind>>{{"a.txt", Query::Kind::File},
+                                                                         {"/srv", Query::Kind::Tree},
+                                                                         {"b.db", Query::Kind::Name},
+                                                                         {"/tmp/x", Query::Kind::Tree},
+                                                                         {"c", Query::Kind::Name},
+                                                                         {"--under", Query::Kind::File}}));
 
     Options json;
     ASSERT_TRUE(ParseCommandLine({"--json", "--under", "d"}, json, error));
@@ -158,14 +158,48 @@ TEST(ParseCommandLineTest, OptionsOfTheOutputAndFolders) {
     EXPECT_EQ(plain.format, OutputFormat::Lines);
 }
 
+TEST(ParseCommandLineTest, SignalsAndWaits) {
+    struct Case {
+        std::vector<std::string> args;
+        int signal;
+        double seconds;  // below 0: as long as it takes
+        size_t files;
+    } cases[] = {
+        // TERM is 15 and KILL 9 on both systems.
+        {{"-k", "-SIGTERM", "f"}, 15, -1, 1},
+        {{"-k", "--signal=SIGKILL", "f"}, 9, -1, 1},
+        {{"-k", "--signal", "TERM", "f"}, 15, -1, 1},
+        {{"-ki", "-15", "--name", "n"}, 15, -1, 1},
+        // -w takes no value: what follows is a FILE.
+        {{"-w", "2", "f"}, 0, -1, 2},
+        {{"--wait=2.5", "f"}, 0, 2.5, 1},
+        {{"-w1", "f"}, 0, 1, 1},
+        {{"-tw.5", "f"}, 0, 0.5, 1},
+        {{"-wt", "f"}, 0, -1, 1},
+    };
+    for (const Case& c : cases) {
+        Options options;
+        std::string error;
+        ASSERT_TRUE(ParseCommandLine(c.args, options, error)) << c.args[0] << ": " << error;
+        EXPECT_EQ(options.kill ? options.signal : 0, c.signal) << c.args[0];
+        EXPECT_EQ(options.wait ? options.waitSeconds : -1, c.seconds) << c.args[0];
+        EXPECT_EQ(options.queries.size(), c.files) << c.args[0];
+    }
+}
+
 TEST(ParseCommandLineTest, CommandLinesThatCannotRun) {
     const std::vector<std::vector<std::string>> bad = {
         {"--under"},
         {"f", "--under"},
         {"--long", "--json", "f"},
+        {"-v", "--json", "f"},
         {"--long"},
         {"--json"},
         {"--lon", "f"},
+        {"--name"},
+        // A name may stand for files never meant: -k asks first.
+        {"-k", "--name", "n"},
+        {"-w2x", "f"},
     };
     for (const auto& args : bad) {
         Options options;

@@ -100,7 +100,7 @@ TEST_F(HandleListTest, FailuresLeaveTheListEmpty) {
         AddManyRows(500, 600);  // more than the first 8192 bytes hold
         c.setup();
         EXPECT_EQ(Listed(SystemHandlesInformation::kAllProcesses, nullptr, false), Rows()) << c.what;
-        EXPECT_EQ(sim::Log().SystemQueries(os::SystemHandleInformation), c.queries) << c.what;
+        EXPECT_EQ(sim::Log().SystemQueries(os::SystemExtendedHandleInformation), c.queries) << c.what;
     }
 }
 
@@ -109,7 +109,7 @@ TEST_F(HandleListTest, TableThatGrowsBetweenQueriesIsStillRead) {
     sim::Set().handleTableGrowth = 500;  // more than any fixed slack
     SystemHandlesInformation list(SystemHandlesInformation::kAllProcesses, true, nullptr);
     EXPECT_GT(list.Entries().size(), 1100u);
-    EXPECT_GT(sim::Log().SystemQueries(os::SystemHandleInformation), 2u);
+    EXPECT_GT(sim::Log().SystemQueries(os::SystemExtendedHandleInformation), 2u);
 }
 
 TEST_F(HandleListTest, RowsWhoseTypeCannotBeReadAreLeftOut) {

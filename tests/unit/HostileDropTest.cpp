@@ -50,7 +50,7 @@ class HostileDropTest : public SimTest {
 protected:
     void SetUp() override {
         SimTest::SetUp();
-        sim::AddProcess(8, u"a.exe").Module(0x400000, "C:\\dir\\file.txt").Module(0x10000000, "C:\\d\\caf\xE9.dll");
+        sim::AddProcess(8, u"a.exe").Module(0x400000, "C:\\dir\\file.txt").Module(0x10000000, "C:\\d\\caf\u00E9.dll");
         sim::AddProcess(9, u"b.exe").Handle(0x4, "File", u"\\Device\\HarddiskVolume1\\d\\caf\u00E9.dll");
     }
 
@@ -83,19 +83,18 @@ TEST_F(HostileDropTest, LengthsBeyondAnyPathStopWithoutAskingForTheName) {
     EXPECT_EQ(none.copies, 0u);
 }
 
-TEST_F(HostileDropTest, NamesTooLongForTheSystemStopWithTheirDiagnostic) {
-    Drop bare(std::string(10000, 'n'));
-    Run run = Search(bare);
-    EXPECT_EQ(run.end, DropEnd::Stopped);
-    EXPECT_EQ(run.output, kDragDrop + "File name too long. Error = 206\n");
-    Drop path("C:\\" + std::string(10000, 'p'));
-    run = Search(path);
-    EXPECT_EQ(run.end, DropEnd::Stopped);
-    EXPECT_EQ(run.output, kDragDrop + "GetFullPathName() failed. Error = 206\n");
-    // The longest length a drop may report is still read, and refused by
-    // the same rule as any name that does not fit.
+TEST_F(HostileDropTest, NamesOfAnyLengthAreSearchedWhole) {
+    const std::string deep = "C:\\" + std::string(300, 'p') + "\\deep.dll";
+    sim::AddProcess(10, u"c.exe").Module(0x400000, "\\\\?\\" + deep);
+    for (const std::string& name : {deep, "\\\\?\\" + deep}) {
+        Drop path(name);
+        Run run = Search(path);
+        EXPECT_EQ(run.end, DropEnd::Finished) << run.output;
+        EXPECT_EQ(run.pids, (std::vector<std::string>{"0x000A"})) << name;
+    }
+    // The longest length a drop may report is still read and searched.
     Drop longest(std::string(32767, 'n'));
-    EXPECT_EQ(Search(longest).output, kDragDrop + "File name too long. Error = 206\n");
+    EXPECT_EQ(Search(longest).end, DropEnd::Finished);
 }
 
 TEST_F(HostileDropTest, CopyThatOverrunsIsCutToTheReportedLength) {
@@ -110,15 +109,24 @@ TEST_F(HostileDropTest, CopyThatOverrunsIsCutToTheReportedLength) {
     EXPECT_EQ(Search(shorter).pids, (std::vector<std::string>{"0x0008"}));
 }
 
-TEST_F(HostileDropTest, NamesOutsideAsciiAreComparedAsTheCodePageSpellsThem) {
-    Drop upper("C:\\D\\CAF\xC9.DLL");
+TEST_F(HostileDropTest, NamesOutsideAsciiAreComparedAsTheFileSystemDoes) {
+    Drop upper("C:\\D\\CAF\u00C9.DLL");
     EXPECT_EQ(Search(upper).pids, (std::vector<std::string>{"0x0008", "0x0009"}));
-    Drop bare("caf\xC9.dll");
+    Drop bare("caf\u00E9.dll");
     EXPECT_EQ(Search(bare).pids, (std::vector<std::string>{"0x0008", "0x0009"}));
-    // Names as bytes (code page UTF-8, exact comparison): bytes that are no
-    // UTF-8 at all still match themselves, and only themselves.
+    // Names no code page holds stay themselves: none matches another.
     sim::Reset();
-    sim::Set().ansiCodePage = sim::CodePage::Utf8;
+    sim::AddProcess(8, u"a.exe").Module(0x400000, "C:\\h\\\u0424\u0430\u0439\u043B.txt");
+    sim::AddProcess(9, u"b.exe").Handle(0x4, "File", u"\\Device\\HarddiskVolume1\\h\\\u6587\u4EF6.txt");
+    Drop held("\u0444\u0430\u0439\u043B.txt"), cyrillic("\u0414\u0430\u0442\u0430.txt");
+    EXPECT_EQ(Search(held).pids, (std::vector<std::string>{"0x0008"}));
+    EXPECT_TRUE(Search(cyrillic).pids.empty());
+    Drop cjk("C:\\h\\\u6587\u4EF6.txt"), emoji("C:\\h\\\U0001F600.txt");
+    EXPECT_EQ(Search(cjk).pids, (std::vector<std::string>{"0x0009"}));
+    EXPECT_TRUE(Search(emoji).pids.empty());
+    // Names as bytes (exact comparison): bytes that are no UTF-8 at all
+    // still match themselves, and only themselves.
+    sim::Reset();
     sim::Set().nameCase = sim::NameCase::Exact;
     sim::AddProcess(8, u"a.exe").Module(0x400000, "C:\\d\\\xFF\xFE\n x.dll");
     Drop bytes("\xFF\xFE\n x.dll");

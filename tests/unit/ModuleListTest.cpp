@@ -2,6 +2,7 @@
 
 #include "SimFixture.h"
 #include "windows/sysinfo/SystemModulesInformation.h"
+#include "windows/sysinfo/Text.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ std::ostream& operator<<(std::ostream& out, const Line& line) {
 std::vector<Line> Lines(const SystemModulesInformation& list) {
     std::vector<Line> lines;
     for (const ModuleEntry& entry : list.Entries())
-        lines.push_back(Line{entry.ownerPid, entry.path, reinterpret_cast<uintptr_t>(entry.module)});
+        lines.push_back(Line{entry.ownerPid, ToUtf8(entry.path), reinterpret_cast<uintptr_t>(entry.module)});
     return lines;
 }
 
@@ -58,7 +59,7 @@ TEST_F(ModuleListTest, ProcessesInSnapshotOrderModulesInSystemOrder) {
     const sim::Record& log = sim::Log();
     ASSERT_EQ(log.opens.size(), 4u);
     for (const auto& open : log.opens) {
-        EXPECT_EQ(open.access, os::PROCESS_QUERY_INFORMATION | os::PROCESS_VM_READ);
+        EXPECT_EQ(open.access, OwnerProcesses::kRights);
         EXPECT_EQ(open.inherit, os::FALSE);
     }
     EXPECT_EQ(log.libraryLoads, 1u);
@@ -78,7 +79,7 @@ TEST_F(ModuleListTest, LibraryOrEntryPointMissingFailsAndReleasesTheLibrary) {
     sim::Set().psapiLoadFails = true;
     EXPECT_EQ(Refreshed(SystemModulesInformation::kAllProcesses, false), std::vector<Line>());
     EXPECT_EQ(sim::Log().libraryLoads, 0u);
-    for (const char* missing : {"EnumProcessModules", "GetModuleFileNameExA"}) {
+    for (const char* missing : {"EnumProcessModules", "GetModuleFileNameExW"}) {
         sim::Set().psapiLoadFails = false;
         sim::Set().missingExports = {missing};
         unsigned loads = sim::Log().libraryLoads;
@@ -87,6 +88,9 @@ TEST_F(ModuleListTest, LibraryOrEntryPointMissingFailsAndReleasesTheLibrary) {
         EXPECT_EQ(sim::Log().libraryFrees, sim::Log().libraryLoads) << missing;
     }
     EXPECT_TRUE(sim::Log().opens.empty());
+    // Without the Ex form the plain one lists the modules.
+    sim::Set().missingExports = {"EnumProcessModulesEx"};
+    EXPECT_EQ(Refreshed(8), (std::vector<Line>{{8, "C:\\a.exe", 0x400000}}));
 }
 
 TEST_F(ModuleListTest, SecondRefreshReplacesTheEntries) {
@@ -118,17 +122,31 @@ TEST_F(ModuleListTest, ProcessesThatCannotBeReadAddNothing) {
     EXPECT_EQ(sim::FindProcess(10)->enumCalls, 2u);
 }
 
-TEST_F(ModuleListTest, CutPathStaysTerminated) {
-    const std::string longPath = "C:\\" + std::string(300, 'd') + "\\x.dll";
+TEST_F(ModuleListTest, PathsAreNeverCut) {
+    const std::string longPath = "C:\\" + std::string(300, 'd') + "\\" + std::string(600, 'x') + ".dll";
     sim::AddProcess(8, u"a.exe").Module(0x400000, longPath);
     for (bool unterminated : {false, true}) {
         sim::Set().cutPathsUnterminated = unterminated;
-        SystemModulesInformation list(8, true);
-        ASSERT_EQ(list.Entries().size(), 1u);
-        const ModuleEntry& entry = list.Entries()[0];
-        ASSERT_NE(std::memchr(entry.path, '\0', sizeof entry.path), nullptr);
-        EXPECT_EQ(std::string(entry.path), longPath.substr(0, os::MAX_PATH - 1));
+        EXPECT_EQ(Refreshed(8), (std::vector<Line>{{8, longPath, 0x400000}})) << unterminated;
     }
+}
+
+// A 32-bit program under WOW64 cannot list a 64-bit process's modules: it
+// counts every process it could not list, whatever the error; elsewhere
+// such failures are no news.
+TEST_F(ModuleListTest, Wow64CountsTheProcessesItCannotList) {
+    sim::AddProcess(8, u"wide.exe").Is64Bit().Module(0x400000, "C:\\wide.exe");
+    sim::AddProcess(9, u"narrow.exe").Module(0x400000, "C:\\narrow.exe");
+    sim::AddProcess(10, u"failing.exe").EnumModulesFails(1).Module(0x400000, "C:\\failing.exe");
+    sim::AddProcess(11, u"locked.exe").DenyOpen();
+    SystemModulesInformation list(SystemModulesInformation::kAllProcesses, true);
+    EXPECT_EQ(list.UnlistedProcesses(), 0u);
+    EXPECT_EQ(Lines(list), (std::vector<Line>{{9, "C:\\narrow.exe", 0x400000}, {8, "C:\\wide.exe", 0x400000}}));
+    sim::Set().wow64 = true;
+    EXPECT_TRUE(list.Refresh());
+    EXPECT_EQ(list.UnlistedProcesses(), 2u);
+    EXPECT_EQ(list.DeniedProcesses(), 1u);
+    EXPECT_EQ(Lines(list), (std::vector<Line>{{9, "C:\\narrow.exe", 0x400000}}));
 }
 
 }  // namespace

@@ -110,30 +110,48 @@ TEST_F(NotExaminedTest, NoticeNamesTheCountAndWhatToDo) {
               "include other users' processes.\n");
     EXPECT_EQ(NotExaminedNotice(3).compare(0, 50, "fencat: 3 processes could not be examined (access "), 0)
         << NotExaminedNotice(3);
+    // Root is not told to become root: it is told which.
+    SearchReport report;
+    report.privileged = true;
+    report.refused = 7;
+    report.someRefused = {1, 17, 42, 50, 61};
+    report.hidden = "/proc hides some.";
+    EXPECT_EQ(NotExaminedNotice(report),
+              "fencat: 7 processes could not be examined (access denied, even to root): 1 17 42 50 61 and 2 more.\n"
+              "fencat: /proc hides some.\n");
+    report.refused = 1;
+    report.someRefused = {1};
+    EXPECT_EQ(NotExaminedNotice(report).substr(0, 74),
+              "fencat: 1 process could not be examined (access denied, even to root): 1.\n");
 }
 
-// fencat itself, on bare names (which reach the search unchanged).
+// fencat itself, on names (which reach the search unchanged).
 struct CommandRun {
     int status;
     std::string out;
     std::string err;
 };
 
-CommandRun RunFencat(const std::vector<std::string>& args) {
+// `answers` is what -i reads.
+CommandRun RunFencat(const std::vector<std::string>& args, const std::string& answers = "") {
     Options options;
     std::string error;
     EXPECT_TRUE(ParseCommandLine(args, options, error)) << error;
     FILE* out = std::tmpfile();
     FILE* err = std::tmpfile();
-    CommandRun run{RunSearches(options, out, err), Contents(out), Contents(err)};
+    FILE* in = std::tmpfile();
+    std::fputs(answers.c_str(), in);
+    std::rewind(in);
+    CommandRun run{RunSearches(options, out, err, in), Contents(out), Contents(err)};
     SetDiagnosticStream(nullptr);
     std::fclose(out);
     std::fclose(err);
+    std::fclose(in);
     return run;
 }
 
 TEST_F(NotExaminedTest, FencatSaysSoOnceAfterItsSearches) {
-    CommandRun run = RunFencat({"file.txt", "other.txt"});
+    CommandRun run = RunFencat({"--name", "file.txt", "--name", "other.txt"});
     EXPECT_EQ(run.status, 0);
     const std::string notice = NotExaminedNotice(2);
     ASSERT_GE(run.err.size(), notice.size());
@@ -145,16 +163,39 @@ TEST_F(NotExaminedTest, FencatSaysSoOnceAfterItsSearches) {
 TEST_F(NotExaminedTest, FencatSaysNothingWhenEveryProcessWasExamined) {
     sim::FindProcess(4)->openDenied = false;
     sim::FindProcess(9)->openDenied = false;
-    CommandRun run = RunFencat({"file.txt"});
+    CommandRun run = RunFencat({"--name", "file.txt"});
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err.find("could not be examined"), std::string::npos) << run.err;
+}
+
+TEST_F(NotExaminedTest, AWaitCallsTheFilesFreeOnlyWhenItSawEveryProcess) {
+    // Free of those it could see, but two would not be seen: exit 3.
+    CommandRun among = RunFencat({"--wait=0", "--name", "free.txt"});
+    EXPECT_EQ(among.status, 3) << among.err;
+    EXPECT_NE(among.err.find(NotExaminedNotice(2)), std::string::npos) << among.err;
+    EXPECT_EQ(RunFencat({"--wait=0", "--name", "file.txt"}).status, 1);
+    sim::FindProcess(4)->openDenied = false;
+    sim::FindProcess(9)->openDenied = false;
+    EXPECT_EQ(RunFencat({"--wait=0", "--name", "free.txt"}).status, 0);
+}
+
+TEST_F(NotExaminedTest, KillEndsWhatTheSearchHeldAndAsksOncePerProcess) {
+    // 8 holds the file twice; an empty answer is no.
+    sim::FindProcess(8)->Handle(0x8, "File", u"\\Device\\HarddiskVolume1\\dir\\file.txt");
+    CommandRun run = RunFencat({"-k", "-i", "--name", "file.txt"}, "y\n\n");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "fencat: send KILL to 8 (a.exe)? [y/N] fencat: send KILL to 11 (h.exe)? [y/N] " +
+                           NotExaminedNotice(2));
+    EXPECT_TRUE(sim::FindProcess(8)->ended);
+    EXPECT_FALSE(sim::FindProcess(11)->ended);
+    EXPECT_EQ(sim::Log().terminateProcessCalls, 1u);
 }
 
 TEST_F(NotExaminedTest, FencatTellsTheLargestCountOfItsSearches) {
     // Listed only while the first search takes its module list: the second
     // search meets one refusal fewer.
     sim::AddProcess(12, u"brief.exe").DenyOpen().ExitsAfterListings(1);
-    CommandRun run = RunFencat({"file.txt", "file.txt"});
+    CommandRun run = RunFencat({"--name", "file.txt", "--name", "file.txt"});
     EXPECT_NE(run.err.find(NotExaminedNotice(3)), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find("could not be examined"), run.err.rfind("could not be examined"));
 }

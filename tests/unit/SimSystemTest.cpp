@@ -239,33 +239,35 @@ TEST_F(SimSystemTest, FullPathsFollowWindowsRules) {
         {"D:rel", "D:\\rel"},
         {"\\\\server\\share\\x\\..\\y", "\\\\server\\share\\y"},
     };
-    char buffer[os::MAX_PATH];
+    char16_t buffer[os::MAX_PATH];
     for (const Case& c : cases) {
-        os::DWORD length = os::GetFullPathNameA(c.name, sizeof buffer, buffer, nullptr);
-        EXPECT_EQ(std::string(buffer), c.full) << c.name;
+        const std::u16string name(c.name, c.name + std::strlen(c.name));
+        os::DWORD length = os::GetFullPathNameW(name.c_str(), os::MAX_PATH, buffer, nullptr);
+        EXPECT_EQ(std::u16string(buffer), std::u16string(c.full, c.full + std::strlen(c.full))) << c.name;
         EXPECT_EQ(length, std::strlen(c.full)) << c.name;
     }
     // Too small: the size needed, terminator included, and nothing written.
-    std::strcpy(buffer, "untouched");
-    EXPECT_EQ(os::GetFullPathNameA("dir\\file.txt", 20, buffer, nullptr), 21u);
-    EXPECT_STREQ(buffer, "untouched");
-    EXPECT_EQ(os::GetFullPathNameA("dir\\file.txt", 21, buffer, nullptr), 20u);
+    std::u16string untouched = u"untouched";
+    std::copy(untouched.c_str(), untouched.c_str() + untouched.size() + 1, buffer);
+    EXPECT_EQ(os::GetFullPathNameW(u"dir\\file.txt", 20, buffer, nullptr), 21u);
+    EXPECT_EQ(std::u16string(buffer), untouched);
+    EXPECT_EQ(os::GetFullPathNameW(u"dir\\file.txt", 21, buffer, nullptr), 20u);
     sim::Set().fullPathError = os::ERROR_FILENAME_EXCED_RANGE;
-    EXPECT_EQ(os::GetFullPathNameA("dir\\file.txt", sizeof buffer, buffer, nullptr), 0u);
+    EXPECT_EQ(os::GetFullPathNameW(u"dir\\file.txt", os::MAX_PATH, buffer, nullptr), 0u);
     EXPECT_EQ(os::GetLastError(), os::ERROR_FILENAME_EXCED_RANGE);
 }
 
 TEST_F(SimSystemTest, DosDevicesComeFromTheDriveTable) {
     sim::Set().dosDevices["Z:"] = "\\Device\\LanmanRedirector\\;Z:0000000000012345\\server\\share";
-    char target[64];
-    EXPECT_GT(os::QueryDosDeviceA("c:", target, sizeof target), 0u);
-    EXPECT_STREQ(target, "\\Device\\HarddiskVolume1");
-    EXPECT_GT(os::QueryDosDeviceA("Z:", target, sizeof target), 0u);
-    EXPECT_STREQ(target, "\\Device\\LanmanRedirector\\;Z:0000000000012345\\server\\share");
-    EXPECT_EQ(os::QueryDosDeviceA("Q:", target, sizeof target), 0u);
-    EXPECT_EQ(os::QueryDosDeviceA("di", target, sizeof target), 0u);
-    EXPECT_EQ(os::QueryDosDeviceA("C:", target, 23), 0u);  // no room for the zero
-    EXPECT_GT(os::QueryDosDeviceA("C:", target, 24), 0u);
+    char16_t target[64];
+    EXPECT_GT(os::QueryDosDeviceW(u"c:", target, 64), 0u);
+    EXPECT_EQ(std::u16string(target), u"\\Device\\HarddiskVolume1");
+    EXPECT_GT(os::QueryDosDeviceW(u"Z:", target, 64), 0u);
+    EXPECT_EQ(std::u16string(target), u"\\Device\\LanmanRedirector\\;Z:0000000000012345\\server\\share");
+    EXPECT_EQ(os::QueryDosDeviceW(u"Q:", target, 64), 0u);
+    EXPECT_EQ(os::QueryDosDeviceW(u"di", target, 64), 0u);
+    EXPECT_EQ(os::QueryDosDeviceW(u"C:", target, 23), 0u);  // no room for the zero
+    EXPECT_GT(os::QueryDosDeviceW(u"C:", target, 24), 0u);
     EXPECT_EQ(sim::Log().dosDeviceQueries.size(), 6u);
 }
 
@@ -273,7 +275,7 @@ TEST_F(SimSystemTest, ModuleQueriesBehaveLikePsapi) {
     sim::AddProcess(8, u"a.exe").Module(0x400000, "C:\\a.exe").Module(0x10000000, "C:\\b.dll").Module(0x20000000, "C:\\c.dll");
     os::HMODULE psapi = os::LoadLibraryA("PSAPI.DLL");
     auto enumModules = os::ProcAs<os::PFN_EnumProcessModules>(os::GetProcAddress(psapi, "EnumProcessModules"));
-    auto fileName = os::ProcAs<os::PFN_GetModuleFileNameExA>(os::GetProcAddress(psapi, "GetModuleFileNameExA"));
+    auto fileName = os::ProcAs<os::PFN_GetModuleFileNameExW>(os::GetProcAddress(psapi, "GetModuleFileNameExW"));
     ASSERT_TRUE(enumModules != nullptr && fileName != nullptr);
     os::HANDLE process = os::OpenProcess(os::PROCESS_QUERY_INFORMATION | os::PROCESS_VM_READ, os::FALSE, 8);
     os::DWORD needed = 0;
@@ -284,42 +286,23 @@ TEST_F(SimSystemTest, ModuleQueriesBehaveLikePsapi) {
     EXPECT_EQ(needed, 3 * sizeof(os::HMODULE));
     EXPECT_EQ(modules[1], reinterpret_cast<os::HMODULE>(0x10000000));
     EXPECT_EQ(modules[2], nullptr);
-    char path[6];
-    EXPECT_EQ(fileName(process, modules[1], path, sizeof path), 5u);
-    EXPECT_STREQ(path, "C:\\b.");
-    EXPECT_EQ(fileName(process, reinterpret_cast<os::HMODULE>(0x30000000), path, sizeof path), 0u);
+    char16_t path[6];
+    EXPECT_EQ(fileName(process, modules[1], path, 6), 5u);
+    EXPECT_EQ(std::u16string(path), u"C:\\b.");
+    EXPECT_EQ(fileName(process, reinterpret_cast<os::HMODULE>(0x30000000), path, 6), 0u);
     os::CloseHandle(process);
     os::FreeLibrary(psapi);
 }
 
-TEST_F(SimSystemTest, TextFollowsTheCodePageAndNameRule) {
-    auto compare = [](const char* a, const char* b) {
-        return os::_mbsicmp(reinterpret_cast<const unsigned char*>(a), reinterpret_cast<const unsigned char*>(b));
-    };
-    auto compareN = [](const char* a, const char* b, size_t n) {
-        return os::_mbsnbicmp(reinterpret_cast<const unsigned char*>(a), reinterpret_cast<const unsigned char*>(b), n);
-    };
-    EXPECT_EQ(compare("\\Device\\abc\xE9\x9A\xFF", "\\DEVICE\\ABC\xC9\x8A\x9F"), 0);
-    EXPECT_LT(compare("abc", "abd"), 0);
-    EXPECT_GT(compare("abcd", "abc"), 0);
-    EXPECT_EQ(compareN("\\Device\\X", "\\DEVICE\\Y", 8), 0);
-    EXPECT_NE(compareN("\\Device\\X", "\\DEVICE\\Y", 9), 0);
-    EXPECT_EQ(compareN("ab", "ab", 10), 0);
-    EXPECT_EQ(compareN("x", "y", 0), 0);
-    sim::Set().ansiCodePage = sim::CodePage::Utf8;
-    EXPECT_NE(compare("\xC3\xA9", "\xC3\x89"), 0);  // folding is ASCII only under UTF-8
+TEST_F(SimSystemTest, NamesCompareByTheNameRule) {
+    auto compare = [](const char16_t* a, const char16_t* b) { return os::CompareStringOrdinal(a, -1, b, -1, os::TRUE); };
+    EXPECT_EQ(compare(u"\\Device\\abc\u00E9\u0444", u"\\DEVICE\\ABC\u00C9\u0424"), os::CSTR_EQUAL);
+    EXPECT_EQ(compare(u"abc", u"abd"), 1);
+    EXPECT_EQ(compare(u"abcd", u"abc"), 3);
+    EXPECT_EQ(os::CompareStringOrdinal(u"ab", 1, u"ax", 1, os::TRUE), os::CSTR_EQUAL);
+    EXPECT_EQ(os::CompareStringOrdinal(u"a", -1, u"A", -1, os::FALSE), 3);
     sim::Set().nameCase = sim::NameCase::Exact;
-    EXPECT_NE(compare("a", "A"), 0);
-    EXPECT_EQ(compareN("a\\b", "a\\b", 3), 0);
-
-    sim::Set().ansiCodePage = sim::CodePage::Cp1252;
-    char out[8] = {};
-    os::BOOL used = os::FALSE;
-    EXPECT_EQ(os::WideCharToMultiByte(os::CP_ACP, 0, u"a\u20AC\u4E00", 3, out, sizeof out, "#", &used), 3);
-    EXPECT_EQ(std::string(out, 3), "a\x80#");
-    EXPECT_TRUE(used);
-    EXPECT_EQ(os::WideCharToMultiByte(os::CP_ACP, 0, u"a?", 2, out, sizeof out, nullptr, &used), 2);
-    EXPECT_FALSE(used);
+    EXPECT_NE(compare(u"a", u"A"), os::CSTR_EQUAL);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "windows/search/SearchSteps.h"
 #include "app/core/Drop.h"
 #include "search/ResultLine.h"
+#include "search/Paths.h"
 #include "search/Search.h"
 #include "windows/sysinfo/Text.h"
 
@@ -37,20 +38,19 @@ TEST_F(TextTest, NullAndEmptyInputGiveTheEmptyText) {
     EXPECT_EQ(ConvertCounted(u"\0abc", 0, 8), "");
 }
 
-TEST_F(TextTest, Latin1LettersFollowTheAnsiCodePage) {
-    EXPECT_EQ(Convert(u"caf\u00E9"), "caf\xE9");
-    sim::Set().ansiCodePage = sim::CodePage::Utf8;
+// Names leave the wing as UTF-8, whatever the code page; nothing becomes
+// '?', and every unit comes back, lone surrogates too.
+TEST_F(TextTest, NamesBecomeUtf8WithNothingLost) {
     EXPECT_EQ(Convert(u"caf\u00E9"), "caf\xC3\xA9");
-}
-
-TEST_F(TextTest, CharactersBeyondLatin1AreNeitherCutToTheirLowByteNorEndTheText) {
-    EXPECT_EQ(Convert(u"\u0141\u00F3d\u017A.txt"), "?\xF3" "d?.txt");
-    EXPECT_EQ(Convert(u"A\u4E00B"), "A?B");
-    EXPECT_EQ(Convert(u"A\u0100B"), "A?B");
-    sim::Set().ansiCodePage = sim::CodePage::Utf8;
     EXPECT_EQ(Convert(u"\u0141\u00F3d\u017A.txt"), "\xC5\x81\xC3\xB3" "d\xC5\xBA.txt");
     EXPECT_EQ(Convert(u"A\u4E00B"), "A\xE4\xB8\x80" "B");
+    EXPECT_EQ(Convert(u"A\u0100B"), "A\xC4\x80" "B");
     EXPECT_EQ(Convert(u"\U0001F600"), "\xF0\x9F\x98\x80");
+    for (const std::u16string& wide : {std::u16string(u"\U0001F600\u0444"), std::u16string(1, u'\xD800'),
+                                      std::u16string(u"a\xDC00" u"b")})
+        EXPECT_EQ(FromUtf8(ToUtf8(wide)), wide);
+    // Bytes that are no UTF-8 stand for themselves, each its own unit.
+    EXPECT_EQ(FromUtf8("\xFF\xC3"), std::u16string(u"\xDCFF\xDCC3"));
 }
 
 TEST_F(TextTest, CountedStringEndsAtItsTerminatorOrItsCapacity) {
@@ -80,7 +80,7 @@ TEST_F(TextTest, FinalComponentOfAPath) {
         {"C:/a\\b", 5},
         {"a/", 2},
     };
-    for (const Case& c : cases) EXPECT_EQ(GetFileNamePart(c.path), c.path + c.offset) << c.path;
+    for (const Case& c : cases) EXPECT_EQ(FinalComponentStart(std::string_view(c.path), PathStyle::Windows), c.offset) << c.path;
 }
 
 TEST_F(TextTest, ResultLineFormat) {
@@ -97,11 +97,12 @@ TEST_F(TextTest, ResultLineFormat) {
 }
 
 TEST_F(TextTest, ComparisonRuleFollowsTheFileSystem) {
-    const char* upper = "C:\\WINDOWS\\system32\\\xC9T\xC9.DLL";
-    const char* lower = "c:\\windows\\SYSTEM32\\\xE9t\xE9.dll";
+    const char16_t* upper = u"C:\\WINDOWS\\system32\\\u00C9T\u00C9\u0424.DLL";
+    const char16_t* lower = u"c:\\windows\\SYSTEM32\\\u00E9t\u00E9\u0444.dll";
     EXPECT_TRUE(NamesMatch(upper, lower));
-    EXPECT_FALSE(NamesMatch("C:\\a.dll", "C:\\a.dl"));
-    EXPECT_FALSE(NamesMatch("C:\\a.dll", "C:\\b.dll"));
+    EXPECT_FALSE(NamesMatch(u"C:\\a.dll", u"C:\\a.dl"));
+    EXPECT_FALSE(NamesMatch(u"C:\\a.dll", u"C:\\b.dll"));
+    EXPECT_FALSE(NamesMatch(u"\u0414\u0430\u0442\u0430.txt", u"\u0424\u0430\u0439\u043B.txt"));
     sim::Set().nameCase = sim::NameCase::Exact;
     EXPECT_FALSE(NamesMatch(upper, lower));
     EXPECT_TRUE(NamesMatch(upper, upper));

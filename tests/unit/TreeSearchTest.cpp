@@ -47,14 +47,14 @@ TEST_F(LiesAtOrBelowTest, PrefixEndsAtASeparator) {
         {"C:\\dir", "", false},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(LiesAtOrBelow(c.candidate, c.folder), c.expected) << c.candidate << " in " << c.folder;
+        EXPECT_EQ(LiesAtOrBelow(FromUtf8(c.candidate), FromUtf8(c.folder)), c.expected) << c.candidate << " in " << c.folder;
 }
 
 TEST_F(LiesAtOrBelowTest, LettersCompareUnderThePlatformRule) {
-    EXPECT_TRUE(LiesAtOrBelow("c:\\DIR\\File.txt", "C:\\dir"));
+    EXPECT_TRUE(LiesAtOrBelow(u"c:\\DIR\\File.txt", u"C:\\dir"));
     sim::Set().nameCase = sim::NameCase::Exact;
-    EXPECT_FALSE(LiesAtOrBelow("c:\\DIR\\File.txt", "C:\\dir"));
-    EXPECT_TRUE(LiesAtOrBelow("C:\\dir\\File.txt", "C:\\dir"));
+    EXPECT_FALSE(LiesAtOrBelow(u"c:\\DIR\\File.txt", u"C:\\dir"));
+    EXPECT_TRUE(LiesAtOrBelow(u"C:\\dir\\File.txt", u"C:\\dir"));
 }
 
 // Lines and findings of a drop searched as a folder, or as a file.

@@ -24,7 +24,10 @@ typedef NTSTATUS(OSAPI* PFN_NtQueryInformationProcess)(HANDLE ProcessHandle, ULO
 
 // PSAPI.DLL entry points, bound by name after LoadLibraryA.
 typedef BOOL(OSAPI* PFN_EnumProcessModules)(HANDLE hProcess, HMODULE* lphModule, DWORD cb, LPDWORD lpcbNeeded);
-typedef DWORD(OSAPI* PFN_GetModuleFileNameExA)(HANDLE hProcess, HMODULE hModule, LPSTR lpFilename, DWORD nSize);
+typedef BOOL(OSAPI* PFN_EnumProcessModulesEx)(HANDLE hProcess, HMODULE* lphModule, DWORD cb, LPDWORD lpcbNeeded,
+                                              DWORD dwFilterFlag);
+typedef DWORD(OSAPI* PFN_GetModuleFileNameExW)(HANDLE hProcess, HMODULE hModule, WCHAR* lpFilename, DWORD nSize);
+typedef DWORD(OSAPI* PFN_GetMappedFileNameW)(HANDLE hProcess, LPVOID lpv, WCHAR* lpFilename, DWORD nSize);
 
 // Modules and entry points
 HMODULE GetModuleHandleA(LPCSTR lpModuleName);
@@ -36,6 +39,8 @@ BOOL FreeLibrary(HMODULE hLibModule);
 HANDLE OpenProcess(DWORD dwDesiredAccess, BOOL bInheritHandle, DWORD dwProcessId);
 BOOL DuplicateHandle(HANDLE hSourceProcessHandle, HANDLE hSourceHandle, HANDLE hTargetProcessHandle,
                      HANDLE* lpTargetHandle, DWORD dwDesiredAccess, BOOL bInheritHandle, DWORD dwOptions);
+BOOL TerminateProcess(HANDLE hProcess, UINT uExitCode);
+BOOL IsWow64Process(HANDLE hProcess, BOOL* Wow64Process);
 HANDLE GetCurrentProcess();
 DWORD GetCurrentProcessId();
 BOOL CloseHandle(HANDLE hObject);
@@ -45,10 +50,18 @@ void SetLastError(DWORD dwErrCode);
 // Memory
 LPVOID VirtualAlloc(LPVOID lpAddress, SIZE_T dwSize, DWORD flAllocationType, DWORD flProtect);
 BOOL VirtualFree(LPVOID lpAddress, SIZE_T dwSize, DWORD dwFreeType);
+SIZE_T VirtualQueryEx(HANDLE hProcess, const void* lpAddress, MEMORY_BASIC_INFORMATION* lpBuffer, SIZE_T dwLength);
 
-// Paths and devices
-DWORD GetFullPathNameA(LPCSTR lpFileName, DWORD nBufferLength, LPSTR lpBuffer, LPSTR* lpFilePart);
-DWORD QueryDosDeviceA(LPCSTR lpDeviceName, LPSTR lpTargetPath, DWORD ucchMax);
+// Paths, devices and files
+DWORD GetFullPathNameW(const WCHAR* lpFileName, DWORD nBufferLength, WCHAR* lpBuffer, WCHAR** lpFilePart);
+DWORD QueryDosDeviceW(const WCHAR* lpDeviceName, WCHAR* lpTargetPath, DWORD ucchMax);
+DWORD GetShortPathNameW(const WCHAR* lpszLongPath, WCHAR* lpszShortPath, DWORD cchBuffer);
+DWORD GetLongPathNameW(const WCHAR* lpszShortPath, WCHAR* lpszLongPath, DWORD cchBuffer);
+HANDLE CreateFileW(const WCHAR* lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode, void* lpSecurityAttributes,
+                   DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE hTemplateFile);
+BOOL GetFileInformationByHandle(HANDLE hFile, BY_HANDLE_FILE_INFORMATION* lpFileInformation);
+BOOL GetFileInformationByHandleEx(HANDLE hFile, int FileInformationClass, LPVOID lpFileInformation,
+                                  DWORD dwBufferSize);
 
 // Threads and waiting
 HANDLE CreateThread(void* lpThreadAttributes, SIZE_T dwStackSize, LPTHREAD_START_ROUTINE lpStartAddress,
@@ -65,14 +78,10 @@ BOOL LookupPrivilegeValueA(LPCSTR lpSystemName, LPCSTR lpName, LUID* lpLuid);
 BOOL AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges, TOKEN_PRIVILEGES* NewState,
                            DWORD BufferLength, TOKEN_PRIVILEGES* PreviousState, LPDWORD ReturnLength);
 
-// Text in the system's ANSI code page. The comparisons follow the file
-// system's rule for names: on Windows the C library's multibyte
-// case-insensitive ones; where names are case-sensitive, exact bytes.
-int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, const WCHAR* lpWideCharStr, int cchWideChar,
-                        LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar, BOOL* lpUsedDefaultChar);
-BOOL IsDBCSLeadByte(BYTE TestChar);
-int _mbsicmp(const unsigned char* string1, const unsigned char* string2);
-int _mbsnbicmp(const unsigned char* string1, const unsigned char* string2, size_t count);
+// Names compare as the file system compares them: UTF-16 units, upper-cased
+// by the system's table when bIgnoreCase; CSTR_EQUAL when equal.
+int CompareStringOrdinal(const WCHAR* lpString1, int cchCount1, const WCHAR* lpString2, int cchCount2,
+                         BOOL bIgnoreCase);
 
 // Entry points handed out by GetProcAddress are stored untyped; this gives
 // them back their type.

@@ -10,4 +10,8 @@ LPVOID VirtualAlloc(LPVOID address, SIZE_T size, DWORD type, DWORD protect) {
 
 BOOL VirtualFree(LPVOID address, SIZE_T size, DWORD type) { return ::VirtualFree(address, size, type); }
 
+SIZE_T VirtualQueryEx(HANDLE process, const void* address, MEMORY_BASIC_INFORMATION* information, SIZE_T size) {
+    return ::VirtualQueryEx(process, address, reinterpret_cast<::PMEMORY_BASIC_INFORMATION>(information), size);
+}
+
 }  // namespace os

@@ -4,6 +4,10 @@
 
 namespace os {
 
+BOOL TerminateProcess(HANDLE process, UINT exitCode) { return ::TerminateProcess(process, exitCode); }
+
+BOOL IsWow64Process(HANDLE process, BOOL* wow64) { return ::IsWow64Process(process, wow64); }
+
 HANDLE GetCurrentProcess() { return ::GetCurrentProcess(); }
 DWORD GetCurrentProcessId() { return ::GetCurrentProcessId(); }
 DWORD GetLastError() { return ::GetLastError(); }

@@ -47,8 +47,11 @@ struct SYSTEM_PROCESS_INFORMATION {
     LARGE_INTEGER OtherTransferCount;
 };
 
+// A row of the class-16 table: Windows gives its process ID and handle
+// value 16 bits each, cut from the real ones.
 struct SYSTEM_HANDLE {
-    ULONG ProcessId;
+    USHORT ProcessId;
+    USHORT CreatorBackTraceIndex;
     UCHAR ObjectTypeNumber;
     UCHAR Flags;
     USHORT Handle;
@@ -59,6 +62,52 @@ struct SYSTEM_HANDLE {
 struct SYSTEM_HANDLE_INFORMATION {
     ULONG HandleCount;
     SYSTEM_HANDLE Handles[1];
+};
+
+// A row of the class-64 table: process ID and handle value whole.
+struct SYSTEM_HANDLE_TABLE_ENTRY_INFO_EX {
+    PVOID Object;
+    ULONG_PTR UniqueProcessId;
+    ULONG_PTR HandleValue;
+    ACCESS_MASK GrantedAccess;
+    USHORT CreatorBackTraceIndex;
+    USHORT ObjectTypeIndex;
+    ULONG HandleAttributes;
+    ULONG Reserved;
+};
+
+struct SYSTEM_HANDLE_INFORMATION_EX {
+    ULONG_PTR NumberOfHandles;
+    ULONG_PTR Reserved;
+    SYSTEM_HANDLE_TABLE_ENTRY_INFO_EX Handles[1];
+};
+
+struct BY_HANDLE_FILE_INFORMATION {
+    DWORD dwFileAttributes;
+    FILETIME ftCreationTime;
+    FILETIME ftLastAccessTime;
+    FILETIME ftLastWriteTime;
+    DWORD dwVolumeSerialNumber;
+    DWORD nFileSizeHigh;
+    DWORD nFileSizeLow;
+    DWORD nNumberOfLinks;
+    DWORD nFileIndexHigh;
+    DWORD nFileIndexLow;
+};
+
+struct FILE_ID_INFO {
+    uint64_t VolumeSerialNumber;
+    BYTE FileId[16];
+};
+
+struct MEMORY_BASIC_INFORMATION {
+    PVOID BaseAddress;
+    PVOID AllocationBase;
+    DWORD AllocationProtect;
+    SIZE_T RegionSize;
+    DWORD State;
+    DWORD Protect;
+    DWORD Type;
 };
 
 struct GENERIC_MAPPING {
@@ -151,6 +200,11 @@ static_assert(offsetof(SYSTEM_HANDLE, ObjectTypeNumber) == 4 && offsetof(SYSTEM_
                   offsetof(SYSTEM_HANDLE, Handle) == 6 && offsetof(SYSTEM_HANDLE, Object) == 8,
               "handle row fields");
 static_assert(!kIs32Bit || offsetof(SYSTEM_HANDLE, GrantedAccess) == 12, "granted access at 12");
+static_assert(!kIs32Bit || sizeof(SYSTEM_HANDLE_TABLE_ENTRY_INFO_EX) == 28, "28-byte extended rows");
+static_assert(kIs32Bit || sizeof(SYSTEM_HANDLE_TABLE_ENTRY_INFO_EX) == 40, "40-byte extended rows");
+static_assert(offsetof(SYSTEM_HANDLE_INFORMATION_EX, Handles) == 2 * sizeof(void*), "extended rows after two words");
+static_assert(sizeof(BY_HANDLE_FILE_INFORMATION) == 52, "file information");
+static_assert(sizeof(FILE_ID_INFO) == 24, "file ID information");
 static_assert(!kIs32Bit || sizeof(OBJECT_TYPE_INFORMATION) == 96, "type name follows at 96");
 static_assert(offsetof(FILE_NAME_INFORMATION, FileName) == 4, "file name at 4");
 static_assert(!kIs32Bit || sizeof(IO_STATUS_BLOCK) == 8, "8-byte I/O status block");

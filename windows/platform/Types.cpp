@@ -22,10 +22,22 @@ constexpr os::DWORD kWaitTimeout = os::WAIT_TIMEOUT;
 constexpr os::DWORD kWaitFailed = os::WAIT_FAILED;
 constexpr os::DWORD kInsufficientBuffer = os::ERROR_INSUFFICIENT_BUFFER;
 constexpr os::DWORD kNotAllAssigned = os::ERROR_NOT_ALL_ASSIGNED;
-constexpr os::UINT kAnsiCodePage = os::CP_ACP;
+constexpr os::DWORD kTerminate = os::PROCESS_TERMINATE;
+constexpr os::DWORD kQueryLimited = os::PROCESS_QUERY_LIMITED_INFORMATION;
+constexpr os::DWORD kSynchronize = os::SYNCHRONIZE;
+constexpr os::DWORD kReadAttributes = os::FILE_READ_ATTRIBUTES;
+constexpr os::DWORD kShareAll = os::FILE_SHARE_READ | os::FILE_SHARE_WRITE | os::FILE_SHARE_DELETE;
+constexpr os::DWORD kOpenExisting = os::OPEN_EXISTING;
+constexpr os::DWORD kBackupSemantics = os::FILE_FLAG_BACKUP_SEMANTICS;
+constexpr int kFileIdInfo = os::FileIdInfo;
+constexpr os::DWORD kModulesAll = os::LIST_MODULES_ALL;
+constexpr os::DWORD kMapped = os::MEM_MAPPED;
+constexpr int kEqual = os::CSTR_EQUAL;
 }  // namespace
 
 #include "windows/platform/Win32.h"
+
+#include <psapi.h>
 
 static_assert(kMaxPath == MAX_PATH && kTrue == TRUE, "MAX_PATH, TRUE");
 static_assert(kDupHandle == PROCESS_DUP_HANDLE && kQueryInformation == PROCESS_QUERY_INFORMATION &&
@@ -38,7 +50,23 @@ static_assert(kCommit == MEM_COMMIT && kRelease == MEM_RELEASE && kReadWrite == 
 static_assert(kInfinite == INFINITE && kWaitTimeout == WAIT_TIMEOUT && kWaitFailed == WAIT_FAILED, "waiting");
 static_assert(kInsufficientBuffer == ERROR_INSUFFICIENT_BUFFER && kNotAllAssigned == ERROR_NOT_ALL_ASSIGNED,
               "errors");
-static_assert(kAnsiCodePage == CP_ACP, "code page");
+static_assert(kTerminate == PROCESS_TERMINATE && kQueryLimited == PROCESS_QUERY_LIMITED_INFORMATION &&
+                  kSynchronize == SYNCHRONIZE,
+              "more process access");
+static_assert(kReadAttributes == FILE_READ_ATTRIBUTES &&
+                  kShareAll == (FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE) &&
+                  kOpenExisting == OPEN_EXISTING && kBackupSemantics == FILE_FLAG_BACKUP_SEMANTICS &&
+                  kFileIdInfo == FileIdInfo,
+              "files");
+static_assert(kModulesAll == LIST_MODULES_ALL && kMapped == MEM_MAPPED && kEqual == CSTR_EQUAL, "modules, views, text");
+static_assert(sizeof(os::BY_HANDLE_FILE_INFORMATION) == sizeof(::BY_HANDLE_FILE_INFORMATION) &&
+                  offsetof(os::BY_HANDLE_FILE_INFORMATION, nFileIndexLow) ==
+                      offsetof(::BY_HANDLE_FILE_INFORMATION, nFileIndexLow),
+              "BY_HANDLE_FILE_INFORMATION");
+static_assert(sizeof(os::FILE_ID_INFO) == sizeof(::FILE_ID_INFO), "FILE_ID_INFO");
+static_assert(sizeof(os::MEMORY_BASIC_INFORMATION) == sizeof(::MEMORY_BASIC_INFORMATION) &&
+                  offsetof(os::MEMORY_BASIC_INFORMATION, Type) == offsetof(::MEMORY_BASIC_INFORMATION, Type),
+              "MEMORY_BASIC_INFORMATION");
 
 static_assert(sizeof(os::HANDLE) == sizeof(::HANDLE) && sizeof(os::HMODULE) == sizeof(::HMODULE), "handles");
 static_assert(sizeof(os::DWORD) == sizeof(::DWORD) && sizeof(os::BOOL) == sizeof(::BOOL) &&

@@ -53,6 +53,11 @@ struct alignas(8) LARGE_INTEGER {
     int32_t HighPart;
 };
 
+struct FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+};
+
 struct LUID {
     DWORD LowPart;
     LONG HighPart;
@@ -78,6 +83,7 @@ constexpr DWORD MAX_PATH = 260;
 // Status values
 constexpr NTSTATUS STATUS_SUCCESS = 0;
 constexpr NTSTATUS STATUS_BUFFER_OVERFLOW = static_cast<NTSTATUS>(0x80000005u);
+constexpr NTSTATUS STATUS_NOT_IMPLEMENTED = static_cast<NTSTATUS>(0xC0000002u);
 constexpr NTSTATUS STATUS_INVALID_INFO_CLASS = static_cast<NTSTATUS>(0xC0000003u);
 constexpr NTSTATUS STATUS_INFO_LENGTH_MISMATCH = static_cast<NTSTATUS>(0xC0000004u);
 constexpr NTSTATUS STATUS_INVALID_HANDLE = static_cast<NTSTATUS>(0xC0000008u);
@@ -92,6 +98,7 @@ constexpr NTSTATUS STATUS_PROCESS_IS_TERMINATING = static_cast<NTSTATUS>(0xC0000
 // Information classes
 constexpr ULONG SystemProcessInformation = 5;
 constexpr ULONG SystemHandleInformation = 16;
+constexpr ULONG SystemExtendedHandleInformation = 64;
 constexpr ULONG ObjectNameInformation = 1;
 constexpr ULONG ObjectTypeInformation = 2;
 constexpr ULONG FileNameInformation = 9;
@@ -116,6 +123,7 @@ constexpr DWORD ERROR_PARTIAL_COPY = 299;
 constexpr DWORD ERROR_NO_SUCH_PRIVILEGE = 1313;
 constexpr DWORD ERROR_NOT_ALL_ASSIGNED = 1300;
 constexpr DWORD ERROR_NO_UNICODE_TRANSLATION = 1113;
+constexpr DWORD ERROR_INVALID_NAME = 123;
 
 // Access rights and options
 constexpr DWORD PROCESS_DUP_HANDLE = 0x0040;
@@ -125,6 +133,23 @@ constexpr DWORD DUPLICATE_SAME_ACCESS = 0x00000002;
 constexpr DWORD TOKEN_ADJUST_PRIVILEGES = 0x0020;
 constexpr DWORD TOKEN_QUERY = 0x0008;
 constexpr DWORD SE_PRIVILEGE_ENABLED = 0x00000002;
+constexpr DWORD PROCESS_TERMINATE = 0x0001;
+constexpr DWORD PROCESS_QUERY_LIMITED_INFORMATION = 0x1000;
+constexpr DWORD SYNCHRONIZE = 0x00100000;
+
+// Files
+constexpr DWORD FILE_READ_ATTRIBUTES = 0x0080;
+constexpr DWORD FILE_SHARE_READ = 0x1;
+constexpr DWORD FILE_SHARE_WRITE = 0x2;
+constexpr DWORD FILE_SHARE_DELETE = 0x4;
+constexpr DWORD OPEN_EXISTING = 3;
+constexpr DWORD FILE_FLAG_BACKUP_SEMANTICS = 0x02000000;
+constexpr int FileIdInfo = 18;  // FILE_INFO_BY_HANDLE_CLASS
+inline HANDLE InvalidHandleValue() { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)); }
+
+// Modules and views
+constexpr DWORD LIST_MODULES_ALL = 0x03;
+constexpr DWORD MEM_MAPPED = 0x40000;
 
 // Memory
 constexpr DWORD MEM_COMMIT = 0x00001000;
@@ -141,5 +166,8 @@ constexpr DWORD WAIT_FAILED = 0xFFFFFFFF;
 // Code pages
 constexpr UINT CP_ACP = 0;
 constexpr UINT CP_UTF8 = 65001;
+
+// CompareStringOrdinal
+constexpr int CSTR_EQUAL = 2;
 
 }  // namespace os

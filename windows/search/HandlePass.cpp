@@ -6,31 +6,94 @@
 #include "windows/sysinfo/SystemHandlesInformation.h"
 #include "windows/sysinfo/SystemProcessesInformation.h"
 
-bool RunHandlePass(const char* name, Matching matching, SearchReport& report) {
+namespace {
+
+// A handle of another process copied here once, for its type, its name and
+// its identity alike; a handle of this process is used as it is.
+class LocalHandle {
+public:
+    LocalHandle(const OwnerProcess& owner, uintptr_t value) {
+        if (owner.Own()) {
+            m_handle = HandleFromValue(value);
+            return;
+        }
+        m_copy = DuplicateIntoSelf(owner.Handle(), HandleFromValue(value));
+        m_handle = m_copy;
+    }
+    ~LocalHandle() {
+        if (m_copy != nullptr) os::CloseHandle(m_copy);
+    }
+    LocalHandle(const LocalHandle&) = delete;
+    LocalHandle& operator=(const LocalHandle&) = delete;
+
+    os::HANDLE Get() const { return m_handle; }
+
+private:
+    os::HANDLE m_handle = nullptr;
+    os::HANDLE m_copy = nullptr;
+};
+
+struct HandleFacts {
+    WideText name;
+    bool hasId = false;
+    FileId id;
+};
+
+bool HandleMatches(const Target& target, const WideText& device, const HandleFacts& handle, CandidateFiles& files) {
+    // Windows names file objects by their device path, Wine by \??\C:\...
+    const WideText plain = PlainPath(handle.name);
+    switch (target.matching) {
+    case Matching::Name: {
+        WideText dosPath = plain != handle.name ? plain : WideText();
+        if (dosPath.empty() && handle.name.find(u'~') != WideText::npos) GetDosFileName(handle.name, dosPath);
+        if (dosPath.empty() && target.name.find(u'~') != WideText::npos) GetDosFileName(handle.name, dosPath);
+        return NameMatches(target, handle.name, dosPath, files);
+    }
+    case Matching::Tree: return LiesAtOrBelow(handle.name, device) || LiesAtOrBelow(plain, target.name);
+    case Matching::Path:
+        if (target.hasId && handle.hasId) return SameFile(handle.id, target.id);
+        return NamesMatch(handle.name, device) || NamesMatch(plain, target.name);
+    }
+    return false;
+}
+
+}  // namespace
+
+bool RunHandlePass(const Target& target, OwnerProcesses& owners, SearchReport& report) {
     SystemProcessesInformation snapshot(false);
     SystemHandlesInformation handles(SystemHandlesInformation::kAllProcesses, false, nullptr);
-    // Handle names are device paths, so a path (or a folder) is compared in
-    // its device form.
-    const bool byPath = matching != Matching::Name;
-    Text deviceTarget;
-    if (byPath && !GetDeviceFileName(name, deviceTarget)) {
-        report.failure = "GetDeviceFileName() failed.\n";
-        return false;
+    // Handle names are device paths, so a path is compared in its device
+    // form: a file's made from the name as given, a folder's from its full
+    // path, so that a relative folder is searched where it is.
+    WideText device;
+    if (target.matching != Matching::Name) {
+        const WideText& path = target.matching == Matching::Tree ? target.name : PlainPath(target.given);
+        if (!GetDeviceFileName(path, device)) {
+            report.failure = "GetDeviceFileName() failed.\n";
+            return false;
+        }
     }
-    handles.SetTypeFilter("File", true);
-    if (handles.Entries().empty()) {
+    handles.Refresh();
+    snapshot.Refresh();
+    CandidateFiles files;
+    size_t fileHandles = 0;
+    for (const HandleEntry& entry : handles.Entries()) {
+        const uint32_t pid = static_cast<uint32_t>(entry.ProcessId);
+        const std::shared_ptr<OwnerProcess> owner = owners.Get(pid);
+        if (!owner) continue;
+        LocalHandle local(*owner, entry.Handle);
+        Text type;
+        if (local.Get() == nullptr || !QueryTypeName(local.Get(), type) || type != "File") continue;
+        ++fileHandles;
+        HandleFacts facts;
+        NameLocalHandle(local.Get(), kFileType, facts.name, target.hasId ? &facts.id : nullptr, &facts.hasId);
+        if (HandleMatches(target, device, facts, files))
+            ReportFinding(report, snapshot, Finding::Kind::Handle, pid, facts.name, owner);
+    }
+    if (fileHandles == 0) {
         report.failure = "No handle information\n";
         return false;
     }
-    snapshot.Refresh();
     report.reached = SearchStage::HandlesListed;
-    const char* target = byPath ? deviceTarget.c_str() : name;
-    Text handleName;
-    for (const HandleEntry& entry : handles.Entries()) {
-        handleName.clear();
-        GetHandleName(HandleFromValue(entry.Handle), handleName, entry.ProcessId);
-        if (CandidateMatches(matching, handleName.c_str(), target))
-            ReportFinding(report, snapshot, Finding::Kind::Handle, entry.ProcessId, handleName.c_str());
-    }
     return true;
 }

@@ -1,9 +1,15 @@
-// Pieces that the two passes of the search share.
+// Pieces that the passes of the search share.
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <memory>
+#include <string_view>
 
 #include "search/Search.h"
+#include "windows/sysinfo/FileIdentity.h"
+#include "windows/sysinfo/OwnerProcesses.h"
+#include "windows/sysinfo/Text.h"
 
 class SystemProcessesInformation;
 
@@ -11,25 +17,60 @@ class SystemProcessesInformation;
 // by their whole path, or as lying at or below the target folder.
 enum class Matching { Name, Path, Tree };
 
-// The position within `path` where its final component begins; a separator
-// at the very start does not count.
-const char* GetFileNamePart(const char* path);
+// What one search looks for, made once from the requested name.
+struct Target {
+    Matching matching = Matching::Name;
+    WideText given;  // the name as requested
+    WideText name;   // the bare name, or the full path without the system's prefix
+    bool hasId = false;  // a path whose file could be opened: compared by identity
+    FileId id;
+};
 
-// The comparison rule of both passes.
-bool NamesMatch(const char* candidate, const char* target);
+// The comparison rule of every pass: the file system's, UTF-16 units
+// upper-cased by the system's table.
+bool NamesMatch(std::u16string_view a, std::u16string_view b);
 
-// Whether `candidate` is `folder` itself or lies below it. Letters compare
-// under the same rule as NamesMatch.
-bool LiesAtOrBelow(const char* candidate, const char* folder);
+// `path` without the prefixes that only say how the system was asked for
+// it: \\?\C:\x and \??\C:\x are C:\x, \\?\UNC\s\x and \??\UNC\s\x \\s\x.
+WideText PlainPath(const WideText& path);
 
-// Whether a module path or handle name matches the target under `matching`.
-bool CandidateMatches(Matching matching, const char* candidate, const char* target);
+// What a search learns of candidate paths, each once: their identity, and
+// their other (short or long) name.
+class CandidateFiles {
+public:
+    // Null when the file cannot be opened or has no identity.
+    const FileId* IdOf(const WideText& path);
+    // The final component of the path's short form (or, for a short name,
+    // its long form); empty when there is none.
+    const WideText& OtherNameOf(const WideText& path, bool shortForm);
 
-// Adds one finding to the report, named from the pass's snapshot.
+private:
+    struct Facts {
+        bool idAsked = false;
+        bool idRead = false;
+        FileId id;
+        bool otherAsked[2] = {false, false};
+        WideText other[2];
+    };
+    std::map<WideText, Facts> m_files;
+};
+
+// Whether the final component of `path` (a drive-letter path, or empty when
+// there is none) or of `dosPath` is the target's bare name, also through
+// the short or long form of the file.
+bool NameMatches(const Target& target, const WideText& path, const WideText& dosPath, CandidateFiles& files);
+
+// Whether `candidate` is `folder` itself or lies below it.
+bool LiesAtOrBelow(const WideText& candidate, const WideText& folder);
+
+// Adds one finding to the report, named from the pass's snapshot and held
+// through its owner.
 void ReportFinding(SearchReport& report, const SystemProcessesInformation& snapshot, Finding::Kind kind, uint32_t pid,
-                   const char* path);
+                   const WideText& path, const std::shared_ptr<OwnerProcess>& owner);
 
 // False when the pass stopped the search, with its diagnostic in the report.
-// Under name matching `name` is the bare name; otherwise the path whose
-// device form handle names are compared with.
-bool RunHandlePass(const char* name, Matching matching, SearchReport& report);
+bool RunHandlePass(const Target& target, OwnerProcesses& owners, SearchReport& report);
+
+// The files that processes have mapped into memory (not as modules), for
+// the command line: the window's list keeps to modules and handles.
+void RunMappedViewPass(const Target& target, OwnerProcesses& owners, CandidateFiles& files, SearchReport& report);

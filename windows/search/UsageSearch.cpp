@@ -1,11 +1,11 @@
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "search/Paths.h"
 #include "search/Search.h"
 #include "windows/platform/Api.h"
+#include "windows/search/MappedViews.h"
 #include "windows/search/SearchSteps.h"
 #include "windows/sysinfo/DevicePaths.h"
 #include "windows/sysinfo/NativeApi.h"
@@ -14,28 +14,9 @@
 
 const PathStyle kPathStyle = PathStyle::Windows;
 
-const char* GetFileNamePart(const char* path) {
-    return path + FinalComponentStart(std::string_view(path), PathStyle::Windows);
-}
-
-bool NamesMatch(const char* candidate, const char* target) {
-    return os::_mbsicmp(reinterpret_cast<const unsigned char*>(candidate),
-                        reinterpret_cast<const unsigned char*>(target)) == 0;
-}
-
 namespace {
 
-// The length of `path` without the separators it ends with. The second
-// byte of a double-byte character can read as a backslash; it is none.
-size_t LengthWithoutEndSeparators(const char* path) {
-    size_t kept = 0;
-    for (size_t i = 0; path[i] != '\0';) {
-        const bool pair = os::IsDBCSLeadByte(static_cast<os::BYTE>(path[i])) && path[i + 1] != '\0';
-        i += pair ? 2 : 1;
-        if (pair || !IsPathSeparator(path[i - 1], PathStyle::Windows)) kept = i;
-    }
-    return kept;
-}
+bool g_mappedViews = false;
 
 std::string Line(const char* format, int value) {
     char line[96];
@@ -43,30 +24,87 @@ std::string Line(const char* format, int value) {
     return line;
 }
 
+bool StartsWith(const WideText& text, std::u16string_view prefix) { return text.compare(0, prefix.size(), prefix) == 0; }
+
 }  // namespace
 
-bool LiesAtOrBelow(const char* candidate, const char* folder) {
-    return LiesAtOrBelow<char>(candidate, folder, LengthWithoutEndSeparators(folder), PathStyle::Windows,
-                               [](std::string_view a, std::string_view b, size_t count) {
-                                   return os::_mbsnbicmp(reinterpret_cast<const unsigned char*>(a.data()),
-                                                         reinterpret_cast<const unsigned char*>(b.data()),
-                                                         count) == 0;
-                               });
+void SearchMappedViews(bool search) { g_mappedViews = search; }
+bool MappedViewsSearched() { return g_mappedViews; }
+
+bool NamesMatch(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size()) return false;
+    return a.empty() || os::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                                 static_cast<int>(b.size()), os::TRUE) == os::CSTR_EQUAL;
 }
 
-bool CandidateMatches(Matching matching, const char* candidate, const char* target) {
-    switch (matching) {
-    case Matching::Name: return NamesMatch(GetFileNamePart(candidate), target);
-    case Matching::Path: return NamesMatch(candidate, target);
-    case Matching::Tree: return LiesAtOrBelow(candidate, target);
+WideText PlainPath(const WideText& path) {
+    for (std::u16string_view prefix : {u"\\\\?\\", u"\\??\\"}) {
+        if (!StartsWith(path, prefix)) continue;
+        const WideText rest = path.substr(prefix.size());
+        return rest.size() > 3 && NamesMatch(std::u16string_view(rest).substr(0, 4), u"UNC\\") ? u"\\" + rest.substr(3)
+                                                                                                 : rest;
     }
-    return false;
+    return path;
+}
+
+const FileId* CandidateFiles::IdOf(const WideText& path) {
+    Facts& facts = m_files[path];
+    if (!facts.idAsked) {
+        facts.idAsked = true;
+        facts.idRead = FileIdOfPath(path, facts.id);
+    }
+    return facts.idRead ? &facts.id : nullptr;
+}
+
+const WideText& CandidateFiles::OtherNameOf(const WideText& path, bool shortForm) {
+    Facts& facts = m_files[path];
+    WideText& other = facts.other[shortForm];
+    if (!facts.otherAsked[shortForm]) {
+        facts.otherAsked[shortForm] = true;
+        const WideText name = ExtendedLengthPath(path);
+        auto ask = [&](WideText& buffer) {
+            return shortForm ? os::GetShortPathNameW(name.c_str(), &buffer[0], static_cast<os::DWORD>(buffer.size()))
+                             : os::GetLongPathNameW(name.c_str(), &buffer[0], static_cast<os::DWORD>(buffer.size()));
+        };
+        WideText buffer(os::MAX_PATH, u'\0');
+        os::DWORD length = ask(buffer);
+        if (length >= buffer.size()) {
+            buffer.assign(length + 1, u'\0');
+            length = ask(buffer);
+        }
+        if (length != 0 && length < buffer.size()) {
+            buffer.resize(length);
+            const std::u16string_view final = FinalComponent<char16_t>(buffer, PathStyle::Windows);
+            other.assign(final.data(), final.size());
+        }
+    }
+    return other;
+}
+
+bool NameMatches(const Target& target, const WideText& path, const WideText& dosPath, CandidateFiles& files) {
+    const std::u16string_view final = FinalComponent<char16_t>(path, PathStyle::Windows);
+    if (NamesMatch(final, target.name)) return true;
+    // A short name (LONG~1.DLL) stands for a long one and the other way
+    // round; only names with a tilde can be either.
+    const bool targetShort = target.name.find(u'~') != WideText::npos;
+    const bool candidateShort = final.find(u'~') != std::u16string_view::npos;
+    if (dosPath.empty() || (!targetShort && !candidateShort)) return false;
+    return (targetShort && NamesMatch(files.OtherNameOf(dosPath, true), target.name)) ||
+           (candidateShort && NamesMatch(files.OtherNameOf(dosPath, false), target.name));
+}
+
+bool LiesAtOrBelow(const WideText& candidate, const WideText& folder) {
+    return LiesAtOrBelow<char16_t>(candidate, folder, LengthWithoutEndSeparators<char16_t>(folder, PathStyle::Windows),
+                                   PathStyle::Windows, [](std::u16string_view a, std::u16string_view b, size_t count) {
+                                       return NamesMatch(a.substr(0, count), b.substr(0, count));
+                                   });
 }
 
 void ReportFinding(SearchReport& report, const SystemProcessesInformation& snapshot, Finding::Kind kind, uint32_t pid,
-                   const char* path) {
-    Finding finding{kind, pid, Text(), Text(path)};
-    finding.access = kind == Finding::Kind::Module ? Finding::kMapped : Finding::kOpen;
+                   const WideText& path, const std::shared_ptr<OwnerProcess>& owner) {
+    Finding finding{kind, pid, Text(), ToUtf8(path)};
+    finding.access = kind == Finding::Kind::Handle ? Finding::kOpen : Finding::kMapped;
+    finding.process = owner;
     const ProcessEntry* entry = nullptr;
     if (snapshot.Lookup(pid, entry)) UnicodeStringToText(&entry->ImageName, finding.processName);
     report.findings.push_back(std::move(finding));
@@ -74,9 +112,23 @@ void ReportFinding(SearchReport& report, const SystemProcessesInformation& snaps
 
 namespace {
 
-bool RunModulePass(const char* target, Matching matching, SearchReport& report) {
+bool ModuleMatches(const Target& target, const WideText& path, CandidateFiles& files) {
+    const WideText plain = PlainPath(path);
+    switch (target.matching) {
+    case Matching::Name: return NameMatches(target, plain, plain, files);
+    case Matching::Tree: return LiesAtOrBelow(plain, target.name);
+    case Matching::Path:
+        if (target.hasId) {
+            if (const FileId* id = files.IdOf(plain)) return SameFile(*id, target.id);
+        }
+        return NamesMatch(plain, target.name);
+    }
+    return false;
+}
+
+bool RunModulePass(const Target& target, OwnerProcesses& owners, CandidateFiles& files, SearchReport& report) {
     SystemProcessesInformation snapshot(false);
-    SystemModulesInformation modules(SystemModulesInformation::kAllProcesses, false);
+    SystemModulesInformation modules(SystemModulesInformation::kAllProcesses, false, &owners);
     if (!modules.Refresh()) {
         report.failure = "SystemModulesInformation::Refresh() failed.\n";
         return false;
@@ -85,6 +137,7 @@ bool RunModulePass(const char* target, Matching matching, SearchReport& report) 
     // process refused, this is why.
     report.reached = SearchStage::ProcessesRead;
     report.refused = modules.DeniedProcesses();
+    report.unlisted = modules.UnlistedProcesses();
     if (modules.Entries().empty()) {
         report.failure = "No module information\n";
         return false;
@@ -92,46 +145,57 @@ bool RunModulePass(const char* target, Matching matching, SearchReport& report) 
     snapshot.Refresh();
     report.reached = SearchStage::ModulesListed;
     for (const ModuleEntry& module : modules.Entries()) {
-        if (CandidateMatches(matching, module.path, target))
-            ReportFinding(report, snapshot, Finding::Kind::Module, module.ownerPid, module.path);
+        if (ModuleMatches(target, module.path, files))
+            ReportFinding(report, snapshot, Finding::Kind::Module, module.ownerPid, module.path,
+                          owners.Get(module.ownerPid));
     }
     return true;
 }
 
-SearchReport SearchOne(const char* name, SearchScope scope) {
+// The full path of `name`, however long; false with the search's
+// diagnostic in `failure`.
+bool FullPath(const WideText& name, WideText& full, std::string& failure) {
+    WideText buffer(os::MAX_PATH, u'\0');
+    for (int pass = 0; pass < 3; ++pass) {
+        const os::DWORD length =
+            os::GetFullPathNameW(name.c_str(), static_cast<os::DWORD>(buffer.size()), &buffer[0], nullptr);
+        if (length == 0) break;
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            full = PlainPath(buffer);
+            return true;
+        }
+        // The size it would need; a name that grows meanwhile is asked again.
+        buffer.assign(length + 1, u'\0');
+    }
+    failure = Line("GetFullPathName() failed. Error = %d\n", static_cast<int>(os::GetLastError()));
+    return false;
+}
+
+SearchReport SearchOne(const Text& requested, SearchScope scope) {
     SearchReport report;
     if (scope == SearchScope::Device) {
         // Handle names carry no file system to compare.
         report.failure = "Searching a whole file system is not supported here.\n";
         return report;
     }
-    const Matching matching = scope == SearchScope::Tree   ? Matching::Tree
-                              : scope == SearchScope::Name ? Matching::Name
-                                                           : Matching::Path;
-    char target[os::MAX_PATH];
-    if (matching != Matching::Name) {
-        os::DWORD length = os::GetFullPathNameA(name, os::MAX_PATH, target, nullptr);
-        if (length == 0 || length >= os::MAX_PATH) {
-            // A result of MAX_PATH or more is the size the path would need:
-            // the buffer was not filled.
-            int error = length == 0 ? static_cast<int>(os::GetLastError())
-                                    : static_cast<int>(os::ERROR_FILENAME_EXCED_RANGE);
-            report.failure = Line("GetFullPathName() failed. Error = %d\n", error);
-            return report;
-        }
-    } else {
-        size_t length = std::strlen(name);
-        if (length >= os::MAX_PATH) {
-            report.failure = Line("File name too long. Error = %d\n", static_cast<int>(os::ERROR_FILENAME_EXCED_RANGE));
-            return report;
-        }
-        std::memcpy(target, name, length + 1);
+    Target target;
+    target.matching = scope == SearchScope::Tree   ? Matching::Tree
+                      : scope == SearchScope::Name ? Matching::Name
+                                                   : Matching::Path;
+    target.given = FromUtf8(requested);
+    if (target.matching == Matching::Name) {
+        target.name = target.given;
+    } else if (!FullPath(target.given, target.name, report.failure)) {
+        return report;
     }
-    if (!RunModulePass(target, matching, report)) return report;
-    // A file's device form is made from the name as given; a folder's from
-    // its full path, so that a relative folder is searched where it is.
-    const char* handleTarget = matching == Matching::Tree ? target : name;
-    if (RunHandlePass(handleTarget, matching, report)) report.end = SearchEnd::Finished;
+    if (target.matching == Matching::Path) target.hasId = FileIdOfPath(target.name, target.id);
+    OwnerProcesses owners;
+    CandidateFiles files;
+    if (!RunModulePass(target, owners, files, report)) return report;
+    if (!RunHandlePass(target, owners, report)) return report;
+    if (g_mappedViews) RunMappedViewPass(target, owners, files, report);
+    report.end = SearchEnd::Finished;
     return report;
 }
 
@@ -140,13 +204,20 @@ SearchReport SearchOne(const char* name, SearchScope scope) {
 void EnableSearchPrivileges() { EnableDebugPrivilege(); }
 
 Text DisplayPath(const Finding& finding) {
-    if (finding.kind != Finding::Kind::Handle) return finding.path;
-    Text dosPath;
-    return GetDosFileName(finding.path.c_str(), dosPath) ? dosPath : finding.path;
+    if (finding.kind == Finding::Kind::Module) return finding.path;
+    const WideText path = FromUtf8(finding.path);
+    if (StartsWith(path, u"\\??\\")) return ToUtf8(PlainPath(path));
+    WideText dosPath;
+    return GetDosFileName(path, dosPath) ? ToUtf8(dosPath) : finding.path;
 }
 
 std::vector<SearchReport> RunSearch(std::vector<SearchRequest>& requests) {
     std::vector<SearchReport> reports;
-    for (const SearchRequest& request : requests) reports.push_back(SearchOne(request.name.c_str(), request.scope));
+    for (const SearchRequest& request : requests) reports.push_back(SearchOne(request.name, request.scope));
     return reports;
+}
+
+// The passes list every process; one look at them all answers for any few.
+std::vector<SearchReport> RunSearch(std::vector<SearchRequest>& requests, const std::vector<uint32_t>&) {
+    return RunSearch(requests);
 }

@@ -1,6 +1,7 @@
 #include "windows/sysinfo/HandleNames.h"
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -72,7 +73,7 @@ void GiveUp(FileNameRequest* worker) {
 }
 
 // The object name of a handle usable here; false leaves the name alone.
-bool QueryObjectName(os::HANDLE handle, Text& name) {
+bool QueryObjectName(os::HANDLE handle, WideText& name) {
     os::ULONG size = 8192;
     NativeApi.NtQueryObject(handle, os::ObjectNameInformation, nullptr, 0, &size);
     if (size == 0) size = 8192;
@@ -98,21 +99,24 @@ bool QueryObjectName(os::HANDLE handle, Text& name) {
     return true;
 }
 
-Text FormatId(const char* format, uint32_t id) {
+WideText FormatId(const char* format, uint32_t id) {
     char text[32];
     std::snprintf(text, sizeof text, format, static_cast<unsigned>(id));
-    return text;
+    return WideText(text, text + std::strlen(text));
 }
 
-// The guarded file-name query on a handle usable here. `started` tells
-// whether a worker took the query at all.
-bool QueryFileName(os::HANDLE handle, Text& name, bool& started) {
+// The guarded file-name query on a handle usable here, with the file's
+// identity where `id` asks for it. `started` tells whether a worker took
+// the query at all.
+bool QueryFileName(os::HANDLE handle, WideText& name, bool& started, FileId* id, bool* hasId) {
     std::lock_guard<std::mutex> lock(g_workerMutex);
     FileNameRequest* worker = Worker();
     started = worker != nullptr;
     if (worker == nullptr) return false;
     worker->handle = handle;
     worker->status = 0;
+    worker->wantId = id != nullptr;
+    worker->idRead = false;
     worker->state = FileNameRequest::kQuerying;
     os::SetEvent(worker->requestEvent);
     if (os::WaitForSingleObject(worker->doneEvent, kFileNameTimeoutMs) != os::WAIT_OBJECT_0) {
@@ -126,11 +130,12 @@ bool QueryFileName(os::HANDLE handle, Text& name, bool& started) {
         os::WaitForSingleObject(worker->doneEvent, os::INFINITE);
     }
     worker->state = FileNameRequest::kIdle;
+    if (id != nullptr && worker->idRead) *id = worker->id;
+    if (hasId != nullptr) *hasId = id != nullptr && worker->idRead;
     if (worker->status != os::STATUS_SUCCESS) return false;
     const auto* info = reinterpret_cast<const os::FILE_NAME_INFORMATION*>(worker->buffer);
     const size_t room = kFileNameBufferSize - offsetof(os::FILE_NAME_INFORMATION, FileName);
     const size_t bytes = info->FileNameLength < room ? info->FileNameLength : room;
-    name.clear();
     UnicodeToText(info->FileName, bytes / sizeof(os::WCHAR), name);
     return true;
 }
@@ -145,6 +150,7 @@ os::DWORD OSAPI FileNameWorker(void* parameter) {
         os::IO_STATUS_BLOCK io;
         request->status = NativeApi.NtQueryInformationFile(request->handle, &io, request->buffer,
                                                            kFileNameBufferSize, os::FileNameInformation);
+        if (request->wantId) request->idRead = ReadFileId(request->handle, request->id);
         int querying = FileNameRequest::kQuerying;
         if (request->state.compare_exchange_strong(querying, FileNameRequest::kDone)) {
             os::SetEvent(request->doneEvent);
@@ -165,29 +171,30 @@ bool GetFileNameWithTimeout(os::HANDLE handleValue, Text& name, uint32_t ownerPi
     RemoteHandle handle(handleValue, ownerPid);
     if (!handle.Reached()) return false;
     bool started;
-    return QueryFileName(handle.Local(), name, started);
+    WideText wide;
+    if (!QueryFileName(handle.Local(), wide, started, nullptr, nullptr)) return false;
+    name = ToUtf8(wide);
+    return true;
 }
 
-bool GetHandleNameByType(os::HANDLE handleValue, uint16_t typeNumber, Text& name, uint32_t ownerPid) {
-    RemoteHandle handle(handleValue, ownerPid);
-    if (!handle.Reached()) return false;
-    const os::HANDLE local = handle.Local();
-    const uint32_t self = os::GetCurrentProcessId();
-    bool result = false;
+bool NameLocalHandle(os::HANDLE local, uint16_t typeNumber, WideText& name, FileId* id, bool* hasId) {
+    if (hasId != nullptr) *hasId = false;
     if (typeNumber == kProcessType || typeNumber == kThreadType) {
-        uint32_t id = 0;
+        uint32_t number = 0;
+        const uint32_t self = os::GetCurrentProcessId();
         if (typeNumber == kProcessType) {
-            GetProcessIdOfHandle(local, id, self);
-            name = FormatId("PID: 0x%X", id);
+            GetProcessIdOfHandle(local, number, self);
+            name = FormatId("PID: 0x%X", number);
         } else {
-            GetThreadIdOfHandle(local, id, self);
-            name = FormatId("TID: 0x%X", id);
+            GetThreadIdOfHandle(local, number, self);
+            name = FormatId("TID: 0x%X", number);
         }
         return true;
     }
+    bool result = false;
     if (typeNumber == kFileType) {
         bool started;
-        result = QueryFileName(local, name, started);
+        result = QueryFileName(local, name, started, id, hasId);
         if (result && name.empty()) return true;
         // Without a worker the handle was never tried, and the unguarded
         // object-name query may block as long as the file-name query would.
@@ -195,6 +202,15 @@ bool GetHandleNameByType(os::HANDLE handleValue, uint16_t typeNumber, Text& name
     }
     if (QueryObjectName(local, name)) result = true;
     return result;
+}
+
+bool GetHandleNameByType(os::HANDLE handleValue, uint16_t typeNumber, Text& name, uint32_t ownerPid) {
+    RemoteHandle handle(handleValue, ownerPid);
+    if (!handle.Reached()) return false;
+    WideText wide = FromUtf8(name);
+    const bool named = NameLocalHandle(handle.Local(), typeNumber, wide);
+    if (named) name = ToUtf8(wide);
+    return named;
 }
 
 bool GetHandleName(os::HANDLE handleValue, Text& name, uint32_t ownerPid) {

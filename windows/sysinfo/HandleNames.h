@@ -7,11 +7,19 @@
 #include <cstdint>
 
 #include "windows/platform/Api.h"
+#include "windows/sysinfo/FileIdentity.h"
 #include "windows/sysinfo/Text.h"
 
 bool GetHandleName(os::HANDLE handleValue, Text& name, uint32_t ownerPid);
 bool GetHandleNameByType(os::HANDLE handleValue, uint16_t typeNumber, Text& name, uint32_t ownerPid);
 bool GetFileNameWithTimeout(os::HANDLE handleValue, Text& name, uint32_t ownerPid);
+
+// Names a handle that is usable here (the caller's own, or a duplicate it
+// made), by its number in the type table. For a file handle `id`, when
+// given, also receives the file's identity, read on the same guarded worker
+// under the same time limit; `hasId` tells whether it could be.
+bool NameLocalHandle(os::HANDLE local, uint16_t typeNumber, WideText& name, FileId* id = nullptr,
+                     bool* hasId = nullptr);
 
 // How long a file-name query may take before its worker is given up.
 constexpr os::DWORD kFileNameTimeoutMs = 100;
@@ -32,6 +40,9 @@ struct FileNameRequest {
 
     os::HANDLE handle = nullptr;
     os::NTSTATUS status = 0;
+    bool wantId = false;  // also read the file's identity
+    bool idRead = false;
+    FileId id;
     std::atomic<int> state{kIdle};
     std::atomic<int> fate{kUndecided};
     os::HANDLE thread = nullptr;

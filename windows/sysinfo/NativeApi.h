@@ -49,8 +49,5 @@ private:
 bool GetThreadIdOfHandle(os::HANDLE handleValue, uint32_t& threadIdOut, uint32_t ownerPid);
 bool GetProcessIdOfHandle(os::HANDLE handleValue, uint32_t& processIdOut, uint32_t ownerPid);
 
-// Handle values of the handle table are 16-bit; the platform takes them at
-// pointer width.
-inline os::HANDLE HandleFromValue(uint32_t value) {
-    return reinterpret_cast<os::HANDLE>(static_cast<uintptr_t>(value));
-}
+// Handle values of the handle table, as the platform takes them.
+inline os::HANDLE HandleFromValue(uintptr_t value) { return reinterpret_cast<os::HANDLE>(value); }

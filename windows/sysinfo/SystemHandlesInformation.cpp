@@ -18,6 +18,8 @@ namespace {
 
 constexpr os::ULONG kMaxTypeRecordSize = sizeof(os::OBJECT_TYPE_INFORMATION) + 0x10000;
 
+}  // namespace
+
 // The table buffer, committed and released like the platform's pages.
 class TableBuffer {
 public:
@@ -41,13 +43,32 @@ private:
     size_t m_size = 0;
 };
 
+namespace {
+
 bool BufferTooSmall(os::NTSTATUS status) {
     return status == os::STATUS_INFO_LENGTH_MISMATCH || status == os::STATUS_BUFFER_TOO_SMALL ||
            status == os::STATUS_BUFFER_OVERFLOW;
 }
 
-os::NTSTATUS QueryTable(TableBuffer& buffer, os::ULONG* needed) {
-    return NativeApi.NtQuerySystemInformation(os::SystemHandleInformation, buffer.Data(), buffer.Size(), needed);
+os::NTSTATUS QueryTable(os::ULONG infoClass, TableBuffer& buffer, os::ULONG* needed) {
+    return NativeApi.NtQuerySystemInformation(infoClass, buffer.Data(), buffer.Size(), needed);
+}
+
+// How many rows of `Row` the table in the buffer holds: its count (the
+// platform's word), never more than the buffer has room for.
+template <typename Row>
+size_t RowCount(const TableBuffer& buffer, size_t head, uint64_t count) {
+    if (buffer.Size() < head) return 0;
+    const size_t room = (buffer.Size() - head) / sizeof(Row);
+    return count < room ? static_cast<size_t>(count) : room;
+}
+
+HandleEntry FromRow(const os::SYSTEM_HANDLE& row) {
+    return HandleEntry{row.ProcessId, row.Handle, row.ObjectTypeNumber, row.Flags, row.Object, row.GrantedAccess};
+}
+
+HandleEntry FromRow(const os::SYSTEM_HANDLE_TABLE_ENTRY_INFO_EX& row) {
+    return HandleEntry{row.UniqueProcessId, row.HandleValue, row.ObjectTypeIndex, 0, row.Object, row.GrantedAccess};
 }
 
 }  // namespace
@@ -69,9 +90,23 @@ bool SystemHandlesInformation::Refresh() {
     if (!g_nativeApiAvailable) return false;
     TableBuffer buffer;
     if (!buffer.Commit(kFirstBufferSize)) return false;
+    // The extended class carries process IDs and handle values whole; the
+    // older one cuts both to 16 bits, and serves where the extended one is
+    // refused.
     os::ULONG needed = 0;
-    os::NTSTATUS status = QueryTable(buffer, &needed);
+    os::ULONG infoClass = os::SystemExtendedHandleInformation;
+    os::NTSTATUS status = QueryTable(infoClass, buffer, &needed);
+    if (status == os::STATUS_INVALID_INFO_CLASS || status == os::STATUS_NOT_IMPLEMENTED) {
+        infoClass = os::SystemHandleInformation;
+        needed = 0;
+        status = QueryTable(infoClass, buffer, &needed);
+    }
     if (status != os::STATUS_SUCCESS && needed == 0) return false;
+    return ReadTable(infoClass, buffer, status, needed);
+}
+
+bool SystemHandlesInformation::ReadTable(os::ULONG infoClass, TableBuffer& buffer, os::NTSTATUS status,
+                                         os::ULONG needed) {
     // Handles open and close between the queries on a busy system, so one
     // retry with a little to spare is not enough: retry while the platform
     // says the buffer is too small, with what it asks for and room to grow.
@@ -88,55 +123,64 @@ bool SystemHandlesInformation::Refresh() {
     // same buffer; the entries come from it.
     if (status != os::STATUS_SUCCESS && !grow()) return false;
     needed = 0;
-    status = QueryTable(buffer, &needed);
+    status = QueryTable(infoClass, buffer, &needed);
     for (int retries = 0; BufferTooSmall(status) && needed != 0 && retries < kMaxRetries; ++retries) {
         if (!grow()) return false;
         needed = 0;
-        status = QueryTable(buffer, &needed);
+        status = QueryTable(infoClass, buffer, &needed);
     }
     if (status != os::STATUS_SUCCESS) return false;
-
-    const auto* table = static_cast<const os::SYSTEM_HANDLE_INFORMATION*>(buffer.Data());
-    // The count is the platform's word; never read past the buffer for it.
-    const size_t head = offsetof(os::SYSTEM_HANDLE_INFORMATION, Handles);
-    if (buffer.Size() < head) return false;
-    const size_t room = (buffer.Size() - head) / sizeof(HandleEntry);
-    const size_t count = table->HandleCount < room ? table->HandleCount : room;
-    const bool filterByType = !m_typeFilter.empty();
-    Text typeName;
-    for (size_t i = 0; i < count; ++i) {
-        HandleEntry row = table->Handles[i];
-        if (m_ownerFilter != kAllProcesses && row.ProcessId != m_ownerFilter) continue;
-        if (filterByType) {
-            typeName.clear();
-            if (!GetHandleTypeName(HandleFromValue(row.Handle), typeName, row.ProcessId) || typeName != m_typeFilter)
-                continue;
-        }
-        row.Flags = 0;
-        m_entries.push_back(row);
+    if (infoClass == os::SystemExtendedHandleInformation) {
+        const auto* table = static_cast<const os::SYSTEM_HANDLE_INFORMATION_EX*>(buffer.Data());
+        const size_t head = offsetof(os::SYSTEM_HANDLE_INFORMATION_EX, Handles);
+        if (buffer.Size() < head) return false;
+        const size_t count = RowCount<os::SYSTEM_HANDLE_TABLE_ENTRY_INFO_EX>(buffer, head, table->NumberOfHandles);
+        for (size_t i = 0; i < count; ++i) Keep(FromRow(table->Handles[i]));
+    } else {
+        const auto* table = static_cast<const os::SYSTEM_HANDLE_INFORMATION*>(buffer.Data());
+        const size_t head = offsetof(os::SYSTEM_HANDLE_INFORMATION, Handles);
+        if (buffer.Size() < head) return false;
+        const size_t count = RowCount<os::SYSTEM_HANDLE>(buffer, head, table->HandleCount);
+        for (size_t i = 0; i < count; ++i) Keep(FromRow(table->Handles[i]));
     }
     return true;
 }
 
+// Stores a row that passes the owner filter and, where one is set, the
+// type filter.
+void SystemHandlesInformation::Keep(const HandleEntry& row) {
+    if (m_ownerFilter != kAllProcesses && row.ProcessId != m_ownerFilter) return;
+    if (!m_typeFilter.empty()) {
+        Text typeName;
+        const uint32_t owner = static_cast<uint32_t>(row.ProcessId);
+        if (!GetHandleTypeName(HandleFromValue(row.Handle), typeName, owner) || typeName != m_typeFilter) return;
+    }
+    HandleEntry stored = row;
+    stored.Flags = 0;
+    m_entries.push_back(stored);
+}
+
 bool GetHandleTypeName(os::HANDLE handleValue, Text& typeName, uint32_t ownerPid) {
     RemoteHandle handle(handleValue, ownerPid);
-    if (!handle.Reached()) return false;
+    return handle.Reached() && QueryTypeName(handle.Local(), typeName);
+}
+
+bool QueryTypeName(os::HANDLE local, Text& typeName) {
     os::ULONG size = 8192;
-    NativeApi.NtQueryObject(handle.Local(), os::ObjectTypeInformation, nullptr, 0, &size);
+    NativeApi.NtQueryObject(local, os::ObjectTypeInformation, nullptr, 0, &size);
     // A type name is a counted string: a probe that asks for more room than
     // its record and the longest such string is not believed.
     if (size > kMaxTypeRecordSize) size = kMaxTypeRecordSize;
     // Type records are small: most fit on the stack.
-    alignas(8) unsigned char local[512];
+    alignas(8) unsigned char stack[512];
     std::unique_ptr<unsigned char[]> heap;
-    unsigned char* buffer = local;
-    if (size > sizeof local) {
+    unsigned char* buffer = stack;
+    if (size > sizeof stack) {
         heap.reset(new (std::nothrow) unsigned char[size]);
         if (!heap) return false;
         buffer = heap.get();
     }
-    if (NativeApi.NtQueryObject(handle.Local(), os::ObjectTypeInformation, buffer, size, nullptr) !=
-        os::STATUS_SUCCESS)
+    if (NativeApi.NtQueryObject(local, os::ObjectTypeInformation, buffer, size, nullptr) != os::STATUS_SUCCESS)
         return false;
     typeName.clear();
     const size_t offset = sizeof(os::OBJECT_TYPE_INFORMATION);

@@ -9,7 +9,17 @@
 #include "windows/platform/Api.h"
 #include "windows/sysinfo/Text.h"
 
-using HandleEntry = os::SYSTEM_HANDLE;
+// One row of the system's handle table. Process IDs and handle values are
+// whole where the table has them whole (the extended class); the type
+// number is the platform's, never read here.
+struct HandleEntry {
+    uintptr_t ProcessId;
+    uintptr_t Handle;
+    uint16_t ObjectTypeNumber;
+    uint8_t Flags;  // always 0 once stored
+    os::PVOID Object;
+    os::ACCESS_MASK GrantedAccess;
+};
 
 constexpr uint16_t kObjectTypeCount = 27;
 extern const char* const ObjectTypeTable[kObjectTypeCount];
@@ -36,11 +46,18 @@ public:
     static constexpr int kMaxRetries = 16;
 
 private:
+    // The table of class `infoClass`, whose first query into `buffer`
+    // answered `status` and `needed`.
+    bool ReadTable(os::ULONG infoClass, class TableBuffer& buffer, os::NTSTATUS status, os::ULONG needed);
+    void Keep(const HandleEntry& row);
+
     std::vector<HandleEntry> m_entries;
     uint32_t m_ownerFilter;
     Text m_typeFilter;
 };
 
 bool GetHandleTypeName(os::HANDLE handleValue, Text& typeName, uint32_t ownerPid);
+// The type name of a handle usable here.
+bool QueryTypeName(os::HANDLE local, Text& typeName);
 bool LookupObjectTypeNumber(const Text& typeName, uint16_t& typeNumber);
 bool GetHandleTypeNumber(os::HANDLE handleValue, uint16_t& typeNumber, uint32_t ownerPid);

@@ -1,10 +1,22 @@
 #include "windows/sysinfo/SystemModulesInformation.h"
 
-#include <new>
-
 #include "windows/sysinfo/SystemProcessesInformation.h"
 
-SystemModulesInformation::SystemModulesInformation(int32_t pidFilter, bool refresh) : m_pidFilter(pidFilter) {
+namespace {
+
+// A module path is asked again with twice the room while it comes back cut;
+// no path the system names is longer than this.
+constexpr os::DWORD kLongestPath = 32768;
+
+}  // namespace
+
+bool UnderWow64() {
+    os::BOOL wow64 = os::FALSE;
+    return os::IsWow64Process(os::GetCurrentProcess(), &wow64) && wow64;
+}
+
+SystemModulesInformation::SystemModulesInformation(int32_t pidFilter, bool refresh, OwnerProcesses* owners)
+    : m_pidFilter(pidFilter), m_owners(owners) {
     if (refresh) Refresh();
 }
 
@@ -12,18 +24,26 @@ SystemModulesInformation::~SystemModulesInformation() { m_entries.clear(); }
 
 bool SystemModulesInformation::Refresh() {
     m_enumProcessModules = nullptr;
-    m_getModuleFileNameExA = nullptr;
+    m_enumProcessModulesEx = nullptr;
+    m_getModuleFileNameExW = nullptr;
     m_entries.clear();
     m_deniedProcesses = 0;
+    m_unlistedProcesses = 0;
+    m_wow64 = UnderWow64();
     os::HMODULE psapi = os::LoadLibraryA("PSAPI.DLL");
     if (psapi == nullptr) return false;
     bool result = false;
     m_enumProcessModules = os::ProcAs<os::PFN_EnumProcessModules>(os::GetProcAddress(psapi, "EnumProcessModules"));
-    m_getModuleFileNameExA =
-        os::ProcAs<os::PFN_GetModuleFileNameExA>(os::GetProcAddress(psapi, "GetModuleFileNameExA"));
-    if (m_enumProcessModules != nullptr && m_getModuleFileNameExA != nullptr) {
+    // The 64-bit build lists the modules of 32-bit processes too with it.
+    m_enumProcessModulesEx =
+        os::ProcAs<os::PFN_EnumProcessModulesEx>(os::GetProcAddress(psapi, "EnumProcessModulesEx"));
+    m_getModuleFileNameExW =
+        os::ProcAs<os::PFN_GetModuleFileNameExW>(os::GetProcAddress(psapi, "GetModuleFileNameExW"));
+    OwnerProcesses ownOwners;
+    OwnerProcesses& owners = m_owners != nullptr ? *m_owners : ownOwners;
+    if (m_enumProcessModules != nullptr && m_getModuleFileNameExW != nullptr) {
         if (m_pidFilter != kAllProcesses) {
-            AddProcessModules(static_cast<uint32_t>(m_pidFilter));
+            AddProcessModules(static_cast<uint32_t>(m_pidFilter), owners);
             result = true;
         } else {
             SystemProcessesInformation snapshot(true);
@@ -33,7 +53,7 @@ bool SystemModulesInformation::Refresh() {
                     uint32_t pid;
                     const ProcessEntry* entry;
                     snapshot.Index().GetNextAssoc(pos, pid, entry);
-                    AddProcessModules(pid);
+                    AddProcessModules(pid, owners);
                 }
                 result = true;
             }
@@ -43,36 +63,50 @@ bool SystemModulesInformation::Refresh() {
     return result;
 }
 
-void SystemModulesInformation::AddProcessModules(uint32_t pid) {
-    os::HANDLE process =
-        os::OpenProcess(os::PROCESS_QUERY_INFORMATION | os::PROCESS_VM_READ, os::FALSE, pid);
-    if (process == nullptr) {
-        if (os::GetLastError() == os::ERROR_ACCESS_DENIED) ++m_deniedProcesses;
+// The process's module handles, after a size probe; false when they cannot
+// be listed.
+bool SystemModulesInformation::ListModules(os::HANDLE process, std::vector<os::HMODULE>& modules) const {
+    auto list = [this, process](os::HMODULE* array, os::DWORD bytes, os::DWORD* needed) {
+        return m_enumProcessModulesEx != nullptr
+                   ? m_enumProcessModulesEx(process, array, bytes, needed, os::LIST_MODULES_ALL)
+                   : m_enumProcessModules(process, array, bytes, needed);
+    };
+    os::DWORD needed = 0;
+    if (!list(nullptr, 0, &needed)) return false;
+    modules.assign(needed / sizeof(os::HMODULE) == 0 ? 1 : needed / sizeof(os::HMODULE), nullptr);
+    const size_t capacity = needed / sizeof(os::HMODULE);
+    os::DWORD reported = 0;
+    if (!list(modules.data(), static_cast<os::DWORD>(capacity * sizeof(os::HMODULE)), &reported)) return false;
+    const size_t count = reported / sizeof(os::HMODULE);
+    modules.resize(count < capacity ? count : capacity);
+    return true;
+}
+
+void SystemModulesInformation::AddProcessModules(uint32_t pid, OwnerProcesses& owners) {
+    os::DWORD error = 0;
+    const std::shared_ptr<OwnerProcess> owner = owners.Get(pid, &error);
+    if (!owner) {
+        if (error == os::ERROR_ACCESS_DENIED) ++m_deniedProcesses;
         return;
     }
-    os::DWORD needed = 0;
-    if (m_enumProcessModules(process, nullptr, 0, &needed)) {
-        size_t capacity = needed / sizeof(os::HMODULE);
-        os::HMODULE* modules = new (std::nothrow) os::HMODULE[capacity == 0 ? 1 : capacity];
-        os::DWORD reported = 0;
-        if (modules != nullptr &&
-            m_enumProcessModules(process, modules, static_cast<os::DWORD>(capacity * sizeof(os::HMODULE)),
-                                 &reported)) {
-            size_t count = reported / sizeof(os::HMODULE);
-            if (count > capacity) count = capacity;
-            for (size_t i = 0; i < count; ++i) {
-                ModuleEntry entry;
-                entry.ownerPid = pid;
-                entry.module = modules[i];
-                entry.path[0] = '\0';
-                if (m_getModuleFileNameExA(process, modules[i], entry.path, os::MAX_PATH) != 0) {
-                    // Older systems leave a cut path unterminated.
-                    entry.path[os::MAX_PATH - 1] = '\0';
-                    m_entries.push_back(entry);
-                }
-            }
-        }
-        delete[] modules;
+    std::vector<os::HMODULE> modules;
+    if (!ListModules(owner->Handle(), modules)) {
+        // A 32-bit program cannot list a 64-bit process's modules.
+        if (m_wow64) ++m_unlistedProcesses;
+        return;
     }
-    os::CloseHandle(process);
+    for (os::HMODULE module : modules) {
+        WideText path(os::MAX_PATH, u'\0');
+        os::DWORD length;
+        for (;;) {
+            length = m_getModuleFileNameExW(owner->Handle(), module, &path[0], static_cast<os::DWORD>(path.size()));
+            // A cut path fills the buffer, with or without its terminator
+            // (systems differ): one that may have been cut is asked again.
+            if (length + 1 < path.size() || path.size() >= kLongestPath) break;
+            path.resize(path.size() * 2);
+        }
+        if (length == 0) continue;
+        path.resize(length < path.size() ? length : path.size());
+        m_entries.push_back(ModuleEntry{pid, std::move(path), module});
+    }
 }

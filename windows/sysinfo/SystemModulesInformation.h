@@ -6,10 +6,12 @@
 #include <vector>
 
 #include "windows/platform/Api.h"
+#include "windows/sysinfo/OwnerProcesses.h"
+#include "windows/sysinfo/Text.h"
 
 struct ModuleEntry {
     uint32_t ownerPid;
-    char path[os::MAX_PATH];  // zero-terminated, cut by the platform to fit
+    WideText path;  // whole, however long
     os::HMODULE module;
 };
 
@@ -17,7 +19,9 @@ class SystemModulesInformation {
 public:
     static constexpr int32_t kAllProcesses = -1;
 
-    SystemModulesInformation(int32_t pidFilter, bool refresh);
+    // `owners`, when given, opens each process (and keeps it for the rest of
+    // the search); otherwise the list opens its own for each Refresh.
+    SystemModulesInformation(int32_t pidFilter, bool refresh, OwnerProcesses* owners = nullptr);
     ~SystemModulesInformation();
     SystemModulesInformation(const SystemModulesInformation&) = delete;
     SystemModulesInformation& operator=(const SystemModulesInformation&) = delete;
@@ -28,13 +32,24 @@ public:
     // denied; they contributed nothing. Processes that ended meanwhile, and
     // the idle process, do not count.
     uint32_t DeniedProcesses() const { return m_deniedProcesses; }
+    // Under WOW64 only: processes that opened but whose modules could not be
+    // listed, whatever the error; 64-bit ones are among them.
+    uint32_t UnlistedProcesses() const { return m_unlistedProcesses; }
 
 private:
-    void AddProcessModules(uint32_t pid);
+    void AddProcessModules(uint32_t pid, OwnerProcesses& owners);
+    bool ListModules(os::HANDLE process, std::vector<os::HMODULE>& modules) const;
 
     int32_t m_pidFilter;
+    OwnerProcesses* m_owners;
     std::vector<ModuleEntry> m_entries;
     os::PFN_EnumProcessModules m_enumProcessModules = nullptr;
-    os::PFN_GetModuleFileNameExA m_getModuleFileNameExA = nullptr;
+    os::PFN_EnumProcessModulesEx m_enumProcessModulesEx = nullptr;
+    os::PFN_GetModuleFileNameExW m_getModuleFileNameExW = nullptr;
+    bool m_wow64 = false;
     uint32_t m_deniedProcesses = 0;
+    uint32_t m_unlistedProcesses = 0;
 };
+
+// Whether this process runs under WOW64 (a 32-bit build on 64-bit Windows).
+bool UnderWow64();

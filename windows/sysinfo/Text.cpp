@@ -1,36 +1,16 @@
 #include "windows/sysinfo/Text.h"
 
-#include "windows/platform/Api.h"
+#include "search/Utf8.h"
 
-void UnicodeToText(const os::WCHAR* unicode, size_t units, Text& text) {
+void UnicodeToText(const os::WCHAR* unicode, size_t units, WideText& text) {
     text.clear();
     if (unicode == nullptr) return;
     size_t n = 0;
     while (n < units && unicode[n] != 0) ++n;
-    if (n == 0) return;
-    // Plain ASCII is the same in every ANSI code page, and most names are.
-    size_t ascii = 0;
-    while (ascii < n && unicode[ascii] < 0x80) ++ascii;
-    if (ascii == n) {
-        text.resize(n);
-        for (size_t i = 0; i < n; ++i) text[i] = static_cast<char>(unicode[i]);
-        return;
-    }
-    // The platform's own code page conversion, so that names outside
-    // Latin-1 arrive as the shell and the file system spell them.
-    int count = static_cast<int>(n);
-    int bytes = os::WideCharToMultiByte(os::CP_ACP, 0, unicode, count, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 0) return;
-    text.resize(static_cast<size_t>(bytes));
-    bytes = os::WideCharToMultiByte(os::CP_ACP, 0, unicode, count, &text[0], bytes, nullptr, nullptr);
-    text.resize(bytes > 0 ? static_cast<size_t>(bytes) : 0);
+    text.assign(unicode, n);
 }
 
-void UnicodeToText(const os::WCHAR* unicode, Text& text) {
-    UnicodeToText(unicode, static_cast<size_t>(-1), text);
-}
-
-void UnicodeStringToText(const os::UNICODE_STRING* string, Text& text) {
+void UnicodeStringToText(const os::UNICODE_STRING* string, WideText& text) {
     if (string->Length == 0 && string->MaximumLength == 0) {
         text.clear();
         return;
@@ -38,3 +18,73 @@ void UnicodeStringToText(const os::UNICODE_STRING* string, Text& text) {
     size_t bytes = string->Length > string->MaximumLength ? string->Length : string->MaximumLength;
     UnicodeToText(string->Buffer, bytes / sizeof(os::WCHAR), text);
 }
+
+void UnicodeToText(const os::WCHAR* unicode, size_t units, Text& text) {
+    WideText wide;
+    UnicodeToText(unicode, units, wide);
+    text = ToUtf8(wide);
+}
+
+void UnicodeToText(const os::WCHAR* unicode, Text& text) { UnicodeToText(unicode, static_cast<size_t>(-1), text); }
+
+void UnicodeStringToText(const os::UNICODE_STRING* string, Text& text) {
+    WideText wide;
+    UnicodeStringToText(string, wide);
+    text = ToUtf8(wide);
+}
+
+Text ToUtf8(std::u16string_view wide) {
+    Text out;
+    out.reserve(wide.size());
+    for (size_t i = 0; i < wide.size(); ++i) {
+        char32_t code = wide[i];
+        if (code >= 0xD800 && code <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF)
+            code = 0x10000 + ((code - 0xD800) << 10) + (wide[++i] - 0xDC00);
+        if (code < 0x80) {
+            out += static_cast<char>(code);
+        } else if (code < 0x800) {
+            out += static_cast<char>(0xC0 | (code >> 6));
+            out += static_cast<char>(0x80 | (code & 0x3F));
+        } else if (code < 0x10000) {
+            out += static_cast<char>(0xE0 | (code >> 12));
+            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (code & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (code >> 18));
+            out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (code & 0x3F));
+        }
+    }
+    return out;
+}
+
+WideText FromUtf8(std::string_view bytes) {
+    WideText out;
+    out.reserve(bytes.size());
+    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+    for (size_t i = 0; i < bytes.size();) {
+        char32_t code;
+        const size_t n = Utf8Sequence(s + i, bytes.size() - i, code, true);
+        if (n == 0) {
+            out += static_cast<char16_t>(0xDC00 + s[i++]);
+            continue;
+        }
+        i += n;
+        if (code >= 0x10000) {
+            code -= 0x10000;
+            out += static_cast<char16_t>(0xD800 + (code >> 10));
+            out += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(code);
+        }
+    }
+    return out;
+}
+
+std::u16string ExtendedLengthPath(const std::u16string& path) {
+    if (path.size() < os::MAX_PATH || path.compare(0, 4, u"\\\\?\\") == 0) return path;
+    if (path.compare(0, 2, u"\\\\") == 0) return u"\\\\?\\UNC\\" + path.substr(2);
+    return u"\\\\?\\" + path;
+}
+

@@ -1,19 +1,25 @@
-// The program's 8-bit text, in the system's ANSI code page, and the one
-// conversion of the platform's UTF-16 names into it.
+// The wing's text: names as the system gives them, UTF-16 (WideText), and
+// UTF-8 (Text) where they leave the wing. No conversion loses a unit: a lone
+// surrogate travels as its own three bytes, so no two names become one.
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "windows/platform/Records.h"
+#include "windows/sysinfo/Unicode.h"
 
 using Text = std::string;
+using WideText = std::u16string;
 
-// Converts zero-terminated UTF-16 (null gives the empty text).
+// The units before the first zero unit, at most `units` of them (null
+// gives the empty text).
+void UnicodeToText(const os::WCHAR* unicode, size_t units, WideText& text);
+// A counted string record; its buffer is read up to the first zero unit,
+// never beyond the larger of its length and capacity.
+void UnicodeStringToText(const os::UNICODE_STRING* string, WideText& text);
+
+// The same as UTF-8.
 void UnicodeToText(const os::WCHAR* unicode, Text& text);
-
-// Converts a counted string record; its buffer is read up to the first zero
-// unit, never beyond the larger of its length and capacity.
-void UnicodeStringToText(const os::UNICODE_STRING* string, Text& text);
-
-// Converts exactly `units` code units (the text ends early at a zero unit).
 void UnicodeToText(const os::WCHAR* unicode, size_t units, Text& text);
+void UnicodeStringToText(const os::UNICODE_STRING* string, Text& text);

@@ -1,6 +1,10 @@
 #include "app/win32/framework/WinApp.h"
 
+#include <shellapi.h>
+
 #include <cstdlib>
+
+#include "windows/sysinfo/Unicode.h"
 
 CWinApp* CWinApp::s_current = nullptr;
 
@@ -28,7 +32,13 @@ int CWinApp::Run(HINSTANCE instance) {
         name = name.substr(name.find_last_of("\\/") + 1);
         m_appName = name.substr(0, name.rfind('.'));
     }
-    for (int i = 1; i < __argc; ++i) m_arguments.push_back(__argv[i]);
+    // The command line as the system holds it, UTF-16, so that no name
+    // outside the ANSI code page is lost; kept as UTF-8.
+    int count = 0;
+    LPWSTR* arguments = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    for (int i = 1; arguments != nullptr && i < count; ++i)
+        m_arguments.push_back(ToUtf8(reinterpret_cast<const char16_t*>(arguments[i])));
+    ::LocalFree(arguments);
     InitInstance();
     return ExitInstance();
 }

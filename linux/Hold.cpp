@@ -1,0 +1,111 @@
+#include "linux/Hold.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+namespace proc {
+
+namespace {
+
+// Pidfds held now. At most half of the descriptors this process may open
+// go to them; the reading of /proc needs the rest.
+std::atomic<uint64_t> g_pidfds{0};
+
+bool PidfdAllowed() {
+    rlimit limit;
+    return getrlimit(RLIMIT_NOFILE, &limit) == 0 && g_pidfds.load() < limit.rlim_cur / 2;
+}
+
+// A process has ended once all its threads have: a leader that has exited
+// while its other threads run is a zombie that still counts.
+bool Ended(const ProcessStat& stat) { return (stat.state == 'Z' || stat.state == 'X') && stat.threads <= 1; }
+
+class PidfdProcess final : public HeldProcess {
+public:
+    explicit PidfdProcess(int fd) : m_fd(fd) { ++g_pidfds; }
+    ~PidfdProcess() override {
+        close(m_fd);
+        --g_pidfds;
+    }
+    PidfdProcess(const PidfdProcess&) = delete;
+    PidfdProcess& operator=(const PidfdProcess&) = delete;
+
+    Outcome Signal(int signal, std::string& error) override {
+        // One that has ended but is not yet reaped takes a signal without
+        // a word; it gets none.
+        if (!Running()) return Outcome::Ended;
+        if (syscall(SYS_pidfd_send_signal, m_fd, signal, nullptr, 0) == 0) return Outcome::Sent;
+        if (errno == ESRCH) return Outcome::Ended;
+        error = std::strerror(errno);
+        return Outcome::Failed;
+    }
+
+    // The pidfd becomes readable when every thread of the process has ended.
+    bool Running() const override {
+        pollfd ended{m_fd, POLLIN, 0};
+        int ready;
+        while ((ready = poll(&ended, 1, 0)) < 0 && errno == EINTR) {
+        }
+        return ready == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+// Without pidfds: the same process ID and start time just before kill()
+// mean the same process, as near as this kernel can tell.
+class StartTimeProcess final : public HeldProcess {
+public:
+    StartTimeProcess(uint32_t pid, uint64_t startTime) : m_pid(pid), m_startTime(startTime) {}
+
+    Outcome Signal(int signal, std::string& error) override {
+        if (!Running()) return Outcome::Ended;
+        if (kill(static_cast<pid_t>(m_pid), signal) == 0) return Outcome::Sent;
+        if (errno == ESRCH) return Outcome::Ended;
+        error = std::strerror(errno);
+        return Outcome::Failed;
+    }
+
+    bool Running() const override {
+        ProcessStat stat;
+        const std::string path = "/proc/" + std::to_string(m_pid) + "/stat";
+        return ReadStat(AT_FDCWD, path.c_str(), stat) && stat.startTime == m_startTime && !Ended(stat);
+    }
+
+private:
+    uint32_t m_pid;
+    uint64_t m_startTime;
+};
+
+}  // namespace
+
+bool HoldProcess(uint32_t pid, int dir, ProcessStat& stat, std::shared_ptr<HeldProcess>& held) {
+    held.reset();
+    int pidfd = -1;
+    bool gone = false;
+    if (PidfdAllowed()) {
+        pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+        gone = pidfd < 0 && errno == ESRCH;
+    }
+    if (gone || !ReadStat(dir, "stat", stat) || Ended(stat)) {
+        if (pidfd >= 0) close(pidfd);
+        return false;
+    }
+    if (pidfd >= 0)
+        held = std::make_shared<PidfdProcess>(pidfd);
+    else
+        held = std::make_shared<StartTimeProcess>(pid, stat.startTime);
+    return true;
+}
+
+}  // namespace proc
