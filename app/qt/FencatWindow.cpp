@@ -109,7 +109,7 @@ void FencatWindow::BuildControls() {
     auto* pathRow = new QHBoxLayout;
     m_pathField = new QLineEdit(central);
     m_pathField->setObjectName(QStringLiteral("pathField"));
-    m_pathField->setPlaceholderText(QStringLiteral("Path of a file or folder, or a file name to find anywhere"));
+    m_pathField->setPlaceholderText(QStringLiteral("Path of a file or folder"));
     m_pathField->setAccessibleName(QStringLiteral("File or folder to search"));
     auto* files = new QFileSystemModel(m_pathField);
     files->setRootPath(QString());

@@ -85,6 +85,8 @@ QStringList RootCheck::Arguments(const std::vector<Target>& targets) {
         const QString name = QFile::decodeName(target.name.c_str());
         if (target.scope == SearchScope::Tree)
             options << QStringLiteral("--under") << name;
+        else if (target.scope == SearchScope::Name)
+            options << QStringLiteral("--name") << name;
         else
             files << name;
     }
@@ -95,7 +97,7 @@ QStringList RootCheck::Arguments(const std::vector<Target>& targets) {
 QString RootCheck::TerminalCommand(const std::vector<Target>& targets) {
     QStringList words{QStringLiteral("sudo fencat -v")};
     for (const QString& argument : Arguments(targets).mid(1)) {
-        if (argument == QLatin1String("--under") || argument == QLatin1String("--")) {
+        if (argument == QLatin1String("--under") || argument == QLatin1String("--name") || argument == QLatin1String("--")) {
             words << argument;
             continue;
         }

@@ -43,16 +43,17 @@ Target TargetFromPath(const std::string& path) {
     return target;
 }
 
-Target TargetFromArgument(const std::string& argument) {
-    if (argument.empty() || NamesAPath(argument)) return TargetFromPath(argument);
-    return Target{QFile::decodeName(argument.c_str()), argument, SearchScope::Name, QString()};
+Target TargetFromName(const std::string& name) {
+    Target target{QFile::decodeName(name.c_str()), name, SearchScope::Name, QString()};
+    if (name.empty() || NamesAPath(name)) target.problem = QStringLiteral("is no file name: a NAME has no folder part");
+    return target;
 }
 
 Target TargetFromText(const QString& text) {
     if (text.startsWith(QLatin1String("file://"))) return TargetFromPath(LocalBytes(QUrl(text)));
     QString path = text;
     if (path == QLatin1String("~") || path.startsWith(QLatin1String("~/"))) path.replace(0, 1, QDir::homePath());
-    return TargetFromArgument(QFile::encodeName(path).toStdString());
+    return TargetFromPath(QFile::encodeName(path).toStdString());
 }
 
 std::vector<Target> TargetsFromUrls(const QList<QUrl>& urls) {

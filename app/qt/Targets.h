@@ -21,10 +21,10 @@ struct Target {
 
 // A file or folder by its local path.
 Target TargetFromPath(const std::string& path);
-// A command line's FILE: a path, or a bare name, which stands for any file
-// of that name, as fencat takes it.
-Target TargetFromArgument(const std::string& argument);
-// Typed text: as a FILE, and also "~/…" and a file:// URL.
+// A NAME, as fencat --name takes it: that file name in any folder.
+Target TargetFromName(const std::string& name);
+// Typed text: a path (a bare name is the file of that name in the current
+// folder, as fencat has a FILE), "~/…", or a file:// URL.
 Target TargetFromText(const QString& text);
 // The local files of a drop, in its order; anything else is left out.
 std::vector<Target> TargetsFromUrls(const QList<QUrl>& urls);

@@ -1,5 +1,5 @@
-// fencat-window [--trace] [FILE]...: the window. Each FILE (a path, or a bare
-// name for name matching) is searched at once, as a drop of them would be.
+// fencat-window [--trace] [--name NAME]... [FILE]...: the window. Each FILE
+// and NAME is searched at once, as fencat takes them.
 #include <QApplication>
 #include <cstdio>
 
@@ -42,7 +42,8 @@ int main(int argc, char** argv) {
     FencatWindow window;
     window.show();
     std::vector<Target> targets;
-    for (const std::string& file : arguments.files) targets.push_back(TargetFromArgument(file));
+    for (const std::string& file : arguments.files) targets.push_back(TargetFromPath(file));
+    for (const std::string& name : arguments.names) targets.push_back(TargetFromName(name));
     window.Search(std::move(targets));
     return application.exec();
 }

@@ -94,7 +94,7 @@ private slots:
         for (const QString& option : {QStringLiteral("--help"), QStringLiteral("-h")}) {
             const Run run = RunFencat(window, {QStringLiteral("some-file"), option}, QString());
             QCOMPARE(run.status, 0);
-            QVERIFY2(run.out.startsWith(QStringLiteral("Usage: fencat-window [--trace] [FILE]...\n")), qPrintable(run.out));
+            QVERIFY2(run.out.startsWith(QStringLiteral("Usage: fencat-window [--trace] [--name NAME]... [FILE]...\n")), qPrintable(run.out));
             QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
         }
     }
@@ -133,7 +133,7 @@ private slots:
             QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
             environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
             window.setProcessEnvironment(environment);
-            QStringList arguments{QString::fromStdString(missing), QStringLiteral("libc.so.6")};
+            QStringList arguments{QString::fromStdString(missing), QStringLiteral("--name"), QStringLiteral("libc.so.6")};
             if (trace) arguments.prepend(QStringLiteral("--trace"));
             window.start(QStringLiteral(FENCAT_WINDOW_BINARY), arguments);
             QVERIFY(window.waitForStarted(10000));

@@ -51,20 +51,20 @@ private slots:
         QCOMPARE(TargetFromText(QStringLiteral("/no/such/folder/file")).problem, QStringLiteral("does not exist"));
     }
 
-    void TypedTextIsAPathAURLAHomePathOrABareName() {
+    void TypedTextIsAPathAURLOrAHomePath() {
         TempDir dir;
         const std::string real = dir.File("named.txt");
         const std::string canonical = std::filesystem::canonical(real).string();
         QCOMPARE(TargetFromText(QUrl::fromLocalFile(QString::fromStdString(real)).toString()).name, canonical);
         QCOMPARE(TargetFromText(QStringLiteral("~")).name, std::filesystem::canonical(QDir::homePath().toStdString()).string());
-        const Target bare = TargetFromText(QStringLiteral("libc.so.6"));
-        QCOMPARE(bare.scope, SearchScope::Name);
-        QCOMPARE(bare.name, std::string("libc.so.6"));
-        QVERIFY(bare.problem.isEmpty());
+        // A bare name is the file of that name here, as fencat has a FILE.
         const QString previous = QDir::currentPath();
         QVERIFY(QDir::setCurrent(QString::fromStdString(dir.Path())));
+        const Target bare = TargetFromText(QStringLiteral("named.txt"));
         const Target relative = TargetFromText(QStringLiteral("./named.txt"));
         QDir::setCurrent(previous);
+        QCOMPARE(bare.name, canonical);
+        QCOMPARE(bare.scope, SearchScope::File);
         QCOMPARE(relative.name, canonical);
         QVERIFY(!TargetFromText(QString()).problem.isEmpty());
     }
@@ -77,28 +77,36 @@ private slots:
         QCOMPARE(dropped.size(), size_t(1));
         QCOMPARE(dropped[0].name, canonical);
         QVERIFY(dropped[0].problem.isEmpty());
-        QCOMPARE(TargetFromArgument(path).name, canonical);
     }
 
     // Arguments
 
-    void TheWindowTakesTraceAndFilesAfterItsOwnOptions() {
-        const startup::Arguments parsed = startup::Parse({"--trace", "a", "--", "--trace", "-h"});
+    void TheWindowTakesTraceNamesAndFilesAfterItsOwnOptions() {
+        const startup::Arguments parsed =
+            startup::Parse({"--trace", "a", "--name", "libc.so.6", "--name=b c", "--", "--trace", "--name", "x"});
         QVERIFY(parsed.trace);
-        QCOMPARE(parsed.files, (std::vector<std::string>{"a", "--trace", "-h"}));
+        QCOMPARE(parsed.names, (std::vector<std::string>{"libc.so.6", "b c"}));
+        QCOMPARE(parsed.files, (std::vector<std::string>{"a", "--trace", "--name", "x"}));
         QVERIFY(!startup::Parse({"a"}).trace);
+        const Target name = TargetFromName("libc.so.6");
+        QCOMPARE(name.scope, SearchScope::Name);
+        QVERIFY(name.problem.isEmpty());
+        QVERIFY(!TargetFromName("lib/libc.so.6").problem.isEmpty());
     }
 
     void TheCheckAsRootAsksFencatForEveryTargetInJson() {
         TempDir dir;
         const std::string file = dir.File("f.txt");
-        const std::vector<Target> targets{TargetFromPath(file), TargetFromPath(dir.Path()),
-                                          TargetFromArgument("-odd name"), TargetFromPath("/no/such/file")};
+        const std::string odd = dir.File("-odd 'name'");
+        const std::vector<Target> targets{TargetFromPath(file), TargetFromPath(dir.Path()), TargetFromName("libc.so.6"),
+                                          TargetFromPath(odd), TargetFromPath("/no/such/file")};
         const QString canonical = QString::fromStdString(std::filesystem::canonical(file).string());
         const QString folder = QString::fromStdString(std::filesystem::canonical(dir.Path()).string());
-        QCOMPARE(RootCheck::Arguments(targets), (QStringList{"--json", "--under", folder, "--", canonical, "-odd name"}));
+        QCOMPARE(RootCheck::Arguments(targets), (QStringList{"--json", "--under", folder, "--name", "libc.so.6", "--",
+                                                             canonical, folder + "/-odd 'name'"}));
         QCOMPARE(RootCheck::TerminalCommand(targets),
-                 QStringLiteral("sudo fencat -v --under '%1' -- '%2' '-odd name'").arg(folder, canonical));
+                 QStringLiteral("sudo fencat -v --under '%1' --name 'libc.so.6' -- '%2' '%1/-odd '\\''name'\\'''")
+                     .arg(folder, canonical));
     }
 
     // Icons
