@@ -1,7 +1,8 @@
 # What `cmake --install` puts where, and the packages CPack makes of it.
 # Linux: two components, so that the command line never pulls in Qt:
 #   cli     fencat, its man page, bash and zsh completion
-#   window  fencat-window, its man page, desktop entry and icons
+#   window  fencat-window, its man page, desktop entry, icons, and the file
+#           managers' menu items (a Dolphin service menu, a Nautilus script)
 # Windows: the two programs, side by side in a ZIP, and a per-user installer
 # (NSIS, from the project's own template in packaging/windows).
 include(GNUInstallDirs)
@@ -51,6 +52,14 @@ else()
             DESTINATION ${CMAKE_INSTALL_DATADIR}/applications COMPONENT window)
     install(DIRECTORY ${PROJECT_SOURCE_DIR}/res/hicolor
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons COMPONENT window)
+    # Files reach the window through the file managers' own menus, never as
+    # a default opener.
+    install(FILES ${packaging_dir}/fencat-window-servicemenu.desktop RENAME fencat-window.desktop
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/kio/servicemenus COMPONENT window)
+    # Nautilus reads scripts from each user's folder only; this is the shared
+    # folder that a user links them from.
+    install(PROGRAMS ${packaging_dir}/nautilus-script.sh RENAME "Which processes use this?"
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/nautilus-scripts COMPONENT window)
   endif()
 
   set(CPACK_GENERATOR DEB)

@@ -28,10 +28,13 @@ if [ "$job" = test ]; then
 fi
 
 # The Linux window and its tests: Qt 6 Widgets and QtTest (the platform
-# plugins come with them), a font to draw text with, and an X server to
-# photograph the window on, with its tools (those with their recommends).
+# plugins come with them), a font to draw text with, a private session bus
+# for the file manager's interface, a small window manager, the
+# accessibility bus and its Python client to read the window as a screen
+# reader does, and an X server to photograph the window on, with its tools
+# (those with their recommends).
 if [ "$job" = test ]; then
-  packages+=(qt6-base-dev fonts-dejavu-core)
+  packages+=(qt6-base-dev fonts-dejavu-core dbus openbox at-spi2-core python3-pyatspi)
   windows_packages+=(xvfb x11-apps x11-utils imagemagick)
 fi
 

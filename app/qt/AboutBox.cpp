@@ -1,48 +1,23 @@
 #include "app/qt/AboutBox.h"
 
-#include <QApplication>
-#include <QFrame>
-#include <QLabel>
-#include <QPushButton>
+#include <QMessageBox>
 #include <QStyle>
 
-#include "app/qt/DialogUnits.h"
 #include "app/qt/Icons.h"
-#include "app/qt/Texts.h"
+#include "fencat_version.h"
 
-AboutBox::AboutBox(QWidget* owner) : QDialog(owner) {
-    setWindowTitle(QString::fromUtf8(texts::kAboutTitle));
-    const DialogUnits units = DialogUnits::ForFont(font());
-    setFixedSize(units.Size(235, 55));
-
-    // The template's control order.
-    auto* icon = new QLabel(this);
-    icon->setObjectName(QStringLiteral("icon"));
-    // The system's standard icon size, as the Windows program loads it.
-    const int size = style()->pixelMetric(QStyle::PM_LargeIconSize, nullptr, this);
-    icon->setPixmap(icons::Main().pixmap(size, size));
-    const QRect iconCell = units.Rect(11, 17, 20, 20);
-    icon->setGeometry(iconCell.x(), iconCell.y(), size, size);
-
-    auto* notice = new QLabel(QString::fromUtf8(texts::kLegalNotice), this);
-    notice->setObjectName(QStringLiteral("notice"));
-    notice->setGeometry(units.Rect(40, 24, 188, 8));
-
-    auto* ok = new QPushButton(QString::fromUtf8(texts::kOk), this);
-    ok->setObjectName(QStringLiteral("ok"));
-    ok->setGeometry(units.Rect(178, 7, 50, 16));
-    ok->setDefault(true);
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-
-    auto* web = new QLabel(QString::fromUtf8(texts::kWebLine), this);
-    web->setObjectName(QStringLiteral("web"));
-    web->setGeometry(units.Rect(40, 40, 188, 8));
-
-    auto* separator = new QFrame(this);
-    separator->setFrameShape(QFrame::HLine);
-    separator->setFrameShadow(QFrame::Sunken);
-    const QRect line = units.Rect(39, 36, 155, 1);
-    separator->setGeometry(line.x(), line.y(), line.width(), qMax(line.height(), 2));
-
-    ok->setFocus();
+void ShowAbout(QWidget* parent) {
+    QMessageBox box(parent);
+    box.setWindowTitle(QStringLiteral("About Tolvar Fencat"));
+    const int size = box.style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, &box);
+    box.setIconPixmap(icons::Main().pixmap(size, size));
+    box.setText(QStringLiteral("<b>Tolvar Fencat</b> %1").arg(QStringLiteral(FENCAT_VERSION)));
+    box.setInformativeText(
+        QStringLiteral("Shows which running processes use a file: those that have it loaded or mapped, hold it "
+                       "open, or have it as their current or root folder.<br><br>"
+                       "Copyright (C) 2026 The Tolvar Fencat developers<br>"
+                       "Licence: none has been granted yet; this copy is not for redistribution.<br>"
+                       "On the web: tolvar-fencat.invalid"));
+    box.setStandardButtons(QMessageBox::Close);
+    box.exec();
 }

@@ -1,12 +1,6 @@
-// The About box: the program icon, the legal notice, the web-site line and
-// an OK button.
+// The About box: the program, its version, copyright and licence.
 #pragma once
 
-#include <QDialog>
+class QWidget;
 
-class AboutBox : public QDialog {
-    Q_OBJECT
-
-public:
-    explicit AboutBox(QWidget* owner = nullptr);
-};
+void ShowAbout(QWidget* parent);

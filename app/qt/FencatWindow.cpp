@@ -1,214 +1,512 @@
 #include "app/qt/FencatWindow.h"
 
-#include <QContextMenuEvent>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QCompleter>
 #include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QGroupBox>
-#include <QKeySequence>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
-#include <QListWidget>
+#include <QLineEdit>
+#include <QMenuBar>
 #include <QMimeData>
-#include <QMouseEvent>
-#include <QTimer>
+#include <QPushButton>
+#include <QSettings>
+#include <QSortFilterProxyModel>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QVBoxLayout>
 #include <QWindow>
+#include <set>
 
+#include "app/core/Drop.h"
 #include "app/qt/AboutBox.h"
-#include "app/qt/DialogUnits.h"
+#include "app/qt/EndProcess.h"
+#include "app/qt/FileManager.h"
 #include "app/qt/Icons.h"
-#include "app/qt/SearchAdapters.h"
-#include "app/qt/Texts.h"
-#include "search/Search.h"
+#include "app/qt/ResultTable.h"
+#include "app/qt/RootCheck.h"
+#include "app/qt/Searcher.h"
+#include "search/Diagnostics.h"
 
 namespace {
 
-bool HasLocalFile(const QMimeData* data) {
-    if (data == nullptr || !data->hasUrls()) return false;
-    for (const QUrl& url : data->urls()) {
-        if (url.isLocalFile()) return true;
+constexpr int kWatchMilliseconds = 2000;
+constexpr int kWaitLookMilliseconds = 500;
+
+// A drag of local files, taken as a copy or a link: the window only looks at
+// the files, so a move would be a lie to the source.
+bool TakeDrag(QDropEvent* event) {
+    const QMimeData* data = event->mimeData();
+    bool local = false;
+    if (data != nullptr && data->hasUrls()) {
+        for (const QUrl& url : data->urls()) local = local || url.isLocalFile();
     }
-    return false;
+    const Qt::DropActions possible = event->possibleActions();
+    if (!local || !(possible & (Qt::CopyAction | Qt::LinkAction))) {
+        event->ignore();
+        return false;
+    }
+    event->setDropAction(possible & Qt::CopyAction ? Qt::CopyAction : Qt::LinkAction);
+    event->accept();
+    return true;
+}
+
+QString Plural(qsizetype count, const char* one, const char* many) {
+    return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? one : many));
 }
 
 }  // namespace
 
-FencatWindow::FencatWindow(QWidget* parent)
-    : PinDialog(icons::Pinned(), icons::Unpinned(), parent), m_core(*this, m_pin), m_mainIcon(icons::Unpinned()) {
-    setWindowTitle(QString::fromUtf8(texts::kMainTitle));
+FencatWindow::FencatWindow(QWidget* parent) : QMainWindow(parent) {
+    setWindowTitle(QStringLiteral("Tolvar Fencat"));
+    setWindowIcon(icons::Main());
+    setAcceptDrops(true);
+    m_searcher = new Searcher(this);
+    m_endProcess = new EndProcess(this);
+    m_rootCheck = new RootCheck(this);
     BuildControls();
-    BuildWindowMenu();
-    m_core.OnInitDialog();
+    BuildActions();
+    BuildMenus();
+    connect(m_searcher, &Searcher::Searched, this, &FencatWindow::Searched);
+    connect(m_searcher, &Searcher::Looked, this, &FencatWindow::Looked);
+    connect(m_endProcess, &EndProcess::Done, this, [this](const QString& outcome) {
+        statusBar()->showMessage(outcome);
+        Refresh();
+    });
+    connect(m_rootCheck, &RootCheck::Found, this, [this](const std::vector<Finding>& findings, const QString& notice) {
+        m_model->Merge(findings);
+        // fencat's own notice tells a terminal user to become root; here the
+        // user has.
+        const bool left = notice.contains(QLatin1String("could not be examined"));
+        SetState(QStringLiteral("Checked as root: %1%2")
+                     .arg(UsersSentence(), left ? QStringLiteral(" Some processes could not be examined even so.")
+                                                : QString()));
+    });
+    connect(m_rootCheck, &RootCheck::Failed, this, [this](const QString& why) { SetState(why, true); });
+    m_watchTimer.setInterval(kWatchMilliseconds);
+    connect(&m_watchTimer, &QTimer::timeout, this, [this] {
+        if (!m_searcher->Busy() && !m_wait) Refresh();
+    });
+
+    resize(860, 480);
+    const QSettings settings;
+    restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray());
+    m_table->horizontalHeader()->restoreState(settings.value(QStringLiteral("window/columns")).toByteArray());
+    SetState(QStringLiteral("Drop files or folders here, type a path above, or choose Open…"));
+    UpdateActions();
 }
 
-// Template 102, in its order (tab order; the list is the only stop).
+FencatWindow::~FencatWindow() = default;
+
 void FencatWindow::BuildControls() {
-    const DialogUnits units = DialogUnits::ForFont(font());
-    const QSize client = units.Size(180, 161);
-    setFixedSize(client);
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
 
-    m_resultList = new QListWidget(this);
-    m_resultList->setObjectName(QStringLiteral("resultList"));
-    m_resultList->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_resultList->setSortingEnabled(false);
-    m_resultList->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    m_resultList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_resultList->setFrameShadow(QFrame::Sunken);
-    // 54 + 108 reaches one unit past the window's 161; it stops at the edge.
-    QRect list = units.Rect(0, 54, 180, 108);
-    list.setBottom(qMin(list.bottom(), client.height() - 1));
-    m_resultList->setGeometry(list);
+    auto* pathRow = new QHBoxLayout;
+    m_pathField = new QLineEdit(central);
+    m_pathField->setObjectName(QStringLiteral("pathField"));
+    m_pathField->setPlaceholderText(QStringLiteral("Path of a file or folder"));
+    m_pathField->setAccessibleName(QStringLiteral("File or folder to search"));
+    auto* files = new QFileSystemModel(m_pathField);
+    files->setRootPath(QString());
+    m_pathField->setCompleter(new QCompleter(files, m_pathField));
+    connect(m_pathField, &QLineEdit::returnPressed, this, &FencatWindow::SearchTyped);
+    auto* searchButton = new QPushButton(QStringLiteral("&Search"), central);
+    connect(searchButton, &QPushButton::clicked, this, &FencatWindow::SearchTyped);
+    auto* openButton = new QPushButton(QStringLiteral("&Open…"), central);
+    connect(openButton, &QPushButton::clicked, this, &FencatWindow::OpenFiles);
+    pathRow->addWidget(m_pathField, 1);
+    pathRow->addWidget(searchButton);
+    pathRow->addWidget(openButton);
+    layout->addLayout(pathRow);
 
-    auto* web = new QLabel(QString::fromUtf8(texts::kWebLine), this);
-    web->setObjectName(QStringLiteral("webLine"));
-    web->setGeometry(units.Rect(13, 41, 154, 8));
+    m_searched = new QLabel(central);
+    m_searched->setObjectName(QStringLiteral("searched"));
+    m_searched->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_searched->setTextFormat(Qt::PlainText);
+    m_searched->hide();
+    layout->addWidget(m_searched);
 
-    auto* group = new QGroupBox(QString::fromUtf8(texts::kUsageGroup), this);
-    group->setObjectName(QStringLiteral("usageGroup"));
-    group->setGeometry(units.Rect(6, 2, 168, 34));
+    auto* stateRow = new QHBoxLayout;
+    m_state = new QLabel(central);
+    m_state->setObjectName(QStringLiteral("state"));
+    m_state->setWordWrap(true);
+    m_state->setTextFormat(Qt::PlainText);
+    m_state->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_checkAllButton = new QPushButton(QStringLiteral("&Check All…"), central);
+    m_checkAllButton->setObjectName(QStringLiteral("checkAllButton"));
+    m_checkAllButton->hide();
+    connect(m_checkAllButton, &QPushButton::clicked, this, &FencatWindow::CheckAll);
+    stateRow->addWidget(m_state, 1);
+    stateRow->addWidget(m_checkAllButton);
+    layout->addLayout(stateRow);
 
-    // Raised above the group box, whose frame it sits in.
-    auto* usage = new QLabel(QString::fromUtf8(texts::kUsageText), this);
-    usage->setObjectName(QStringLiteral("usageText"));
-    usage->setWordWrap(true);
-    usage->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    usage->setGeometry(units.Rect(12, 14, 156, 16));
-
-    // Presses on the texts and the group box reach the window, which moves.
-    for (QWidget* passive : {static_cast<QWidget*>(web), static_cast<QWidget*>(group), static_cast<QWidget*>(usage)})
-        passive->setAttribute(Qt::WA_TransparentForMouseEvents);
-    m_resultList->setFocus();
+    m_model = new FindingsModel;
+    m_model->setParent(this);
+    m_proxy = new QSortFilterProxyModel(this);
+    m_proxy->setSourceModel(m_model);
+    m_proxy->setSortRole(FindingsModel::kSortRole);
+    m_proxy->setSortCaseSensitivity(Qt::CaseInsensitive);
+    m_table = new ResultTable(FindingsModel::kProcess, central);
+    m_table->setObjectName(QStringLiteral("results"));
+    m_table->setAccessibleName(QStringLiteral("Processes that use the files"));
+    m_table->setModel(m_proxy);
+    m_table->sortByColumn(FindingsModel::kPid, Qt::AscendingOrder);
+    const int character = fontMetrics().averageCharWidth();
+    for (const auto& [column, characters] : {std::pair{FindingsModel::kPid, 8}, {FindingsModel::kProcess, 20},
+                                            {FindingsModel::kUser, 10}, {FindingsModel::kUse, 24},
+                                            {FindingsModel::kDescriptor, 8}})
+        m_table->setColumnWidth(column, qMax(characters * character, m_table->horizontalHeader()->sectionSizeHint(column)));
+    m_table->setContextMenuPolicy(Qt::ActionsContextMenu);
+    layout->addWidget(m_table, 1);
+    setCentralWidget(central);
+    QWidget::setTabOrder(m_pathField, m_table);
 }
 
-// The items that the window system supplies on Windows: the caption icon's
-// pin and Close. The About item follows from the initialisation.
-void FencatWindow::BuildWindowMenu() {
-    m_pinAction = m_windowMenu.addAction(QString::fromUtf8(texts::kPinItem));
-    m_pinAction->setCheckable(true);
-    m_pinAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
-    // What a press on the caption icon sends.
-    connect(m_pinAction, &QAction::triggered, this,
-            [this] { SysCommand(PinDialogCore::kMouseMenuCommand); });
-    connect(this, &PinDialog::PinChanged, m_pinAction, &QAction::setChecked);
-
-    QAction* close = m_windowMenu.addAction(QString::fromUtf8(texts::kCloseItem));
-    close->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
-    close->setShortcutContext(Qt::WidgetShortcut);  // shown only: the window manager owns Alt+F4
-    connect(close, &QAction::triggered, this, [this] { SysCommand(kCloseCommand); });
-
-    // The menu's shortcuts work with the menu closed.
-    addAction(m_pinAction);
-    auto* menuKey = new QAction(this);
-    menuKey->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10));
-    connect(menuKey, &QAction::triggered, this,
-            [this] { m_windowMenu.popup(m_resultList->mapToGlobal(QPoint(0, 0))); });
-    addAction(menuKey);
+QAction* FencatWindow::AddAction(const char* name, const QString& text, const QList<QKeySequence>& keys) {
+    auto* action = new QAction(text, this);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setShortcuts(keys);
+    // Every shortcut works wherever the focus is in the window.
+    addAction(action);
+    return action;
 }
 
-DropEnd FencatWindow::Search(const UrlDrop& drop) {
-    ListWidgetResults results(*m_resultList);
-    OverrideWaitCursor cursor;
-    const DropEnd end = HandleDrop(drop, results, cursor);
-    emit SearchDone();
-    return end;
+QAction& FencatWindow::Action(const char* name) const {
+    QAction* action = findChild<QAction*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly);
+    Q_ASSERT(action != nullptr);
+    return *action;
 }
 
-void FencatWindow::showEvent(QShowEvent* event) {
-    PinDialog::showEvent(event);
-    if (!m_startupFile.isEmpty() && !m_startupSearched && windowHandle() != nullptr)
-        windowHandle()->installEventFilter(this);
+void FencatWindow::BuildActions() {
+    connect(AddAction("open", QStringLiteral("&Open…"), {QKeySequence::Open}), &QAction::triggered, this,
+            &FencatWindow::OpenFiles);
+    connect(AddAction("editPath", QStringLiteral("Enter &Path"), {QKeySequence(Qt::CTRL | Qt::Key_L)}),
+            &QAction::triggered, this, [this] {
+                m_pathField->setFocus(Qt::ShortcutFocusReason);
+                m_pathField->selectAll();
+            });
+    connect(AddAction("close", QStringLiteral("&Close"), {QKeySequence(Qt::Key_Escape), QKeySequence::Quit}),
+            &QAction::triggered, this, &QWidget::close);
+    QAction* end = AddAction("endProcess", QStringLiteral("&End Process…"), {QKeySequence(Qt::CTRL | Qt::Key_E)});
+    connect(end, &QAction::triggered, this, &FencatWindow::EndSelected);
+    connect(AddAction("copyRows", QStringLiteral("&Copy"), {QKeySequence::Copy}), &QAction::triggered, this,
+            &FencatWindow::CopyRows);
+    connect(AddAction("copyPids", QStringLiteral("Copy P&ID"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C)}),
+            &QAction::triggered, this, &FencatWindow::CopyPids);
+    connect(AddAction("copyAll", QStringLiteral("Copy &All"), {QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_C)}),
+            &QAction::triggered, this, &FencatWindow::CopyAll);
+    connect(AddAction("openFolder", QStringLiteral("Open Containing &Folder"),
+                      {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O)}),
+            &QAction::triggered, this, &FencatWindow::OpenContainingFolder);
+    connect(AddAction("refresh", QStringLiteral("&Refresh"), {QKeySequence::Refresh}), &QAction::triggered, this,
+            &FencatWindow::Refresh);
+    QAction* watch = AddAction("watch", QStringLiteral("&Watch"), {QKeySequence(Qt::CTRL | Qt::Key_F5)});
+    watch->setCheckable(true);
+    watch->setToolTip(QStringLiteral("Refresh every %1 seconds").arg(kWatchMilliseconds / 1000));
+    connect(watch, &QAction::toggled, this, [this](bool on) { on ? m_watchTimer.start() : m_watchTimer.stop(); });
+    QAction* wait = AddAction("waitFree", QStringLiteral("Wait Until &Free"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W)});
+    wait->setCheckable(true);
+    connect(wait, &QAction::triggered, this, &FencatWindow::SetWaiting);
+    connect(AddAction("checkAll", QStringLiteral("Check All as &Root…"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A)}),
+            &QAction::triggered, this, &FencatWindow::CheckAll);
+    QAction* top = AddAction("keepOnTop", QStringLiteral("Keep on &Top"), {QKeySequence(Qt::CTRL | Qt::Key_T)});
+    top->setCheckable(true);
+    top->setIcon(icons::Unpinned());
+    connect(top, &QAction::toggled, this, &FencatWindow::KeepOnTop);
+    connect(AddAction("about", QStringLiteral("&About Tolvar Fencat"), {QKeySequence::HelpContents}),
+            &QAction::triggered, this, [this] { ShowAbout(this); });
+
+    // Enter and a double click on a row copy it: the row's text is what a
+    // user takes elsewhere, to a terminal or a report.
+    connect(m_table, &QAbstractItemView::activated, this, &FencatWindow::CopyRows);
+    connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, &FencatWindow::UpdateActions);
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(m_model, signal, this, &FencatWindow::UpdateActions);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &FencatWindow::UpdateActions);
 }
 
-// The startup search waits until the window is on screen, so that the user
-// sees it (and the wait cursor) while the search holds the thread.
-bool FencatWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed() &&
-        !m_startupSearched) {
-        m_startupSearched = true;
-        windowHandle()->removeEventFilter(this);
-        QTimer::singleShot(0, this, &FencatWindow::SearchStartupFile);
+void FencatWindow::BuildMenus() {
+    QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+    file->addActions({&Action("open"), &Action("editPath")});
+    file->addSeparator();
+    file->addAction(&Action("close"));
+    QMenu* process = menuBar()->addMenu(QStringLiteral("&Process"));
+    process->addActions({&Action("endProcess"), &Action("openFolder")});
+    process->addSeparator();
+    process->addActions({&Action("copyRows"), &Action("copyPids"), &Action("copyAll")});
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    view->addActions({&Action("refresh"), &Action("watch"), &Action("waitFree")});
+    view->addSeparator();
+    view->addActions({&Action("checkAll"), &Action("keepOnTop")});
+    menuBar()->addMenu(QStringLiteral("&Help"))->addAction(&Action("about"));
+
+    QToolBar* tools = addToolBar(QStringLiteral("Actions"));
+    tools->setObjectName(QStringLiteral("toolBar"));
+    tools->setMovable(false);
+    tools->addActions({&Action("refresh"), &Action("watch"), &Action("waitFree")});
+    tools->addSeparator();
+    tools->addActions({&Action("endProcess"), &Action("openFolder"), &Action("keepOnTop")});
+
+    auto* separator = new QAction(this);
+    separator->setSeparator(true);
+    m_table->addActions({&Action("endProcess"), &Action("openFolder"), separator, &Action("copyRows"),
+                         &Action("copyPids"), &Action("copyAll")});
+
+    // The desktop's icons where its theme has them; the texts stay beside.
+    for (const auto& [name, icon] : {std::pair{"open", "document-open"}, {"endProcess", "process-stop"},
+                                     {"openFolder", "folder-open"}, {"copyRows", "edit-copy"},
+                                     {"refresh", "view-refresh"}, {"about", "help-about"}})
+        Action(name).setIcon(QIcon::fromTheme(QString::fromLatin1(icon)));
+    tools->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+}
+
+void FencatWindow::Search(std::vector<Target> targets) {
+    if (targets.empty()) return;
+    SetWaiting(false);
+    m_targets = std::move(targets);
+    m_model->Clear();
+    const QString shown = TargetsText();
+    setWindowTitle(QStringLiteral("%1 — Tolvar Fencat").arg(m_targets.size() == 1 ? m_targets.front().shown : shown));
+    m_searched->setText(QStringLiteral("Searched: %1").arg(shown));
+    m_searched->setToolTip(m_searched->text());
+    m_searched->show();
+    SetState(QStringLiteral("Searching…"));
+    Refresh();
+}
+
+QString FencatWindow::TargetsText() const {
+    constexpr size_t kNamed = 3;
+    QStringList names;
+    for (size_t i = 0; i < m_targets.size() && i < kNamed; ++i) names << m_targets[i].shown;
+    QString text = names.join(QStringLiteral(", "));
+    if (m_targets.size() > kNamed) text += QStringLiteral(" and %1 more").arg(m_targets.size() - kNamed);
+    return text;
+}
+
+// Every look starts from the names again, so that a file made since the
+// last look is found, and one replaced is the new one.
+void FencatWindow::Refresh() {
+    if (m_targets.empty()) return;
+    for (Target& target : m_targets) target = target.scope == SearchScope::Name ? target : TargetFromPath(target.name);
+    m_searcher->Start(RequestsFor(m_targets));
+}
+
+void FencatWindow::Searched(const std::vector<SearchReport>& reports) {
+    std::vector<Finding> findings;
+    for (const SearchReport& report : reports) {
+        Diag("DragDrop\n");
+        TraceSearch(report);
+        findings.insert(findings.end(), report.findings.begin(), report.findings.end());
     }
-    return PinDialog::eventFilter(watched, event);
+    m_model->Update(findings);
+    // From the keyboard, the arrow keys go on from the first row.
+    if (m_table->hasFocus() && !m_table->currentIndex().isValid() && m_proxy->rowCount() > 0)
+        m_table->setCurrentIndex(m_proxy->index(0, 0));
+    ShowReports(reports);
+    emit SearchDone();
 }
 
-void FencatWindow::SearchStartupFile() { Search(UrlDrop::FromArgument(m_startupFile)); }
-
-// Only a drag that carries a local file is taken; anything else leaves the
-// window as it is.
-void FencatWindow::dragEnterEvent(QDragEnterEvent* event) {
-    if (HasLocalFile(event->mimeData()))
-        event->acceptProposedAction();
-    else
-        event->ignore();
+// One sentence per thing to say: what is missing, what failed, who uses the
+// files or that no one does, and who could not be looked at.
+void FencatWindow::ShowReports(const std::vector<SearchReport>& reports) {
+    QStringList said;
+    size_t next = 0;
+    bool searched = false;
+    uint32_t notExamined = 0;
+    for (const Target& target : m_targets) {
+        if (!target.problem.isEmpty()) {
+            said << QStringLiteral("%1 %2.").arg(target.shown, target.problem);
+            continue;
+        }
+        if (next >= reports.size()) break;
+        const SearchReport& report = reports[next++];
+        if (report.end != SearchEnd::Finished) {
+            const QString failure = QString::fromLocal8Bit(report.failure.c_str()).trimmed();
+            said << QStringLiteral("%1 could not be searched (%2).").arg(target.shown, failure);
+            continue;
+        }
+        searched = true;
+        notExamined = std::max<uint32_t>(notExamined, report.refused + static_cast<uint32_t>(report.stalled.size()));
+    }
+    if (searched || m_model->rowCount() != 0) said << UsersSentence();
+    if (notExamined != 0)
+        said << QStringLiteral("%1 could not be examined and may use %2 too.")
+                    .arg(Plural(notExamined, "process", "processes"),
+                         m_targets.size() == 1 ? QStringLiteral("it") : QStringLiteral("them"));
+    SetState(said.join(u' '), notExamined != 0);
 }
 
-void FencatWindow::dragMoveEvent(QDragMoveEvent* event) {
-    if (HasLocalFile(event->mimeData()))
-        event->acceptProposedAction();
-    else
-        event->ignore();
+QString FencatWindow::UsersSentence() const {
+    std::set<uint32_t> pids;
+    for (const ResultRow& row : m_model->Rows()) pids.insert(row.pid);
+    const bool one = m_targets.size() == 1;
+    if (pids.empty())
+        return QStringLiteral("No process uses %1.").arg(one ? m_targets.front().shown : QStringLiteral("any of these files"));
+    return QStringLiteral("%1 %2.").arg(Plural(static_cast<qsizetype>(pids.size()), "process uses", "processes use"),
+                                        one ? m_targets.front().shown : QStringLiteral("these files"));
 }
 
-void FencatWindow::dropEvent(QDropEvent* event) {
-    const UrlDrop drop(event->mimeData() != nullptr ? event->mimeData()->urls() : QList<QUrl>());
-    if (drop.Empty()) {
-        event->ignore();
+void FencatWindow::SetState(const QString& text, bool offerCheckAll) {
+    m_state->setText(text);
+    m_checkAllButton->setVisible(offerCheckAll);
+    Action("checkAll").setEnabled(offerCheckAll);
+}
+
+QString FencatWindow::StateText() const { return m_state->text(); }
+QString FencatWindow::SearchedText() const { return m_searched->isHidden() ? QString() : m_searched->text(); }
+
+void FencatWindow::SetWaiting(bool on) {
+    Action("waitFree").setChecked(on);
+    if (!on) {
+        m_wait.reset();
         return;
     }
-    event->acceptProposedAction();
-    // Qt does nothing more with a drop, so the search's end needs no routing
-    // onward.
-    Search(drop);
-}
-
-void FencatWindow::contextMenuEvent(QContextMenuEvent* event) { m_windowMenu.exec(event->globalPos()); }
-
-// A press anywhere in the client area that no control takes moves the
-// window, as a press on the caption would.
-void FencatWindow::mousePressEvent(QMouseEvent* event) {
-    PinDialog::mousePressEvent(event);
-    if (event->button() != Qt::LeftButton) return;
-    if (windowHandle() != nullptr && windowHandle()->startSystemMove()) return;
-    // No window manager to move it: follow the mouse ourselves.
-    m_dragging = true;
-    m_dragOffset = event->globalPosition().toPoint() - frameGeometry().topLeft();
-}
-
-void FencatWindow::mouseMoveEvent(QMouseEvent* event) {
-    if (m_dragging && (event->buttons() & Qt::LeftButton))
-        move(event->globalPosition().toPoint() - m_dragOffset);
-    else
-        PinDialog::mouseMoveEvent(event);
-}
-
-void FencatWindow::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton) m_dragging = false;
-    PinDialog::mouseReleaseEvent(event);
-}
-
-void FencatWindow::InitPinDialog() { PinDialog::InitPinDialog(); }
-
-bool FencatWindow::HasWindowMenu() const { return true; }
-
-std::string FencatWindow::AboutItemText() const { return texts::kAboutItem; }
-
-void FencatWindow::AppendMenuSeparator() { m_windowMenu.addSeparator(); }
-
-void FencatWindow::AppendMenuItem(uint32_t commandId, const std::string& text) {
-    QAction* item = m_windowMenu.addAction(QString::fromUtf8(text.c_str()));
-    connect(item, &QAction::triggered, this, [this, commandId] { SysCommand(commandId); });
-    if (MainWindowCore::IsAboutCommand(commandId)) {
-        item->setShortcut(QKeySequence(Qt::Key_F1));
-        addAction(item);
-        m_aboutAction = item;
+    std::vector<SearchRequest> requests = RequestsFor(m_targets);
+    if (requests.empty()) {
+        Action("waitFree").setChecked(false);
+        statusBar()->showMessage(QStringLiteral("There is no file to wait for."));
+        return;
     }
+    m_wait = std::make_shared<FreeWatch>(std::move(requests));
+    statusBar()->showMessage(QStringLiteral("Waiting until no process uses %1…").arg(TargetsText()));
+    m_searcher->Look(m_wait);
 }
 
-void FencatWindow::SetMainIcon() { setWindowIcon(m_mainIcon); }
+// The same looks as fencat -w: a file is free once every process has been
+// examined and none uses it.
+void FencatWindow::Looked(const FreeWatch* watch, WaitState state, const std::vector<SearchReport>& reports) {
+    if (watch != m_wait.get()) return;  // a wait given up, or another search since
+    Searched(reports);
+    if (state == WaitState::InUse) {
+        statusBar()->showMessage(QStringLiteral("Waiting until no process uses %1…").arg(TargetsText()));
+        QTimer::singleShot(kWaitLookMilliseconds, this, &FencatWindow::LookAgain);
+        return;
+    }
+    SetWaiting(false);
+    const QString free = QStringLiteral("%1 free now.").arg(TargetsText() + (m_targets.size() == 1 ? " is" : " are"));
+    SetState(state == WaitState::Free ? free
+                                      : free + QStringLiteral(" Some processes could not be examined, though."),
+             state == WaitState::FreeAmongExamined);
+    statusBar()->showMessage(free);
+    QApplication::alert(this);
+}
 
-void FencatWindow::EnableDebugPrivilege() { EnableSearchPrivileges(); }
+void FencatWindow::LookAgain() {
+    if (m_wait) m_searcher->Look(m_wait);
+}
 
-void FencatWindow::AcceptDrops() { setAcceptDrops(true); }
+void FencatWindow::CheckAll() {
+    QString error;
+    if (!m_rootCheck->Start(m_targets, error)) {
+        SetState(error);
+        return;
+    }
+    statusBar()->showMessage(QStringLiteral("Checking all processes as root…"));
+}
 
-void FencatWindow::ShowAbout() {
-    AboutBox about(this);
-    about.exec();
+void FencatWindow::SearchTyped() {
+    const QString text = m_pathField->text();
+    if (text.isEmpty()) return;
+    Search({TargetFromText(text)});
+    m_table->setFocus(Qt::OtherFocusReason);
+}
+
+void FencatWindow::OpenFiles() {
+    const QStringList files = QFileDialog::getOpenFileNames(this, QStringLiteral("Which processes use these files?"));
+    std::vector<Target> targets;
+    for (const QString& file : files) targets.push_back(TargetFromPath(QFile::encodeName(file).toStdString()));
+    Search(std::move(targets));
+}
+
+// The model's rows of the selection, in the order the table shows them.
+std::vector<int> FencatWindow::SelectedSourceRows() const {
+    QModelIndexList selected = m_table->selectionModel()->selectedRows();
+    std::sort(selected.begin(), selected.end(),
+              [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    std::vector<int> rows;
+    for (const QModelIndex& index : selected) rows.push_back(m_proxy->mapToSource(index).row());
+    return rows;
+}
+
+std::vector<ResultRow> FencatWindow::SelectedRows() const {
+    std::vector<ResultRow> rows;
+    for (const int row : SelectedSourceRows()) rows.push_back(m_model->Row(row));
+    return rows;
+}
+
+void FencatWindow::CopyRows() {
+    QStringList lines;
+    for (const int row : SelectedSourceRows()) lines << m_model->RowText(row);
+    if (lines.isEmpty()) return;
+    QGuiApplication::clipboard()->setText(lines.join(u'\n') + u'\n');
+    statusBar()->showMessage(QStringLiteral("Copied %1.").arg(Plural(lines.size(), "row", "rows")));
+}
+
+// Decimal, each once, space-separated: what kill takes.
+void FencatWindow::CopyPids() {
+    QStringList pids;
+    for (const ResultRow& row : SelectedRows()) {
+        const QString pid = QString::number(row.pid);
+        if (!pids.contains(pid)) pids << pid;
+    }
+    if (pids.isEmpty()) return;
+    QGuiApplication::clipboard()->setText(pids.join(u' '));
+    statusBar()->showMessage(QStringLiteral("Copied %1.").arg(pids.join(u' ')));
+}
+
+void FencatWindow::CopyAll() {
+    if (m_model->rowCount() == 0) return;
+    QStringList lines{m_model->HeaderText()};
+    for (int row = 0; row < m_proxy->rowCount(); ++row)
+        lines << m_model->RowText(m_proxy->mapToSource(m_proxy->index(row, 0)).row());
+    QGuiApplication::clipboard()->setText(lines.join(u'\n') + u'\n');
+    statusBar()->showMessage(QStringLiteral("Copied %1.").arg(Plural(lines.size() - 1, "row", "rows")));
+}
+
+void FencatWindow::OpenContainingFolder() {
+    QStringList paths;
+    for (const ResultRow& row : SelectedRows()) {
+        const QString path = QFile::decodeName(row.path.c_str());
+        if (!paths.contains(path)) paths << path;
+    }
+    ShowInFileManager(paths, this, [this](const QString& error) {
+        if (!error.isEmpty()) statusBar()->showMessage(error);
+    });
+}
+
+void FencatWindow::EndSelected() { m_endProcess->Start(SelectedRows()); }
+
+// The hint changes on the window as it is: re-creating it would make it
+// vanish and come back elsewhere.
+void FencatWindow::KeepOnTop(bool on) {
+    Qt::WindowFlags flags = windowFlags();
+    flags.setFlag(Qt::WindowStaysOnTopHint, on);
+    overrideWindowFlags(flags);
+    if (QWindow* window = windowHandle()) window->setFlags(flags);
+    Action("keepOnTop").setIcon(on ? icons::Pinned() : icons::Unpinned());
+}
+
+void FencatWindow::UpdateActions() {
+    const bool selected = m_table->selectionModel()->hasSelection();
+    for (const char* name : {"endProcess", "copyRows", "copyPids", "openFolder"}) Action(name).setEnabled(selected);
+    Action("copyAll").setEnabled(m_model->rowCount() != 0);
+}
+
+void FencatWindow::closeEvent(QCloseEvent* event) {
+    QSettings settings;
+    settings.setValue(QStringLiteral("window/geometry"), saveGeometry());
+    settings.setValue(QStringLiteral("window/columns"), m_table->horizontalHeader()->saveState());
+    QMainWindow::closeEvent(event);
+}
+
+void FencatWindow::dragEnterEvent(QDragEnterEvent* event) { TakeDrag(event); }
+void FencatWindow::dragMoveEvent(QDragMoveEvent* event) { TakeDrag(event); }
+
+void FencatWindow::dropEvent(QDropEvent* event) {
+    if (TakeDrag(event)) Search(TargetsFromUrls(event->mimeData()->urls()));
 }

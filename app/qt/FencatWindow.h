@@ -1,81 +1,100 @@
-// The main window: a short usage text and the result list. A file dropped on
-// it from a file manager (or named on the command line) is searched, and the
-// list shows every process that uses it.
+// The main window: what to search (a drop, the path field, Open…, the
+// command line), the table of the processes that use it, what can be done
+// with them, and a state line that says plainly what the search found or
+// why it could not.
 #pragma once
 
 #include <QAction>
-#include <QMenu>
-#include <QPoint>
-#include <string>
+#include <QMainWindow>
+#include <QTimer>
+#include <memory>
+#include <vector>
 
-#include "app/core/MainWindowCore.h"
-#include "app/qt/PinDialog.h"
+#include "app/qt/FindingsModel.h"
+#include "app/qt/Targets.h"
+#include "search/Wait.h"
 
-class QListWidget;
-class UrlDrop;
+class EndProcess;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QSortFilterProxyModel;
+class ResultTable;
+class RootCheck;
+class Searcher;
 
-class FencatWindow : public PinDialog, private MainWindowPort {
+class FencatWindow : public QMainWindow {
     Q_OBJECT
 
 public:
     explicit FencatWindow(QWidget* parent = nullptr);
+    ~FencatWindow() override;
 
-    QListWidget& ResultList() { return *m_resultList; }
-    // The window menu: what Windows puts under the caption icon, here behind
-    // a right click, the context-menu key or Shift+F10.
-    QMenu& WindowMenu() { return m_windowMenu; }
-    QAction& PinAction() { return *m_pinAction; }
-    QAction* AboutAction() { return m_aboutAction; }
+    // Every action by its object name ("endProcess", "refresh", …).
+    QAction& Action(const char* name) const;
+    FindingsModel& Model() { return *m_model; }
+    ResultTable& Table() { return *m_table; }
+    QLineEdit& PathField() { return *m_pathField; }
+    QString StateText() const;
+    QString SearchedText() const;
+    const std::vector<Target>& Targets() const { return m_targets; }
 
-    // A file to search as soon as the window is on screen (a path or a bare
-    // name, as fencat takes it); empty for none.
-    void SetStartupFile(const QString& file) { m_startupFile = file; }
-
-    // The drop handling: the search for the drop's first name.
-    DropEnd Search(const UrlDrop& drop);
+    // A new question: the table is emptied and the targets are searched.
+    void Search(std::vector<Target> targets);
+    // The state line's account of a look at the processes.
+    void ShowReports(const std::vector<SearchReport>& reports);
 
 signals:
+    // After every look shown: a search, a refresh, a look of a wait.
     void SearchDone();
 
 protected:
-    void showEvent(QShowEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
-    void contextMenuEvent(QContextMenuEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     void BuildControls();
-    void BuildWindowMenu();
-    void SearchStartupFile();
-    // Every window-menu command: About here, the rest to the pin.
-    void SysCommand(uint32_t commandId) {
-        RunSysCommand(commandId, [this, commandId] { m_core.OnSysCommand(commandId); });
-    }
+    void BuildActions();
+    void BuildMenus();
+    QAction* AddAction(const char* name, const QString& text, const QList<QKeySequence>& keys);
 
-    void InitPinDialog() override;
-    bool HasWindowMenu() const override;
-    std::string AboutItemText() const override;
-    void AppendMenuSeparator() override;
-    void AppendMenuItem(uint32_t commandId, const std::string& text) override;
-    void SetMainIcon() override;
-    void EnableDebugPrivilege() override;
-    void AcceptDrops() override;
-    void ShowAbout() override;
+    void Refresh();
+    void Searched(const std::vector<SearchReport>& reports);
+    void Looked(const FreeWatch* watch, WaitState state, const std::vector<SearchReport>& reports);
+    void SetWaiting(bool on);
+    void LookAgain();
+    void CheckAll();
+    void SearchTyped();
+    void OpenFiles();
 
-    MainWindowCore m_core;
-    QIcon m_mainIcon;
-    QListWidget* m_resultList = nullptr;
-    QMenu m_windowMenu;
-    QAction* m_pinAction = nullptr;
-    QAction* m_aboutAction = nullptr;
-    QString m_startupFile;
-    bool m_startupSearched = false;
-    // A move by the client area where the window system cannot do it.
-    bool m_dragging = false;
-    QPoint m_dragOffset;
+    std::vector<int> SelectedSourceRows() const;
+    std::vector<ResultRow> SelectedRows() const;
+    void CopyRows();
+    void CopyPids();
+    void CopyAll();
+    void OpenContainingFolder();
+    void EndSelected();
+    void KeepOnTop(bool on);
+    void UpdateActions();
+    void SetState(const QString& text, bool offerCheckAll = false);
+    QString TargetsText() const;
+    // "2 processes use FILE." or "No process uses FILE."
+    QString UsersSentence() const;
+
+    FindingsModel* m_model = nullptr;
+    QSortFilterProxyModel* m_proxy = nullptr;
+    ResultTable* m_table = nullptr;
+    QLineEdit* m_pathField = nullptr;
+    QLabel* m_searched = nullptr;
+    QLabel* m_state = nullptr;
+    QPushButton* m_checkAllButton = nullptr;
+    Searcher* m_searcher = nullptr;
+    EndProcess* m_endProcess = nullptr;
+    RootCheck* m_rootCheck = nullptr;
+
+    std::vector<Target> m_targets;
+    QTimer m_watchTimer;
+    std::shared_ptr<FreeWatch> m_wait;  // while waiting until the files are free
 };

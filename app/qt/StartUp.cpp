@@ -15,13 +15,17 @@
 namespace startup {
 
 const char kHelp[] =
-    "Usage: fencat-window [FILE]\n"
-    "Opens the window of Tolvar Fencat. Drop a file on it from a file manager:\n"
-    "the list shows one line per process that uses it (process ID and image\n"
-    "name). A FILE given here is searched as soon as the window is up.\n"
+    "Usage: fencat-window [--trace] [--name NAME]... [FILE]...\n"
+    "Opens the window of Tolvar Fencat: a table of the processes that use each\n"
+    "FILE (a file, or a folder with everything below it), with their users and\n"
+    "the paths they use. Files can also be dropped on the window, typed, or\n"
+    "opened.\n"
     "\n"
-    "  -h, --help     show this help and exit\n"
-    "  -V, --version  show the version and exit\n"
+    "      --name NAME  also the processes that use a file of that name in any\n"
+    "                   folder (such as libc.so.6)\n"
+    "      --trace      print the search's steps on standard output\n"
+    "  -h, --help       show this help and exit\n"
+    "  -V, --version    show the version and exit\n"
     "\n"
     "The window needs a display (DISPLAY or WAYLAND_DISPLAY); without one\n"
     "fencat-window exits with status 2. From a terminal, use fencat FILE.\n";
@@ -70,6 +74,25 @@ Wanted Request(const std::vector<std::string>& arguments) {
         if (argument == "-V" || argument == "--version") return Wanted::kVersion;
     }
     return Wanted::kWindow;
+}
+
+Arguments Parse(const std::vector<std::string>& arguments) {
+    Arguments parsed;
+    bool options = true;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        if (options && argument == "--")
+            options = false;
+        else if (options && argument == "--trace")
+            parsed.trace = true;
+        else if (options && argument == "--name" && i + 1 < arguments.size())
+            parsed.names.push_back(arguments[++i]);
+        else if (options && argument.rfind("--name=", 0) == 0)
+            parsed.names.push_back(argument.substr(7));
+        else
+            parsed.files.push_back(argument);
+    }
+    return parsed;
 }
 
 bool DisplayMayExist(const std::vector<std::string>& arguments) {

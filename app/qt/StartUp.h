@@ -12,6 +12,15 @@ enum class Wanted { kWindow, kHelp, kVersion };
 // The first of -h/--help and -V/--version before "--", else the window.
 Wanted Request(const std::vector<std::string>& arguments);
 
+// What the window is asked, once Qt has taken its own options: --trace and
+// --name NAME (before "--"), and the FILEs.
+struct Arguments {
+    bool trace = false;
+    std::vector<std::string> names;
+    std::vector<std::string> files;
+};
+Arguments Parse(const std::vector<std::string>& arguments);
+
 // False when no platform can have a screen: no QT_QPA_PLATFORM, no
 // -platform or -display argument, and neither DISPLAY nor WAYLAND_DISPLAY.
 bool DisplayMayExist(const std::vector<std::string>& arguments);

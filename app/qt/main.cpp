@@ -1,13 +1,11 @@
-// fencat-window [FILE]: the window. fencat with no FILE starts it; a FILE
-// (a path, or a bare name for name matching) is searched once the window is
-// on screen, as a drop of it would be.
+// fencat-window [--trace] [--name NAME]... [FILE]...: the window. Each FILE
+// and NAME is searched at once, as fencat takes them.
 #include <QApplication>
-#include <QFile>
 #include <cstdio>
 
-#include "app/core/MainWindowCore.h"
 #include "app/qt/FencatWindow.h"
 #include "app/qt/StartUp.h"
+#include "search/Diagnostics.h"
 
 int main(int argc, char** argv) {
     const std::vector<std::string> given(argv + 1, argv + argc);
@@ -31,12 +29,21 @@ int main(int argc, char** argv) {
     startup::GuardPlatformStart();
     QApplication application(argc, argv);
     startup::EndPlatformGuard();
+    QApplication::setOrganizationName(QStringLiteral("Tolvar Fencat"));
+    QApplication::setApplicationName(QStringLiteral("fencat-window"));
+    QApplication::setDesktopFileName(QStringLiteral("fencat-window"));
     // Qt has taken its own options out of argv.
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const startup::Arguments arguments = startup::Parse(std::vector<std::string>(argv + 1, argv + argc));
+    if (arguments.trace)
+        SetDiagnosticStream(stdout);
+    else
+        DiscardDiagnostics();
 
     FencatWindow window;
-    window.SetStartupFile(QFile::decodeName(MainWindowCore::StartupFile(arguments).c_str()));
-    // The window's run is the program's; its result means nothing.
-    window.exec();
-    return 0;
+    window.show();
+    std::vector<Target> targets;
+    for (const std::string& file : arguments.files) targets.push_back(TargetFromPath(file));
+    for (const std::string& name : arguments.names) targets.push_back(TargetFromName(name));
+    window.Search(std::move(targets));
+    return application.exec();
 }

@@ -27,7 +27,8 @@ expected=$(basename "$cli")
 expect_eq "the packages" "$expected" "$(cd "$work/out" && ls -1 ./*.deb | sed 's|^\./||' | sort)"
 
 field() { dpkg-deb -f "$1" "$2"; }
-files() { dpkg-deb -c "$1" | awk '$1 !~ /^d/ {print $6}' | sed 's|^\./||' | sort; }
+# The names whole, spaces and all: all but the first five columns.
+files() { dpkg-deb -c "$1" | awk '$1 !~ /^d/' | sed -E 's/^([^ ]+ +){5}//; s|^\./||' | sort; }
 
 expect_eq "fencat: name" fencat "$(field "$cli" Package)"
 expect_eq "fencat: section" utils "$(field "$cli" Section)"
@@ -50,7 +51,8 @@ if [ "$with_window" = 1 ]; then
     fail "fencat-window: no libqt6widgets6 among [$depends]"
   window_files=$(files "$window")
   for file in usr/bin/fencat-window usr/share/man/man1/fencat-window.1 \
-              usr/share/applications/fencat-window.desktop usr/share/icons/hicolor/256x256/apps/fencat-window.png; do
+              usr/share/applications/fencat-window.desktop usr/share/icons/hicolor/256x256/apps/fencat-window.png \
+              usr/share/kio/servicemenus/fencat-window.desktop "usr/share/nautilus-scripts/Which processes use this?"; do
     grep -qx "$file" <<<"$window_files" || fail "fencat-window: no $file"
   done
   [ "$(grep -c '^usr/share/icons/hicolor/.*/apps/fencat-window.png$' <<<"$window_files")" = 7 ] ||

@@ -94,7 +94,7 @@ private slots:
         for (const QString& option : {QStringLiteral("--help"), QStringLiteral("-h")}) {
             const Run run = RunFencat(window, {QStringLiteral("some-file"), option}, QString());
             QCOMPARE(run.status, 0);
-            QVERIFY2(run.out.startsWith(QStringLiteral("Usage: fencat-window [FILE]\n")), qPrintable(run.out));
+            QVERIFY2(run.out.startsWith(QStringLiteral("Usage: fencat-window [--trace] [--name NAME]... [FILE]...\n")), qPrintable(run.out));
             QVERIFY2(run.err.isEmpty(), qPrintable(run.err));
         }
     }
@@ -121,6 +121,35 @@ private slots:
         QVERIFY(run.out.isEmpty());
         QCOMPARE(run.err, QStringLiteral("fencat-window: cannot open the display :4242: no Qt platform plugin "
                                          "could start\n"));
+    }
+
+    // A desktop sends the window's standard output to the journal: it says
+    // nothing there unless asked to trace.
+    void TheWindowsOutputCarriesATraceOnlyWhenAsked() {
+        TempDir dir;
+        const std::string missing = dir.Path() + "/missing.txt";
+        for (const bool trace : {false, true}) {
+            QProcess window;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+            window.setProcessEnvironment(environment);
+            QStringList arguments{QString::fromStdString(missing), QStringLiteral("--name"), QStringLiteral("libc.so.6")};
+            if (trace) arguments.prepend(QStringLiteral("--trace"));
+            window.start(QStringLiteral(FENCAT_WINDOW_BINARY), arguments);
+            QVERIFY(window.waitForStarted(10000));
+            // Without a trace, long enough for the search (milliseconds) to be done.
+            if (trace)
+                QTRY_VERIFY_WITH_TIMEOUT(window.bytesAvailable() > 0, 10000);
+            else
+                QTest::qWait(1500);
+            window.terminate();
+            QVERIFY(window.waitForFinished(10000));
+            const QString out = QString::fromLocal8Bit(window.readAllStandardOutput());
+            if (trace)
+                QVERIFY2(out.startsWith(QStringLiteral("DragDrop\nPID ")), qPrintable(out));
+            else
+                QVERIFY2(out.isEmpty(), qPrintable(out));
+        }
     }
 
     void WithAFileFencatSearchesWhateverTheDisplay() {

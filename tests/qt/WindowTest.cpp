@@ -1,90 +1,96 @@
-// The main window, offscreen: its layout and texts, drops from a file
-// manager, the pin, the About box, closing and moving.
-#include <QAbstractItemModel>
+// The main window, offscreen, against real processes that hold files: what
+// it says in each state, the ways in, and what can be done with a row.
+#include <pwd.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QAccessible>
 #include <QApplication>
-#include <QContextMenuEvent>
-#include <QFile>
-#include <QGroupBox>
-#include <QLabel>
-#include <QListWidget>
+#include <QClipboard>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTest>
-#include <QTimer>
+#include <QToolBar>
 #include <QWindow>
 #include <filesystem>
+#include <fstream>
 
 #include "Processes.h"
 #include "WindowDriver.h"
-#include "app/qt/AboutBox.h"
-#include "app/qt/DialogUnits.h"
+#include "app/qt/EndProcess.h"
 #include "app/qt/FencatWindow.h"
-#include "app/qt/Icons.h"
+#include "app/qt/ResultTable.h"
+#include "fencat_version.h"
 
 namespace {
 
 const QString kHolderName = QStringLiteral("fencat_test_holder");
 
-// The CONTROL texts and the caption of one dialog of the Windows program's
-// resource script, in template order.
-struct RcDialog {
-    QString caption;
-    QStringList controls;
+QString Canonical(const std::string& path) { return QString::fromStdString(std::filesystem::canonical(path).string()); }
+
+QString CurrentUser() {
+    const passwd* entry = getpwuid(getuid());
+    return entry != nullptr ? QString::fromLocal8Bit(entry->pw_name) : QString::number(getuid());
+}
+
+// A holder is the test's child: one that has ended stays a zombie, which
+// kill(pid, 0) would still find, until it is waited for.
+bool Alive(pid_t pid) {
+    int status;
+    return waitpid(pid, &status, WNOHANG) == 0;
+}
+
+QList<pid_t> Sorted(QList<pid_t> pids) {
+    std::sort(pids.begin(), pids.end());
+    return pids;
+}
+
+// Searches until the window's state says `text` or the time runs out.
+bool StateSaysWithin(FencatWindow& window, const QString& text, int milliseconds) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!window.StateText().contains(text)) {
+        if (timer.elapsed() > milliseconds) return false;
+        NextSearchShown(window, 1000);
+    }
+    return true;
+}
+
+// The file manager's interface, as a file manager serves it on the bus.
+class FakeFileManager : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.FileManager1")
+
+public:
+    QStringList shown;
+
+public slots:
+    void ShowItems(const QStringList& uris, const QString&) { shown << uris; }
 };
 
-RcDialog ReadRcDialog(const QString& name) {
-    QFile file(QStringLiteral(FENCAT_SOURCE_DIR "/res/TolvarFencat.rc"));
-    RcDialog dialog;
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return dialog;
-    const QString script = QString::fromLatin1(file.readAll());
-    const qsizetype start = script.indexOf(name + QStringLiteral(" DIALOGEX"));
-    const qsizetype end = script.indexOf(QRegularExpression(QStringLiteral("^END"), QRegularExpression::MultilineOption),
-                                         start);
-    if (start < 0 || end < 0) return dialog;
-    const QString block = script.mid(start, end - start);
-    const QRegularExpression caption(QStringLiteral("CAPTION \"([^\"]*)\""));
-    dialog.caption = caption.match(block).captured(1);
-    const QRegularExpression control(QStringLiteral("CONTROL\\s+(\"([^\"]*)\"|\\w+)"));
-    for (auto it = control.globalMatch(block); it.hasNext();) dialog.controls.append(it.next().captured(2));
-    return dialog;
-}
+// A folder of programs put first on PATH while it lives.
+class FakePrograms {
+public:
+    explicit FakePrograms(bool keepPath = true) : m_path(qgetenv("PATH")) {
+        qputenv("PATH", (QString::fromStdString(m_dir.Path()) + (keepPath ? ":" + m_path : QString())).toLocal8Bit());
+    }
+    ~FakePrograms() { qputenv("PATH", m_path.toLocal8Bit()); }
+    void Add(const std::string& name, const std::string& script) const {
+        std::filesystem::permissions(m_dir.File(name, script), std::filesystem::perms::owner_all);
+    }
+    std::string Path() const { return m_dir.Path(); }
 
-QString RcString(const QString& id) {
-    QFile file(QStringLiteral(FENCAT_SOURCE_DIR "/res/TolvarFencat.rc"));
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return QString();
-    const QRegularExpression entry(id + QStringLiteral("\\s+\"([^\"]*)\""));
-    return entry.match(QString::fromLatin1(file.readAll())).captured(1);
-}
-
-QImage IconImage(const QIcon& icon) { return icon.pixmap(16, 16).toImage(); }
-
-// The About box that a modal run has open, read and closed from inside the
-// run.
-struct AboutSeen {
-    bool opened = false;
-    QString title;
-    QStringList texts;
-    bool hasIcon = false;
-    QString button;
+private:
+    TempDir m_dir;
+    QString m_path;
 };
-
-void CloseAboutWhenOpen(AboutSeen& seen) {
-    QTimer::singleShot(0, [&seen] {
-        auto* about = qobject_cast<AboutBox*>(QApplication::activeModalWidget());
-        if (about == nullptr) return;
-        seen.opened = true;
-        seen.title = about->windowTitle();
-        for (QLabel* label : about->findChildren<QLabel*>()) {
-            if (!label->pixmap().isNull()) seen.hasIcon = true;
-            if (!label->text().isEmpty()) seen.texts.append(label->text());
-        }
-        auto* ok = about->findChild<QPushButton*>();
-        if (ok == nullptr) return;
-        seen.button = ok->text();
-        QTest::mouseClick(ok, Qt::LeftButton);
-    });
-}
 
 }  // namespace
 
@@ -98,8 +104,16 @@ private:
     FencatWindow& Shown() {
         m_window->show();
         m_window->activateWindow();
-        if (!QTest::qWaitForWindowExposed(m_window.get())) qWarning("the window was not exposed");
+        if (!QTest::qWaitForWindowActive(m_window.get())) qWarning("the window did not become active");
         return *m_window;
+    }
+
+    bool Searched(FencatWindow& window, const std::vector<std::string>& paths) {
+        std::vector<Target> targets;
+        for (const std::string& path : paths) targets.push_back(TargetFromText(QString::fromStdString(path)));
+        QSignalSpy shown(&window, &FencatWindow::SearchDone);
+        window.Search(std::move(targets));
+        return shown.wait(10000);
     }
 
 private slots:
@@ -112,322 +126,376 @@ private slots:
         m_dir.reset();
     }
 
-    // Layout and texts
+    // What the window says
 
-    void TheTextsAreThoseOfTheWindowsProgram() {
-        const RcDialog main = ReadRcDialog(QStringLiteral("IDD_MAIN_WINDOW"));
-        QCOMPARE(main.controls.size(), 4);
-        QCOMPARE(m_window->windowTitle(), main.caption);
-        QCOMPARE(m_window->windowTitle(), QStringLiteral("Tolvar Fencat - Kitbench"));
-        QCOMPARE(m_window->findChild<QLabel*>(QStringLiteral("webLine"))->text(), main.controls[1]);
-        QCOMPARE(m_window->findChild<QGroupBox*>(QStringLiteral("usageGroup"))->title(), main.controls[2]);
-        QCOMPARE(m_window->findChild<QLabel*>(QStringLiteral("usageText"))->text(), main.controls[3]);
-        QCOMPARE(m_window->findChild<QLabel*>(QStringLiteral("usageText"))->text(),
-                 QStringLiteral("Simply draq a file on this window to see, from which process(s) it is used."));
-
-        const RcDialog about = ReadRcDialog(QStringLiteral("IDD_ABOUT_BOX"));
-        QCOMPARE(about.controls.size(), 5);
-        AboutBox box;
-        QCOMPARE(box.windowTitle(), about.caption);
-        QCOMPARE(box.findChild<QLabel*>(QStringLiteral("notice"))->text(), about.controls[1]);
-        QCOMPARE(box.findChild<QPushButton*>(QStringLiteral("ok"))->text(), about.controls[2]);
-        QCOMPARE(box.findChild<QLabel*>(QStringLiteral("web"))->text(), about.controls[3]);
-        QVERIFY(m_window->AboutAction() != nullptr);
-        QCOMPARE(m_window->AboutAction()->text(), RcString(QStringLiteral("IDS_ABOUT_ITEM")));
+    void BeforeAnySearchTheWindowSaysHowToBegin() {
+        QVERIFY(m_window->StateText().startsWith(QStringLiteral("Drop files or folders here")));
+        QVERIFY(m_window->SearchedText().isEmpty());
+        QCOMPARE(m_window->Model().rowCount(), 0);
     }
 
-    void TheWindowKeepsTheTemplatesProportions() {
-        const DialogUnits units = DialogUnits::ForFont(m_window->font());
-        QVERIFY(units.BaseX() > 0 && units.BaseY() > 0);
-        FencatWindow& window = Shown();
-        QCOMPARE(window.size(), units.Size(180, 161));
-        QCOMPARE(window.minimumSize(), window.maximumSize());  // no sizing
-
-        const QListWidget& list = window.ResultList();
-        QCOMPARE(list.x(), 0);
-        QCOMPARE(list.width(), window.width());
-        QCOMPARE(list.y(), units.Y(54));
-        QCOMPARE(list.geometry().bottom(), window.height() - 1);
-        const QRect group = window.findChild<QGroupBox*>(QStringLiteral("usageGroup"))->geometry();
-        QCOMPARE(group, units.Rect(6, 2, 168, 34));
-        QVERIFY(group.bottom() < list.y());
-        const QRect web = window.findChild<QLabel*>(QStringLiteral("webLine"))->geometry();
-        QVERIFY(web.top() > group.bottom() && web.bottom() < list.y());
+    void AMissingFileIsSaidToBeMissing() {
+        const std::string missing = m_dir->Path() + "/missing.txt";
+        QVERIFY(Searched(*m_window, {missing}));
+        const QString path = Canonical(m_dir->Path()) + QStringLiteral("/missing.txt");
+        QCOMPARE(m_window->StateText(), path + QStringLiteral(" does not exist."));
+        QCOMPARE(m_window->SearchedText(), QStringLiteral("Searched: ") + path);
+        QCOMPARE(m_window->Model().rowCount(), 0);
     }
 
-    // Drops
+    void AFileNoProcessUsesIsSaidToBeUnused() {
+        const std::string unused = m_dir->File("unused.txt");
+        QVERIFY(Searched(*m_window, {unused}));
+        // Some processes may be beyond even root's reach here (a sandbox's
+        // first process): they are counted after.
+        QVERIFY2(m_window->StateText().startsWith(QStringLiteral("No process uses %1.").arg(Canonical(unused))),
+                 qPrintable(m_window->StateText()));
+    }
 
-    void ADroppedFileListsTheProcessThatHoldsIt() {
+    void AHeldFileShowsItsHolderWithUserUseAndPath() {
         const std::string path = m_dir->File("held.txt");
-        Holder holder({"read", path});
+        Holder holder({"twice", path});
         QVERIFY(holder.Ready());
-        FencatWindow& window = Shown();
-        window.ResultList().addItem(QStringLiteral("a line of the last search"));
-
-        // What the user sees while the search holds the thread.
-        QList<int> rowsWhenPainted;
-        QList<Qt::CursorShape> cursorWhenAppended;
-        struct PaintSpy : QObject {
-            QList<int>& rows;
-            QListWidget& list;
-            PaintSpy(QList<int>& r, QListWidget& l) : rows(r), list(l) {}
-            bool eventFilter(QObject*, QEvent* event) override {
-                if (event->type() == QEvent::Paint) rows.append(list.count());
-                return false;
-            }
-        } spy(rowsWhenPainted, window.ResultList());
-        window.ResultList().viewport()->installEventFilter(&spy);
-        connect(window.ResultList().model(), &QAbstractItemModel::rowsInserted, this, [&] {
-            const QCursor* cursor = QApplication::overrideCursor();
-            cursorWhenAppended.append(cursor != nullptr ? cursor->shape() : Qt::ArrowCursor);
-        });
-
-        QVERIFY(DragAndDrop(window, FileUrls({QString::fromStdString(path)})));
-
-        QCOMPARE(Lines(window.ResultList()), QStringList{LineOf(holder.Pid(), kHolderName)});
-        QVERIFY2(!rowsWhenPainted.isEmpty() && rowsWhenPainted.first() == 0,
-                 "the emptied list is painted before the search writes to it");
-        QCOMPARE(cursorWhenAppended, QList<Qt::CursorShape>{Qt::WaitCursor});
-        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        QVERIFY(Searched(*m_window, {path}));
+        const QStringList rows = Rows(*m_window);
+        QCOMPARE(rows.size(), 1);  // two descriptors, one row
+        const QStringList columns = rows.front().split(QStringLiteral(" | "));
+        QCOMPARE(columns.size(), 6);
+        QCOMPARE(columns[0], QString::number(holder.Pid()));
+        QCOMPARE(columns[1], kHolderName);
+        QCOMPARE(columns[2], CurrentUser());
+        QCOMPARE(columns[3], QStringLiteral("open for reading"));
+        QVERIFY2(columns[4].contains(QStringLiteral(", ")), qPrintable(columns[4]));
+        QCOMPARE(columns[5], Canonical(path));
+        QVERIFY2(m_window->StateText().startsWith(QStringLiteral("1 process uses %1.").arg(Canonical(path))),
+                 qPrintable(m_window->StateText()));
     }
 
-    void OfSeveralDroppedFilesOnlyTheFirstIsSearched() {
+    void ProcessesLeftUnexaminedAreCountedAndCheckAllIsOffered() {
+        const std::string path = m_dir->File("some.txt");
+        QVERIFY(Searched(*m_window, {path}));
+        SearchReport report;
+        report.end = SearchEnd::Finished;
+        report.reached = SearchStage::HandlesListed;
+        m_window->ShowReports({report});
+        QCOMPARE(m_window->StateText(), QStringLiteral("No process uses %1.").arg(Canonical(path)));
+        QVERIFY(m_window->findChild<QPushButton*>(QStringLiteral("checkAllButton"))->isHidden());
+        report.refused = 2;
+        report.stalled = {4242};
+        m_window->ShowReports({report});
+        QCOMPARE(m_window->StateText(), QStringLiteral("No process uses %1. 3 processes could not be examined and may "
+                                                       "use it too.").arg(Canonical(path)));
+        QVERIFY(!m_window->findChild<QPushButton*>(QStringLiteral("checkAllButton"))->isHidden());
+        QVERIFY(m_window->Action("checkAll").isEnabled());
+    }
+
+    // The ways in
+
+    void ADropOfFilesAndAFolderSearchesThemAllAsACopy() {
         const std::string first = m_dir->File("first.txt"), second = m_dir->File("second.txt");
-        Holder holdsFirst({"read", first});
-        Holder holdsSecond({"read", second});
-        Holder holdsBoth({"read", first, "read", second});
-        QVERIFY(holdsFirst.Ready() && holdsSecond.Ready() && holdsBoth.Ready());
+        const std::string folder = m_dir->Path() + "/folder";
+        std::filesystem::create_directory(folder);
+        Holder holdsFirst({"read", first}), holdsSecond({"read", second}), inFolder({"cwd", folder});
+        QVERIFY(holdsFirst.Ready() && holdsSecond.Ready() && inFolder.Ready());
         FencatWindow& window = Shown();
-
-        QVERIFY(DragAndDrop(window, FileUrls({QString::fromStdString(first), QString::fromStdString(second)})));
-
-        QStringList lines = Lines(window.ResultList());
-        lines.sort();
-        QStringList expected{LineOf(holdsFirst.Pid(), kHolderName), LineOf(holdsBoth.Pid(), kHolderName)};
-        expected.sort();
-        QCOMPARE(lines, expected);
+        QSignalSpy shown(&window, &FencatWindow::SearchDone);
+        const QList<QUrl> urls = FileUrls({QString::fromStdString(first), QString::fromStdString(second),
+                                           QString::fromStdString(folder)});
+        QCOMPARE(DragAndDrop(window, urls), Qt::CopyAction);
+        QVERIFY(shown.wait(10000));
+        QCOMPARE(Sorted(Pids(window)), Sorted({holdsFirst.Pid(), holdsSecond.Pid(), inFolder.Pid()}));
+        QVERIFY(window.SearchedText().contains(Canonical(folder)));
+        // An inspector never takes a file away from its source.
+        QCOMPARE(DragAndDrop(window, urls, Qt::MoveAction | Qt::LinkAction), Qt::LinkAction);
+        QCOMPARE(DragAndDrop(window, urls, Qt::MoveAction), Qt::IgnoreAction);
     }
 
     void ADropWithoutALocalFileChangesNothing() {
         FencatWindow& window = Shown();
-        window.ResultList().addItem(QStringLiteral("a line of the last search"));
-        const QStringList before = Lines(window.ResultList());
-
-        QVERIFY(!DragAndDrop(window, {QUrl(QStringLiteral("https://tolvar-fencat.invalid/file.txt"))}));
-        QVERIFY(!DragAndDrop(window, {}));
-        QCOMPARE(Lines(window.ResultList()), before);
-        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        QCOMPARE(DragAndDrop(window, {QUrl(QStringLiteral("https://tolvar-fencat.invalid/file.txt"))}),
+                 Qt::IgnoreAction);
+        QCOMPARE(DragAndDrop(window, {}), Qt::IgnoreAction);
+        QVERIFY(window.SearchedText().isEmpty());
     }
 
-    void TheFirstLocalFileOfAMixedDropIsSearched() {
-        const std::string path = m_dir->File("mixed.txt");
+    // Ctrl+L, the path, Enter, the arrow keys, End Process: no mouse.
+    void TheWholeFlowWorksFromTheKeyboard() {
+        const std::string path = m_dir->File("typed.txt");
+        Holder first({"read", path}), second({"read", path});
+        QVERIFY(first.Ready() && second.Ready());
+        FencatWindow& window = Shown();
+        QTest::keyClick(&window, Qt::Key_L, Qt::ControlModifier);
+        QVERIFY(window.PathField().hasFocus());
+        QTest::keyClicks(&window.PathField(), QString::fromStdString(path));
+        QSignalSpy shown(&window, &FencatWindow::SearchDone);
+        QTest::keyClick(&window.PathField(), Qt::Key_Return);
+        QVERIFY(shown.wait(10000));
+        QVERIFY(window.Table().hasFocus());
+        QCOMPARE(window.Table().currentIndex().row(), 0);
+        QTest::keyClick(&window.Table(), Qt::Key_Down);
+        const pid_t chosen = Pids(window)[1];
+        QCOMPARE(window.Table().selectionModel()->selectedRows().size(), 1);
+        QCOMPARE(window.Table().selectionModel()->selectedRows().front().row(), 1);
+
+        MessageBoxAnswers answers({QStringLiteral("Cancel")});
+        QTest::keyClick(&window.Table(), Qt::Key_E, Qt::ControlModifier);
+        QCOMPARE(answers.seen.size(), 1);
+        QVERIFY2(answers.seen[0].startsWith(QStringLiteral("End %1 (PID %2)?").arg(kHolderName).arg(chosen)),
+                 qPrintable(answers.seen[0]));
+        QVERIFY(Alive(first.Pid()) && Alive(second.Pid()));
+    }
+
+    // A search asked for while another runs answers the newer question
+    // only: the older one's findings never reach the table.
+    void OnlyTheLatestOfTwoQuickSearchesIsShown() {
+        const std::string older = m_dir->File("older.txt"), newer = m_dir->File("newer.txt");
+        Holder holdsOlder({"read", older}), holdsNewer({"read", newer});
+        QVERIFY(holdsOlder.Ready() && holdsNewer.Ready());
+        QSignalSpy shown(m_window.get(), &FencatWindow::SearchDone);
+        m_window->Search({TargetFromPath(older)});
+        m_window->Search({TargetFromPath(newer)});
+        QVERIFY(shown.wait(10000));
+        QCOMPARE(Pids(*m_window), QList<pid_t>{holdsNewer.Pid()});
+        QVERIFY(!shown.wait(500));
+        QCOMPARE(shown.size(), 1);
+    }
+
+    // Looking again
+
+    void RefreshDropsAKilledHolder() {
+        const std::string path = m_dir->File("refreshed.txt");
+        Holder stays({"read", path}), killed({"read", path});
+        QVERIFY(stays.Ready() && killed.Ready());
+        FencatWindow& window = Shown();
+        QVERIFY(Searched(window, {path}));
+        QCOMPARE(Sorted(Pids(window)), Sorted({stays.Pid(), killed.Pid()}));
+        QVERIFY(kill(killed.Pid(), SIGKILL) == 0);
+        killed.Wait(false);
+        QSignalSpy shown(&window, &FencatWindow::SearchDone);
+        QTest::keyClick(&window.Table(), Qt::Key_F5);
+        QVERIFY(shown.wait(10000));
+        QCOMPARE(Pids(window), QList<pid_t>{stays.Pid()});
+    }
+
+    void WatchLooksAgainOnItsOwn() {
+        const std::string path = m_dir->File("watched.txt");
+        FencatWindow& window = Shown();
+        QVERIFY(Searched(window, {path}));
+        window.Action("watch").trigger();
+        Holder late({"read", path});
+        QVERIFY(late.Ready());
+        QVERIFY(StateSaysWithin(window, QStringLiteral("1 process uses"), 8000));
+        QCOMPARE(Pids(window), QList<pid_t>{late.Pid()});
+        window.Action("watch").trigger();
+    }
+
+    void WaitUntilFreeTellsWhenTheLastHolderHasEnded() {
+        const std::string path = m_dir->File("awaited.txt");
         Holder holder({"read", path});
         QVERIFY(holder.Ready());
         FencatWindow& window = Shown();
-
-        QList<QUrl> urls{QUrl(QStringLiteral("https://tolvar-fencat.invalid/a.txt"))};
-        urls.append(QUrl::fromLocalFile(QString::fromStdString(path)));
-        QVERIFY(DragAndDrop(window, urls));
-        QCOMPARE(Lines(window.ResultList()), QStringList{LineOf(holder.Pid(), kHolderName)});
+        QVERIFY(Searched(window, {path}));
+        window.Action("waitFree").trigger();
+        QVERIFY(window.Action("waitFree").isChecked());
+        QVERIFY(NextSearchShown(window));
+        QCOMPARE(Pids(window), QList<pid_t>{holder.Pid()});
+        QVERIFY(!window.StateText().contains(QStringLiteral("free now")));
+        holder.Wait();
+        QVERIFY(StateSaysWithin(window, QStringLiteral("is free now"), 8000));
+        QVERIFY(window.StateText().startsWith(Canonical(path) + QStringLiteral(" is free now.")));
+        QVERIFY(!window.Action("waitFree").isChecked());
+        QCOMPARE(window.Model().rowCount(), 0);
     }
 
-    // The kernel names an open file by its real path; a file dropped through
-    // a link is found all the same.
-    void AFileDroppedThroughASymbolicLinkIsFound() {
-        const std::string path = m_dir->File("target.txt");
-        const std::string link = m_dir->Path() + "/link.txt";
-        std::filesystem::create_symlink(path, link);
+    // What can be done with a row
+
+    // A row whose process could not be held (one that a check as root
+    // found, say) has nothing safe to signal: its process ID alone may be
+    // another's by now.
+    void EndProcessNeverSignalsAProcessItCouldNotHold() {
+        const std::string path = m_dir->File("unheld.txt");
         Holder holder({"read", path});
         QVERIFY(holder.Ready());
         FencatWindow& window = Shown();
-
-        QVERIFY(DragAndDrop(window, FileUrls({QString::fromStdString(link)})));
-        QCOMPARE(Lines(window.ResultList()), QStringList{LineOf(holder.Pid(), kHolderName)});
+        Finding unheld;
+        unheld.kind = Finding::Kind::Handle;
+        unheld.pid = static_cast<uint32_t>(holder.Pid());
+        unheld.processName = "fencat_test_holder";
+        unheld.path = path;
+        unheld.access = Finding::kOpen;
+        window.Model().Update({unheld});
+        QVERIFY(SelectPid(window, holder.Pid()));
+        MessageBoxAnswers answers({QStringLiteral("End Process")});
+        window.Action("endProcess").trigger();
+        QCOMPARE(answers.seen.size(), 1);
+        QVERIFY2(window.statusBar()->currentMessage().contains(QStringLiteral("could not be held")),
+                 qPrintable(window.statusBar()->currentMessage()));
+        QTest::qWait(200);
+        QVERIFY(Alive(holder.Pid()));
     }
 
-    void ADroppedFileThatNobodyUsesEmptiesTheList() {
-        const std::string path = m_dir->File("unused.txt");
+    void EndProcessEndsItsHolderAndNoOther() {
+        const std::string path = m_dir->File("ended.txt");
+        Holder target({"read", path}), bystander({"read", path});
+        QVERIFY(target.Ready() && bystander.Ready());
         FencatWindow& window = Shown();
-        window.ResultList().addItem(QStringLiteral("a line of the last search"));
-        QVERIFY(DragAndDrop(window, FileUrls({QString::fromStdString(path)})));
-        QCOMPARE(window.ResultList().count(), 0);
+        QVERIFY(Searched(window, {path}));
+        if (!window.Model().Row(0).process) QSKIP("the search does not hold the processes it finds here");
+        QVERIFY(SelectPid(window, target.Pid()));
+        MessageBoxAnswers answers({QStringLiteral("End Process")});
+        QSignalSpy shown(&window, &FencatWindow::SearchDone);
+        window.Action("endProcess").trigger();
+        const int status = target.Wait(false);
+        QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+        QVERIFY(shown.wait(EndProcess::kGraceMilliseconds + 10000));
+        QCOMPARE(answers.seen.size(), 1);  // it ended: no offer to kill it
+        QVERIFY(Alive(bystander.Pid()));
+        QCOMPARE(Pids(window), QList<pid_t>{bystander.Pid()});
     }
 
-    void AFileNamedAtStartIsSearchedOnceTheWindowIsUp() {
-        const std::string path = m_dir->File("at-start.txt");
+    void AHolderThatIgnoresTermIsKilledWhenTheUserSaysSo() {
+        const std::string path = m_dir->File("stubborn.txt");
+        // An ignored signal stays ignored across exec.
+        Holder stubborn({"-c", "trap '' TERM; exec \"$0\" read \"$1\"", HOLDER_BINARY, path}, "/bin/sh");
+        QVERIFY(stubborn.Ready());
+        FencatWindow& window = Shown();
+        QVERIFY(Searched(window, {path}));
+        if (!window.Model().Row(0).process) QSKIP("the search does not hold the processes it finds here");
+        QVERIFY(SelectPid(window, stubborn.Pid()));
+        MessageBoxAnswers answers({QStringLiteral("End Process"), QStringLiteral("Kill")});
+        QSignalSpy shown(&window, &FencatWindow::SearchDone);
+        window.Action("endProcess").trigger();
+        QVERIFY(shown.wait(EndProcess::kGraceMilliseconds + 10000));
+        QCOMPARE(answers.seen.size(), 2);
+        QVERIFY2(answers.seen[1].contains(QStringLiteral("is still running. Kill it?")), qPrintable(answers.seen[1]));
+        const int status = stubborn.Wait(false);
+        QVERIFY(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL);
+    }
+
+    void CopyGivesDecimalPidsTheRowsOrAll() {
+        const std::string path = m_dir->File("copied.txt");
+        Holder first({"read", path}), second({"read", path});
+        QVERIFY(first.Ready() && second.Ready());
+        FencatWindow& window = Shown();
+        QVERIFY(Searched(window, {path}));
+        window.Table().selectAll();
+        QTest::keyClick(&window.Table(), Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("%1 %2").arg(Pids(window)[0]).arg(Pids(window)[1]));
+        QTest::keyClick(&window.Table(), Qt::Key_C, Qt::ControlModifier);
+        const QStringList rows = QGuiApplication::clipboard()->text().split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(rows.size(), 2);
+        QVERIFY(rows[0].startsWith(QStringLiteral("%1\t%2\t").arg(Pids(window)[0]).arg(kHolderName)));
+        QVERIFY(rows[0].endsWith(u'\t' + Canonical(path)));
+        window.Action("copyAll").trigger();
+        QVERIFY(QGuiApplication::clipboard()->text().startsWith(QStringLiteral("PID\tProcess\tUser\tUse\tDescriptor\tPath\n")));
+        QCOMPARE(QGuiApplication::clipboard()->text().count(u'\n'), 3);
+        // Enter copies the row it is on.
+        QVERIFY(SelectPid(window, second.Pid()));
+        QTest::keyClick(&window.Table(), Qt::Key_Return);
+        QVERIFY(QGuiApplication::clipboard()->text().startsWith(QString::number(second.Pid()) + u'\t'));
+        QVERIFY(window.isVisible());
+    }
+
+    void OpenContainingFolderAsksTheFileManagerToShowTheFile() {
+        if (!QDBusConnection::sessionBus().isConnected()) QSKIP("no session bus (run the tests under dbus-run-session)");
+        QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("file-manager"));
+        FakeFileManager fileManager;
+        QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &fileManager,
+                                   QDBusConnection::ExportAllSlots));
+        QVERIFY(bus.registerService(QStringLiteral("org.freedesktop.FileManager1")));
+        const std::string path = m_dir->File("shown in its folder.txt");
         Holder holder({"read", path});
         QVERIFY(holder.Ready());
-        QSignalSpy done(m_window.get(), &FencatWindow::SearchDone);
-        m_window->SetStartupFile(QString::fromStdString(path));
-        QCOMPARE(done.count(), 0);
-        Shown();
-        QVERIFY(done.wait(5000) || done.count() == 1);
-        QCOMPARE(Lines(m_window->ResultList()), QStringList{LineOf(holder.Pid(), kHolderName)});
-        QTest::qWait(50);
-        QCOMPARE(done.count(), 1);
+        FencatWindow& window = Shown();
+        QVERIFY(Searched(window, {path}));
+        QVERIFY(SelectPid(window, holder.Pid()));
+        QTest::keyClick(&window.Table(), Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
+        QTRY_COMPARE_WITH_TIMEOUT(fileManager.shown, QStringList{QUrl::fromLocalFile(Canonical(path)).toString(QUrl::FullyEncoded)}, 5000);
+        bus.unregisterService(QStringLiteral("org.freedesktop.FileManager1"));
+        QDBusConnection::disconnectFromBus(QStringLiteral("file-manager"));
     }
 
-    // The pin
+    void CheckAllMergesWhatFencatFindsAsRoot() {
+        const std::string path = m_dir->File("checked.txt");
+        Holder holder({"write", path});
+        QVERIFY(holder.Ready());
+        FencatWindow& window = Shown();
+        QVERIFY(Searched(window, {path}));
+        window.Model().Clear();  // as if the holder had been another user's
+        FakePrograms programs;
+        const std::string arguments = programs.Path() + "/arguments";
+        programs.Add("pkexec", "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + arguments + "'\nexec \"$@\"\n");
+        std::filesystem::create_symlink(FENCAT_BINARY, programs.Path() + "/fencat");
+        window.Action("checkAll").setEnabled(true);
+        window.Action("checkAll").trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(window.StateText().startsWith(QStringLiteral("Checked as root")), 10000);
+        QVERIFY2(window.StateText().startsWith(QStringLiteral("Checked as root: 1 process uses %1.").arg(Canonical(path))),
+                 qPrintable(window.StateText()));
+        QCOMPARE(Pids(window), QList<pid_t>{holder.Pid()});
+        QCOMPARE(window.Model().index(0, FindingsModel::kUse).data().toString(), QStringLiteral("open for writing"));
+        std::ifstream given(arguments);
+        std::string line, all;
+        while (std::getline(given, line)) all += line + "|";
+        QCOMPARE(QString::fromStdString(all), QStringLiteral("%1|--json|--|%2|").arg(
+                                                  QString::fromStdString((programs.Path() + "/fencat")), Canonical(path)));
+    }
 
-    void ThePinTogglesKeepAboveAndTheIconTwiceBackToTheStart() {
-        const QImage pinned = IconImage(icons::Pinned()), unpinned = IconImage(icons::Unpinned());
-        QVERIFY(!pinned.isNull() && !unpinned.isNull());
-        QVERIFY(pinned != unpinned);
+    void WithoutPkexecCheckAllSaysHowToRunAsRoot() {
+        const std::string path = m_dir->File("unchecked.txt");
+        FencatWindow& window = Shown();
+        QVERIFY(Searched(window, {path}));
+        const FakePrograms onlyThese(false);
+        window.Action("checkAll").setEnabled(true);
+        window.Action("checkAll").trigger();
+        QCOMPARE(window.StateText(), QStringLiteral("pkexec is not installed. To see every process, run in a terminal: "
+                                                    "sudo fencat -v -- '%1'").arg(Canonical(path)));
+    }
+
+    // The window itself
+
+    void KeepOnTopTogglesTheHintOnTheSameWindow() {
         FencatWindow& window = Shown();
         const WId native = window.winId();
-        auto onTop = [&window] {
-            const bool widget = window.windowFlags().testFlag(Qt::WindowStaysOnTopHint);
-            const bool system = window.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint);
-            return widget && system ? 1 : !widget && !system ? 0 : -1;
-        };
-
-        QVERIFY(!window.Pinned());
-        QCOMPARE(onTop(), 0);
-        QCOMPARE(IconImage(window.windowIcon()), unpinned);
-        QVERIFY(!window.PinAction().isChecked());
-
-        for (bool expected : {true, false, true, false}) {
-            window.PinAction().trigger();
-            QCOMPARE(window.Pinned(), expected);
-            QCOMPARE(onTop(), expected ? 1 : 0);
-            QCOMPARE(IconImage(window.windowIcon()), expected ? pinned : unpinned);
-            QCOMPARE(window.PinAction().isChecked(), expected);
-            // The same window, still on screen: the flag changed in place.
-            QVERIFY(window.isVisible());
+        for (const bool expected : {true, false}) {
+            QTest::keyClick(&window, Qt::Key_T, Qt::ControlModifier);
+            QCOMPARE(window.Action("keepOnTop").isChecked(), expected);
+            QCOMPARE(window.windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint), expected);
             QCOMPARE(window.winId(), native);
+            QVERIFY(window.isVisible());
         }
     }
 
-    void ThePinHasAKeyboardShortcut() {
+    void AboutShowsTheVersionAndTheLicence() {
         FencatWindow& window = Shown();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        QTest::keyClick(&window, Qt::Key_T, Qt::ControlModifier);
-        QVERIFY(window.Pinned());
-        QTest::keyClick(&window.ResultList(), Qt::Key_T, Qt::ControlModifier);
-        QVERIFY(!window.Pinned());
-    }
-
-    void TheWindowMenuHasThePinCloseAndAboutAfterASeparator() {
-        const QList<QAction*> items = m_window->WindowMenu().actions();
-        QCOMPARE(items.size(), 4);
-        QCOMPARE(items[0], &m_window->PinAction());
-        QVERIFY(!items[1]->isSeparator());
-        QVERIFY(items[2]->isSeparator());
-        QCOMPARE(items[3], m_window->AboutAction());
-    }
-
-    void TheWindowMenuOpensOnARightClick() {
-        FencatWindow& window = Shown();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        QWidget* seenOnClick = nullptr;
-        // The right click's menu runs until it is closed.
-        QTimer::singleShot(0, [&] {
-            seenOnClick = QApplication::activePopupWidget();
-            if (seenOnClick != nullptr) seenOnClick->close();
-        });
-        QContextMenuEvent click(QContextMenuEvent::Mouse, QPoint(5, 5), window.mapToGlobal(QPoint(5, 5)));
-        QApplication::sendEvent(&window, &click);
-        QCOMPARE(seenOnClick, &window.WindowMenu());
-    }
-
-    void TheWindowMenuOpensOnShiftF10() {
-        FencatWindow& window = Shown();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        QTest::keyClick(&window.ResultList(), Qt::Key_F10, Qt::ShiftModifier);
-        QVERIFY(window.WindowMenu().isVisible());
-        window.WindowMenu().close();
-    }
-
-    // The About box
-
-    void TheAboutBoxOpensFromTheMenuAndClosesWithOk() {
-        FencatWindow& window = Shown();
-        AboutSeen seen;
-        CloseAboutWhenOpen(seen);
-        window.AboutAction()->trigger();  // returns when the box has closed
-
-        QVERIFY(seen.opened);
-        QCOMPARE(seen.title, QStringLiteral("About Tolvar Fencat"));
-        QVERIFY(seen.hasIcon);
-        QVERIFY(seen.texts.contains(QStringLiteral("Copyright (C) 2026 The Tolvar Fencat developers")));
-        QVERIFY(seen.texts.contains(QStringLiteral("On the web: tolvar-fencat.invalid")));
-        QCOMPARE(seen.button, QStringLiteral("OK"));
-        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+        MessageBoxAnswers answers({QStringLiteral("&Close"), QStringLiteral("Close")});
+        QTest::keyClick(&window, Qt::Key_F1);
+        QCOMPARE(answers.seen.size(), 1);
+        QVERIFY2(answers.seen[0].contains(QStringLiteral(FENCAT_VERSION)), qPrintable(answers.seen[0]));
+        QVERIFY(answers.seen[0].contains(QStringLiteral("Licence")));
         QVERIFY(window.isVisible());
-        QVERIFY(!window.Pinned());
     }
 
-    void TheAboutBoxOpensWithF1() {
+    void EscClosesTheWindowAndItsSizeIsKept() {
         FencatWindow& window = Shown();
-        QVERIFY(QTest::qWaitForWindowActive(&window));
-        AboutSeen seen;
-        CloseAboutWhenOpen(seen);
-        QTest::keyClick(&window.ResultList(), Qt::Key_F1);
-        QVERIFY(seen.opened);
-        QCOMPARE(QApplication::activeModalWidget(), nullptr);
-    }
-
-    void TheAboutBoxShowsTheProgramIconAtTheStandardSize() {
-        AboutBox box;
-        QLabel* icon = box.findChild<QLabel*>(QStringLiteral("icon"));
-        QVERIFY(icon != nullptr);
-        const int size = box.style()->pixelMetric(QStyle::PM_LargeIconSize, nullptr, &box);
-        QCOMPARE(icon->pixmap().size(), QSize(size, size));
-        QCOMPARE(icon->pixmap().toImage(), icons::Main().pixmap(size, size).toImage());
-    }
-
-    // Closing
-
-    void EnterClosesTheWindow() {
-        FencatWindow& window = Shown();
-        QTest::keyClick(&window.ResultList(), Qt::Key_Return);
+        window.resize(700, 400);
+        QTest::keyClick(&window.Table(), Qt::Key_Escape);
         QVERIFY(!window.isVisible());
-        QCOMPARE(window.result(), int(QDialog::Accepted));
+        FencatWindow again;
+        QCOMPARE(again.size(), QSize(700, 400));
     }
 
-    void EscClosesTheWindow() {
+    void EveryControlHasAnAccessibleName() {
         FencatWindow& window = Shown();
-        QTest::keyClick(&window.ResultList(), Qt::Key_Escape);
-        QVERIFY(!window.isVisible());
-        QCOMPARE(window.result(), int(QDialog::Rejected));
-    }
-
-    void TheCloseButtonAndTheMenusCloseItemCloseTheWindow() {
-        FencatWindow& window = Shown();
-        QVERIFY(window.close());
-        QVERIFY(!window.isVisible());
-        Shown();
-        m_window->WindowMenu().actions()[1]->trigger();
-        QVERIFY(!m_window->isVisible());
-    }
-
-    // Moving by the client area
-
-    void APressOutsideTheListMovesTheWindow() {
-        FencatWindow& window = Shown();
-        QWindow* native = window.windowHandle();
-        const QPoint start = window.pos();
-        const QPoint onUsage = window.findChild<QLabel*>(QStringLiteral("usageText"))->geometry().center();
-        QTest::mousePress(native, Qt::LeftButton, {}, onUsage);
-        QTest::mouseMove(native, onUsage + QPoint(30, 20));
-        // The window has followed: the mouse is over the usage text again.
-        QTest::mouseRelease(native, Qt::LeftButton, {}, onUsage);
-        QCOMPARE(window.pos(), start + QPoint(30, 20));
-    }
-
-    void APressOnTheListSelectsALineAndDoesNotMoveTheWindow() {
-        FencatWindow& window = Shown();
-        window.ResultList().addItem(QStringLiteral("first"));
-        window.ResultList().addItem(QStringLiteral("second"));
-        QWindow* native = window.windowHandle();
-        const QPoint start = window.pos();
-        const QRect second = window.ResultList().visualItemRect(window.ResultList().item(1));
-        const QPoint at = window.ResultList().viewport()->mapTo(&window, second.center());
-        QTest::mousePress(native, Qt::LeftButton, {}, at);
-        QTest::mouseMove(native, at + QPoint(30, 20));
-        QTest::mouseRelease(native, Qt::LeftButton, {}, at + QPoint(30, 20));
-        QCOMPARE(window.pos(), start);
-        QCOMPARE(window.ResultList().currentRow(), 1);
+        QStringList unnamed;
+        for (QWidget* widget : window.findChildren<QWidget*>()) {
+            if (!widget->isVisible() || widget->focusPolicy() == Qt::NoFocus) continue;
+            QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);
+            if (accessible == nullptr || accessible->text(QAccessible::Name).isEmpty())
+                unnamed << widget->metaObject()->className() + (u' ' + widget->objectName());
+        }
+        QVERIFY2(unnamed.isEmpty(), qPrintable(unnamed.join(QStringLiteral(", "))));
+        QCOMPARE(QAccessible::queryAccessibleInterface(&window.Table())->text(QAccessible::Name),
+                 QStringLiteral("Processes that use the files"));
     }
 };
 

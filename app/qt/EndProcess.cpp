@@ -1,0 +1,107 @@
+#include "app/qt/EndProcess.h"
+
+#include <csignal>
+#include <set>
+#include <string>
+
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+
+#include "search/Process.h"
+#include "search/ResultLine.h"
+
+QString ProcessLabel(const ResultRow& row) {
+    return QStringLiteral("%1 (PID %2)").arg(QString::fromUtf8(VisibleText(row.processName).c_str())).arg(row.pid);
+}
+
+namespace {
+
+bool Ask(QWidget* parent, const QString& title, const QString& text, const QString& informative, const QString& yes) {
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Cancel, parent);
+    box.setInformativeText(informative);
+    QPushButton* confirm = box.addButton(yes, QMessageBox::AcceptRole);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.exec();
+    return box.clickedButton() == static_cast<QAbstractButton*>(confirm);
+}
+
+QString Names(const std::vector<ResultRow>& rows) {
+    QStringList names;
+    for (const ResultRow& row : rows) names << ProcessLabel(row);
+    return names.join(QStringLiteral(", "));
+}
+
+}  // namespace
+
+EndProcess::EndProcess(QWidget* window) : QObject(window), m_window(window) {}
+
+void EndProcess::Start(const std::vector<ResultRow>& rows) {
+    std::vector<ResultRow> distinct;
+    std::set<uint32_t> seen;
+    for (const ResultRow& row : rows) {
+        if (seen.insert(row.pid).second) distinct.push_back(row);
+    }
+    if (distinct.empty() || !m_sent.empty()) return;
+    const QString text = distinct.size() == 1 ? QStringLiteral("End %1?").arg(ProcessLabel(distinct.front()))
+                                              : QStringLiteral("End %1 processes?").arg(distinct.size());
+    if (!Ask(m_window, QStringLiteral("End Process"), text,
+             QStringLiteral("%1 will be asked to end (SIGTERM). Unsaved work in it may be lost.").arg(Names(distinct)),
+             QStringLiteral("End Process")))
+        return;
+    QStringList outcomes;
+    for (const ResultRow& row : distinct) {
+        const QString outcome = Send(row, SIGTERM, "asked to end");
+        outcomes << outcome;
+        if (outcome.isEmpty()) m_sent.push_back(row);
+    }
+    outcomes.removeAll(QString());
+    if (m_sent.empty()) {
+        emit Done(outcomes.join(QStringLiteral(" ")));
+        return;
+    }
+    if (!outcomes.isEmpty()) emit Done(outcomes.join(QStringLiteral(" ")));
+    QTimer::singleShot(kGraceMilliseconds, this, &EndProcess::OfferKill);
+}
+
+// Empty when the signal went out; otherwise what the user is told.
+QString EndProcess::Send(const ResultRow& row, int signal, const char* verb) {
+    if (!row.process)
+        return QStringLiteral("%1 was not %2: the process could not be held when it was found, so it is not "
+                              "signalled by its ID alone.")
+            .arg(ProcessLabel(row), QString::fromLatin1(verb));
+    std::string error;
+    switch (row.process->Signal(signal, error)) {
+    case HeldProcess::Outcome::Sent: return QString();
+    case HeldProcess::Outcome::Ended: return QStringLiteral("%1 had already ended.").arg(ProcessLabel(row));
+    case HeldProcess::Outcome::Failed: break;
+    }
+    return QStringLiteral("%1 was not %2: %3.")
+        .arg(ProcessLabel(row), QString::fromLatin1(verb), QString::fromLocal8Bit(error.c_str()));
+}
+
+void EndProcess::OfferKill() {
+    const std::vector<ResultRow> sent = std::move(m_sent);
+    m_sent.clear();
+    std::vector<ResultRow> running;
+    for (const ResultRow& row : sent) {
+        if (row.process->Running()) running.push_back(row);
+    }
+    if (running.empty()) {
+        emit Done(QStringLiteral("Ended %1.").arg(Names(sent)));
+        return;
+    }
+    const QString names = Names(running);
+    const QString question = running.size() == 1 ? QStringLiteral("%1 is still running. Kill it?")
+                                                  : QStringLiteral("%1 are still running. Kill them?");
+    if (!Ask(m_window, QStringLiteral("Kill Process"), question.arg(names),
+             QStringLiteral("Asked to end, it has not. Killed (SIGKILL), a process ends at once and saves nothing."),
+             QStringLiteral("Kill"))) {
+        emit Done(QStringLiteral("%1 did not end.").arg(names));
+        return;
+    }
+    QStringList outcomes;
+    for (const ResultRow& row : running) outcomes << Send(row, SIGKILL, "killed");
+    outcomes.removeAll(QString());
+    emit Done(outcomes.isEmpty() ? QStringLiteral("Killed %1.").arg(names) : outcomes.join(QStringLiteral(" ")));
+}

@@ -1,0 +1,40 @@
+// Ending the processes of the selected rows: a confirmation that names them,
+// SIGTERM through the process as the search held it, and after a moment an
+// offer of SIGKILL to those still there. A process that could not be held
+// is not signalled at all: its ID may by now be another's.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+#include <vector>
+
+#include "app/qt/FindingsModel.h"
+
+class EndProcess : public QObject {
+    Q_OBJECT
+
+public:
+    explicit EndProcess(QWidget* window);
+
+    // How long a process has to end on SIGTERM before SIGKILL is offered.
+    static constexpr int kGraceMilliseconds = 1500;
+
+    // The rows' processes, each once.
+    void Start(const std::vector<ResultRow>& rows);
+
+signals:
+    // What became of them, in one line for the window; then it looks again.
+    void Done(const QString& outcome);
+
+private:
+    void OfferKill();
+    QString Send(const ResultRow& row, int signal, const char* verb);
+
+    QPointer<QWidget> m_window;
+    std::vector<ResultRow> m_sent;  // given SIGTERM, not yet known to have ended
+};
+
+// "python3 (PID 4242)"
+QString ProcessLabel(const ResultRow& row);

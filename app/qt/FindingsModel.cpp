@@ -1,0 +1,202 @@
+#include "app/qt/FindingsModel.h"
+
+#include <pwd.h>
+#include <sys/types.h>
+
+#include <algorithm>
+#include <map>
+#include <utility>
+
+#include "search/ResultLine.h"
+
+namespace {
+
+using Key = std::pair<uint32_t, Text>;
+
+Key KeyOf(const ResultRow& row) { return {row.pid, row.path}; }
+
+std::map<Key, size_t> IndexOf(const std::vector<ResultRow>& rows) {
+    std::map<Key, size_t> index;
+    for (size_t i = 0; i < rows.size(); ++i) index.emplace(KeyOf(rows[i]), i);
+    return index;
+}
+
+void AddDescriptor(ResultRow& row, int64_t descriptor) {
+    if (descriptor == Finding::kUnknown) return;
+    const auto at = std::lower_bound(row.descriptors.begin(), row.descriptors.end(), descriptor);
+    if (at == row.descriptors.end() || *at != descriptor) row.descriptors.insert(at, descriptor);
+}
+
+void Combine(ResultRow& kept, const ResultRow& other) {
+    kept.access |= other.access;
+    for (const int64_t descriptor : other.descriptors) AddDescriptor(kept, descriptor);
+    if (!kept.process) kept.process = other.process;
+    if (kept.uid == Finding::kUnknown) kept.uid = other.uid;
+}
+
+// Names are bytes; shown as a line of text shows them, never as raw controls.
+QString Shown(const Text& bytes) { return QString::fromUtf8(VisibleText(bytes).c_str()); }
+
+const char* const kHeaders[FindingsModel::kColumns] = {"PID", "Process", "User", "Use", "Descriptor", "Path"};
+
+}  // namespace
+
+std::vector<ResultRow> FoldFindings(const std::vector<Finding>& findings) {
+    std::vector<ResultRow> rows;
+    std::map<Key, size_t> index;
+    for (const Finding& finding : findings) {
+        ResultRow row;
+        row.pid = finding.pid;
+        row.processName = finding.processName;
+        row.path = finding.path;
+        row.uid = finding.uid;
+        row.access = finding.access;
+        row.process = finding.process;
+        AddDescriptor(row, finding.descriptor);
+        const auto [at, added] = index.emplace(KeyOf(row), rows.size());
+        if (added)
+            rows.push_back(std::move(row));
+        else
+            Combine(rows[at->second], row);
+    }
+    return rows;
+}
+
+void FindingsModel::Update(const std::vector<Finding>& findings) {
+    std::vector<ResultRow> fresh = FoldFindings(findings);
+    const std::map<Key, size_t> stays = IndexOf(fresh);
+    for (size_t i = m_rows.size(); i-- > 0;) {
+        if (stays.count(KeyOf(m_rows[i])) != 0) continue;
+        beginRemoveRows(QModelIndex(), static_cast<int>(i), static_cast<int>(i));
+        m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(i));
+        endRemoveRows();
+    }
+    Absorb(std::move(fresh), true);
+}
+
+void FindingsModel::Merge(const std::vector<Finding>& findings) { Absorb(FoldFindings(findings), false); }
+
+void FindingsModel::Absorb(std::vector<ResultRow> rows, bool replace) {
+    const std::map<Key, size_t> here = IndexOf(m_rows);
+    std::vector<ResultRow> added;
+    for (ResultRow& row : rows) {
+        const auto found = here.find(KeyOf(row));
+        if (found == here.end())
+            added.push_back(std::move(row));
+        else if (replace)
+            m_rows[found->second] = std::move(row);
+        else
+            Combine(m_rows[found->second], row);
+    }
+    if (!m_rows.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, kColumns - 1));
+    if (added.empty()) return;
+    const int first = rowCount();
+    beginInsertRows(QModelIndex(), first, first + static_cast<int>(added.size()) - 1);
+    std::move(added.begin(), added.end(), std::back_inserter(m_rows));
+    endInsertRows();
+}
+
+void FindingsModel::Clear() {
+    beginResetModel();
+    m_rows.clear();
+    endResetModel();
+}
+
+QString FindingsModel::UseInWords(uint32_t access) {
+    QStringList words;
+    const bool read = access & Finding::kRead, write = access & Finding::kWrite;
+    if (read && write)
+        words << QStringLiteral("open for reading and writing");
+    else if (read)
+        words << QStringLiteral("open for reading");
+    else if (write)
+        words << QStringLiteral("open for writing");
+    else if (access & Finding::kOpen)
+        words << QStringLiteral("open");
+    if (access & Finding::kMapped) words << QStringLiteral("mapped");
+    if (access & Finding::kExecutable) words << QStringLiteral("executable");
+    if (access & Finding::kCurrentFolder) words << QStringLiteral("current folder");
+    if (access & Finding::kRootFolder) words << QStringLiteral("root folder");
+    return words.join(QStringLiteral(", "));
+}
+
+QString FindingsModel::Text(const ResultRow& row, int column) const {
+    switch (column) {
+    case kPid: return QString::number(row.pid);
+    case kProcess: return Shown(row.processName);
+    case kUser: return UserName(row.uid);
+    case kUse: return UseInWords(row.access);
+    case kDescriptor: {
+        QStringList numbers;
+        for (const int64_t descriptor : row.descriptors) numbers << QString::number(descriptor);
+        return numbers.join(QStringLiteral(", "));
+    }
+    case kPath: return Shown(row.path);
+    }
+    return QString();
+}
+
+QString FindingsModel::RowText(int row) const {
+    QStringList columns;
+    for (int column = 0; column < kColumns; ++column) columns << Text(Row(row), column);
+    return columns.join(QLatin1Char('\t'));
+}
+
+QString FindingsModel::HeaderText() const {
+    QStringList columns;
+    for (const char* header : kHeaders) columns << QString::fromLatin1(header);
+    return columns.join(QLatin1Char('\t'));
+}
+
+QIcon FindingsModel::ProcessIcon(const ResultRow& row) const {
+    const QString name = QString::fromUtf8(row.processName.c_str());
+    const auto cached = m_icons.constFind(name);
+    if (cached != m_icons.constEnd()) return *cached;
+    const QIcon icon = QIcon::hasThemeIcon(name) ? QIcon::fromTheme(name) : QIcon();
+    m_icons.insert(name, icon);
+    return icon;
+}
+
+QString FindingsModel::UserName(int64_t uid) const {
+    if (uid == Finding::kUnknown) return QString();
+    const auto cached = m_users.constFind(uid);
+    if (cached != m_users.constEnd()) return *cached;
+    passwd entry;
+    passwd* found = nullptr;
+    char buffer[4096];
+    const bool named = getpwuid_r(static_cast<uid_t>(uid), &entry, buffer, sizeof buffer, &found) == 0 && found;
+    const QString name = named ? QString::fromLocal8Bit(found->pw_name) : QString::number(uid);
+    m_users.insert(uid, name);
+    return name;
+}
+
+int FindingsModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
+}
+
+int FindingsModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kColumns; }
+
+QVariant FindingsModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount()) return QVariant();
+    const ResultRow& row = Row(index.row());
+    const int column = index.column();
+    switch (role) {
+    case Qt::DisplayRole: return Text(row, column);
+    // Cut text is read in full here.
+    case Qt::ToolTipRole: return column == kPid ? QVariant() : QVariant(Text(row, column));
+    case Qt::DecorationRole: return column == kProcess ? QVariant(ProcessIcon(row)) : QVariant();
+    case Qt::TextAlignmentRole:
+        return column == kPid || column == kDescriptor ? QVariant(int(Qt::AlignRight | Qt::AlignVCenter)) : QVariant();
+    case kSortRole:
+        if (column == kPid) return QVariant(qulonglong(row.pid));
+        if (column == kDescriptor) return QVariant(qlonglong(row.descriptors.empty() ? -1 : row.descriptors.front()));
+        return Text(row, column);
+    }
+    return QVariant();
+}
+
+QVariant FindingsModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= kColumns)
+        return QVariant();
+    return QString::fromLatin1(kHeaders[section]);
+}

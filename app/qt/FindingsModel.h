@@ -1,0 +1,64 @@
+// The findings of a search as a table: one row per process and path, however
+// many ways (descriptors, mappings, folders) the process uses the file.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QHash>
+#include <QIcon>
+#include <memory>
+#include <vector>
+
+#include "search/Finding.h"
+
+struct ResultRow {
+    uint32_t pid = 0;
+    Text processName;
+    Text path;
+    int64_t uid = Finding::kUnknown;
+    uint32_t access = 0;
+    std::vector<int64_t> descriptors;  // ascending, each once
+    std::shared_ptr<HeldProcess> process;
+};
+
+class FindingsModel : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    enum Column { kPid, kProcess, kUser, kUse, kDescriptor, kPath, kColumns };
+    // What the columns sort by: numbers as numbers.
+    static constexpr int kSortRole = Qt::UserRole;
+
+    // The findings of a new look: rows that went are removed, rows that stay
+    // keep their place (and so the selection), new rows come at the end.
+    void Update(const std::vector<Finding>& findings);
+    // Findings from elsewhere (a check as root) folded into the rows there are.
+    void Merge(const std::vector<Finding>& findings);
+    void Clear();
+
+    const ResultRow& Row(int row) const { return m_rows[static_cast<size_t>(row)]; }
+    const std::vector<ResultRow>& Rows() const { return m_rows; }
+    // The row's columns as text, tab-separated, as copied.
+    QString RowText(int row) const;
+    QString HeaderText() const;
+
+    // How a process uses the file, in words: "open for reading, mapped".
+    static QString UseInWords(uint32_t access);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+private:
+    QString Text(const ResultRow& row, int column) const;
+    QIcon ProcessIcon(const ResultRow& row) const;
+    QString UserName(int64_t uid) const;
+    void Absorb(std::vector<ResultRow> rows, bool replace);
+
+    std::vector<ResultRow> m_rows;
+    mutable QHash<QString, QIcon> m_icons;
+    mutable QHash<int64_t, QString> m_users;
+};
+
+// The findings folded: one row per process and path, in the order first found.
+std::vector<ResultRow> FoldFindings(const std::vector<Finding>& findings);

@@ -1,0 +1,37 @@
+#include "app/qt/ResultTable.h"
+
+#include <QApplication>
+#include <QHeaderView>
+
+ResultTable::ResultTable(int nameColumn, QWidget* parent) : QTableView(parent), m_nameColumn(nameColumn) {
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSortingEnabled(true);
+    setWordWrap(false);
+    setTextElideMode(Qt::ElideMiddle);
+    setTabKeyNavigation(false);
+    verticalHeader()->hide();
+    verticalHeader()->setDefaultSectionSize(qMax(fontMetrics().height() + 6, 20));
+    horizontalHeader()->setSectionsMovable(true);
+    horizontalHeader()->setStretchLastSection(true);
+}
+
+void ResultTable::keyboardSearch(const QString& search) {
+    if (model() == nullptr || search.isEmpty()) return;
+    const bool goesOn = m_sinceTyped.isValid() && m_sinceTyped.elapsed() < QApplication::keyboardInputInterval();
+    m_typed = goesOn ? m_typed + search : search;
+    m_sinceTyped.start();
+    // A name being typed out may match the current row; a fresh letter
+    // moves on to the next row that starts with it.
+    const int current = currentIndex().isValid() ? currentIndex().row() : -1;
+    const int start = goesOn && current >= 0 ? current : current + 1;
+    const int rows = model()->rowCount();
+    for (int step = 0; step < rows; ++step) {
+        const QModelIndex at = model()->index((start + step) % rows, m_nameColumn);
+        if (!at.data().toString().startsWith(m_typed, Qt::CaseInsensitive)) continue;
+        setCurrentIndex(at);
+        scrollTo(at);
+        return;
+    }
+}

@@ -1,0 +1,141 @@
+#include "app/qt/RootCheck.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStandardPaths>
+
+namespace {
+
+// fencat writes bytes that are no UTF-8 as lone surrogates U+DC80…U+DCFF.
+Text Bytes(const QString& text) {
+    Text bytes;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i].unicode();
+        if (unit >= 0xDC80 && unit <= 0xDCFF && !(i > 0 && QChar::isHighSurrogate(text[i - 1].unicode()))) {
+            bytes += static_cast<char>(unit & 0xFF);
+            continue;
+        }
+        qsizetype length = 1;
+        if (QChar::isHighSurrogate(unit) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) length = 2;
+        bytes += text.mid(i, length).toUtf8().toStdString();
+        i += length - 1;
+    }
+    return bytes;
+}
+
+uint32_t AccessOf(const QString& letters) {
+    uint32_t access = 0;
+    for (const QChar letter : letters) {
+        switch (letter.unicode()) {
+        case 'f': access |= Finding::kOpen; break;
+        case 'F': access |= Finding::kOpen | Finding::kWrite; break;
+        case 'r': access |= Finding::kRootFolder; break;
+        case 'c': access |= Finding::kCurrentFolder; break;
+        case 'e': access |= Finding::kExecutable; break;
+        case 'm': access |= Finding::kMapped; break;
+        }
+    }
+    return access;
+}
+
+}  // namespace
+
+std::vector<Finding> ParseFencatJson(const QByteArray& lines) {
+    std::vector<Finding> findings;
+    for (const QByteArray& line : lines.split('\n')) {
+        const QJsonObject object = QJsonDocument::fromJson(line).object();
+        if (!object.value(QLatin1String("pid")).isDouble()) continue;
+        Finding finding;
+        finding.kind = object.value(QLatin1String("kind")).toString() == QLatin1String("module") ? Finding::Kind::Module
+                                                                                                 : Finding::Kind::Handle;
+        finding.pid = static_cast<uint32_t>(object.value(QLatin1String("pid")).toDouble());
+        finding.processName = Bytes(object.value(QLatin1String("name")).toString());
+        finding.path = Bytes(object.value(QLatin1String("path")).toString());
+        finding.access = AccessOf(object.value(QLatin1String("access")).toString());
+        const QJsonValue uid = object.value(QLatin1String("uid")), fd = object.value(QLatin1String("fd"));
+        if (uid.isDouble()) finding.uid = static_cast<int64_t>(uid.toDouble());
+        if (fd.isDouble()) finding.descriptor = static_cast<int64_t>(fd.toDouble());
+        findings.push_back(std::move(finding));
+    }
+    return findings;
+}
+
+RootCheck::RootCheck(QObject* parent) : QObject(parent) {
+    connect(&m_process, &QProcess::finished, this, &RootCheck::Ended);
+    connect(&m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart) emit Failed(QStringLiteral("pkexec could not be started."));
+    });
+}
+
+QString RootCheck::Pkexec() { return QStandardPaths::findExecutable(QStringLiteral("pkexec")); }
+
+QString RootCheck::Fencat() {
+    const QFileInfo beside(QCoreApplication::applicationDirPath() + QStringLiteral("/fencat"));
+    if (beside.isExecutable()) return beside.absoluteFilePath();
+    return QStandardPaths::findExecutable(QStringLiteral("fencat"));
+}
+
+QStringList RootCheck::Arguments(const std::vector<Target>& targets) {
+    QStringList options{QStringLiteral("--json")}, files;
+    for (const Target& target : targets) {
+        if (!target.problem.isEmpty()) continue;
+        const QString name = QFile::decodeName(target.name.c_str());
+        if (target.scope == SearchScope::Tree)
+            options << QStringLiteral("--under") << name;
+        else if (target.scope == SearchScope::Name)
+            options << QStringLiteral("--name") << name;
+        else
+            files << name;
+    }
+    if (!files.isEmpty()) options << QStringLiteral("--") << files;
+    return options;
+}
+
+QString RootCheck::TerminalCommand(const std::vector<Target>& targets) {
+    QStringList words{QStringLiteral("sudo fencat -v")};
+    for (const QString& argument : Arguments(targets).mid(1)) {
+        if (argument == QLatin1String("--under") || argument == QLatin1String("--name") || argument == QLatin1String("--")) {
+            words << argument;
+            continue;
+        }
+        QString quoted = argument;
+        quoted.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
+        words << QLatin1Char('\'') + quoted + QLatin1Char('\'');
+    }
+    return words.join(QLatin1Char(' '));
+}
+
+bool RootCheck::Start(const std::vector<Target>& targets, QString& error) {
+    const QString pkexec = Pkexec(), fencat = Fencat();
+    if (pkexec.isEmpty()) {
+        error = QStringLiteral("pkexec is not installed. To see every process, run in a terminal: %1")
+                    .arg(TerminalCommand(targets));
+        return false;
+    }
+    if (fencat.isEmpty()) {
+        error = QStringLiteral("fencat is not installed, so nothing can check as root.");
+        return false;
+    }
+    if (Running()) return true;
+    m_process.setProgram(pkexec);
+    m_process.setArguments(QStringList{fencat} + Arguments(targets));
+    m_process.setStandardInputFile(QProcess::nullDevice());
+    m_process.start();
+    return true;
+}
+
+void RootCheck::Ended(int status, QProcess::ExitStatus how) {
+    const QByteArray out = m_process.readAllStandardOutput();
+    const QString err = QString::fromLocal8Bit(m_process.readAllStandardError()).trimmed();
+    // fencat: 0 found, 1 none found; pkexec: 126 dismissed, 127 not authorised.
+    if (how == QProcess::NormalExit && (status == 0 || status == 1)) {
+        emit Found(ParseFencatJson(out), err);
+    } else if (how == QProcess::NormalExit && (status == 126 || status == 127)) {
+        emit Failed(QStringLiteral("The check as root was not authorised."));
+    } else {
+        emit Failed(QStringLiteral("The check as root failed%1").arg(err.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + err));
+    }
+}

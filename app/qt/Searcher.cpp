@@ -1,0 +1,49 @@
+#include "app/qt/Searcher.h"
+
+#include <QtConcurrent/QtConcurrentRun>
+
+Searcher::Searcher(QObject* parent) : QObject(parent) {
+    connect(&m_search, &QFutureWatcherBase::finished, this, &Searcher::SearchEnded);
+    connect(&m_look, &QFutureWatcherBase::finished, this, &Searcher::LookEnded);
+}
+
+// A scan in flight has only its own copies; it ends on its own.
+Searcher::~Searcher() {
+    m_search.waitForFinished();
+    m_look.waitForFinished();
+}
+
+void Searcher::Start(std::vector<SearchRequest> requests) {
+    if (Busy()) {
+        m_next = std::move(requests);
+        return;
+    }
+    m_search.setFuture(QtConcurrent::run([requests = std::move(requests)]() mutable { return RunSearch(requests); }));
+}
+
+void Searcher::SearchEnded() {
+    if (m_next) {
+        std::vector<SearchRequest> next = std::move(*m_next);
+        m_next.reset();
+        Start(std::move(next));
+        return;
+    }
+    emit Searched(m_search.result());
+}
+
+void Searcher::Look(std::shared_ptr<FreeWatch> watch) {
+    if (Looking()) {
+        m_nextWatch = std::move(watch);
+        return;
+    }
+    m_watch = std::move(watch);
+    m_look.setFuture(QtConcurrent::run([watch = m_watch] { return watch->Look(); }));
+}
+
+void Searcher::LookEnded() {
+    // The watch's reports are read here, on this thread, once its look is done.
+    const std::shared_ptr<FreeWatch> watch = std::move(m_watch);
+    const WaitState state = m_look.result();
+    if (m_nextWatch) Look(std::move(m_nextWatch));
+    emit Looked(watch.get(), state, watch->Reports());
+}

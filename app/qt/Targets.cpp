@@ -1,0 +1,73 @@
+#include "app/qt/Targets.h"
+
+#include <sys/stat.h>
+
+#include <QDir>
+#include <QFile>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+#include "search/Paths.h"
+
+namespace {
+
+QString Problem(int error) {
+    if (error == ENOENT || error == ENOTDIR) return QStringLiteral("does not exist");
+    return QStringLiteral("cannot be searched: %1").arg(QString::fromLocal8Bit(std::strerror(error)));
+}
+
+// A URL's path as the bytes it encodes, which QUrl's text would not keep.
+std::string LocalBytes(const QUrl& url) {
+    return QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()).toStdString();
+}
+
+}  // namespace
+
+Target TargetFromPath(const std::string& path) {
+    // The kernel names open files by their real path. A name gone since it
+    // was given keeps its absolute form, and is told as missing.
+    std::error_code error;
+    std::filesystem::path resolved = std::filesystem::weakly_canonical(std::filesystem::absolute(path, error), error);
+    if (error) resolved = std::filesystem::absolute(path, error).lexically_normal();
+    Target target{QString(), resolved.string(), SearchScope::File, QString()};
+    target.shown = QFile::decodeName(target.name.c_str());
+    struct stat status;
+    if (path.empty())
+        target.problem = QStringLiteral("is no name");
+    else if (stat(target.name.c_str(), &status) != 0)
+        target.problem = Problem(errno);
+    else if (S_ISDIR(status.st_mode))
+        target.scope = SearchScope::Tree;
+    return target;
+}
+
+Target TargetFromName(const std::string& name) {
+    Target target{QFile::decodeName(name.c_str()), name, SearchScope::Name, QString()};
+    if (name.empty() || NamesAPath(name)) target.problem = QStringLiteral("is no file name: a NAME has no folder part");
+    return target;
+}
+
+Target TargetFromText(const QString& text) {
+    if (text.startsWith(QLatin1String("file://"))) return TargetFromPath(LocalBytes(QUrl(text)));
+    QString path = text;
+    if (path == QLatin1String("~") || path.startsWith(QLatin1String("~/"))) path.replace(0, 1, QDir::homePath());
+    return TargetFromPath(QFile::encodeName(path).toStdString());
+}
+
+std::vector<Target> TargetsFromUrls(const QList<QUrl>& urls) {
+    std::vector<Target> targets;
+    for (const QUrl& url : urls) {
+        if (url.isLocalFile()) targets.push_back(TargetFromPath(LocalBytes(url)));
+    }
+    return targets;
+}
+
+std::vector<SearchRequest> RequestsFor(const std::vector<Target>& targets) {
+    std::vector<SearchRequest> requests;
+    for (const Target& target : targets) {
+        if (target.problem.isEmpty()) requests.emplace_back(target.name, target.scope);
+    }
+    return requests;
+}

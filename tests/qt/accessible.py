@@ -1,0 +1,71 @@
+#!/usr/bin/python3
+# The window as a screen reader reads it over AT-SPI: every control that
+# takes input has a name, and the table is named, with its column headers
+# and the rows' cells as text.
+#   accessible.py PID   (a process whose row the window shows)
+# Needs /usr/bin/python3 with pyatspi, on the accessibility bus of a
+# session where fencat-window runs with QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1.
+import sys
+import time
+
+import pyatspi
+
+CONTROLS = {"push button", "toggle button", "check box", "text", "entry", "combo box", "menu item", "table"}
+CONTAINERS_TO_SKIP = {"table"}  # its cells are read below, not walked one by one
+
+
+def find_application(name, seconds=20):
+    deadline = time.time() + seconds
+    while time.time() < deadline:
+        for application in pyatspi.Registry.getDesktop(0):
+            if application is not None and application.name == name:
+                return application
+        time.sleep(0.2)
+    return None
+
+
+def nodes(root):
+    stack = [root]
+    while stack:
+        node = stack.pop()
+        yield node
+        if node.getRoleName() in CONTAINERS_TO_SKIP:
+            continue
+        stack.extend(child for child in (node.getChildAtIndex(i) for i in range(node.childCount)) if child)
+
+
+def main():
+    pid = sys.argv[1]
+    application = find_application("fencat-window")
+    if application is None:
+        print("FAIL  no application fencat-window on the accessibility bus")
+        return 1
+    failures = 0
+    tables = []
+    for node in nodes(application):
+        role = node.getRoleName()
+        if role == "table":
+            tables.append(node)
+        # Qt keeps some controls of its own hidden (a tool bar's overflow
+        # button); what is not visible is not read.
+        visible = node.getState().contains(pyatspi.STATE_VISIBLE)
+        if role in CONTROLS and visible and not node.name:
+            print(f"FAIL  a {role} without a name, in {node.parent.getRoleName()} {node.parent.name!r}")
+            failures += 1
+    if len(tables) != 1 or tables[0].name != "Processes that use the files":
+        print(f"FAIL  tables: {[t.name for t in tables]}")
+        return 1
+    table = tables[0].queryTable()
+    headers = [table.getColumnHeader(c).name for c in range(table.nColumns)]
+    if headers != ["PID", "Process", "User", "Use", "Descriptor", "Path"]:
+        print(f"FAIL  column headers: {headers}")
+        failures += 1
+    pids = [table.getAccessibleAt(r, 0).name for r in range(table.nRows)]
+    if pid not in pids:
+        print(f"FAIL  no row of PID {pid} among {pids}")
+        failures += 1
+    print(f"ok    {table.nRows} rows read; every control named" if failures == 0 else f"{failures} failures")
+    return 1 if failures else 0
+
+
+sys.exit(main())
