@@ -16,7 +16,7 @@ void ShowAbout(QWidget* parent) {
         QStringLiteral("Shows which running processes use a file: those that have it loaded or mapped, hold it "
                        "open, or have it as their current or root folder.<br><br>"
                        "Copyright (C) 2026 The Tolvar Fencat developers<br>"
-                       "Licence: none has been granted yet; this copy is not for redistribution.<br>"
+                       "Licence: proprietary; all rights reserved.<br>"
                        "On the web: tolvar-fencat.invalid"));
     box.setStandardButtons(QMessageBox::Close);
     box.exec();
