@@ -96,43 +96,43 @@ bool ParseLong(const std::vector<std::string>& args, size_t& i, Options& options
     const std::string& arg = args[i];
     const size_t equals = arg.find('=');
     const std::string name = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-    const auto spec = std::find_if(std::begin(kOptions), std::end(kOptions),
+    const auto entry = std::find_if(std::begin(kOptions), std::end(kOptions),
                                    [&name](const OptionSpec& o) { return name == o.name; });
-    if (spec == std::end(kOptions) || (equals != std::string::npos && spec->arg == Arg::None)) {
+    if (entry == std::end(kOptions) || (equals != std::string::npos && entry->arg == Arg::None)) {
         error = "unknown option '" + arg + "'";
         return false;
     }
     std::string value;
     if (equals != std::string::npos) {
         value = arg.substr(equals + 1);
-    } else if (spec->arg == Arg::Required) {
+    } else if (entry->arg == Arg::Required) {
         if (i + 1 == args.size()) {
             error = "option '--" + name + "' needs an argument";
             return false;
         }
         value = args[++i];
     } else {
-        return Apply(spec->id, nullptr, options, formats, error);
+        return Apply(entry->id, nullptr, options, formats, error);
     }
-    return Apply(spec->id, &value, options, formats, error);
+    return Apply(entry->id, &value, options, formats, error);
 }
 
 // Bundled short options: -tk, -vm. An option that may take a value takes
 // a number that follows it in the bundle: -w2.5.
 bool ParseShort(const std::string& arg, Options& options, Formats& formats, std::string& error) {
     for (size_t k = 1; k < arg.size(); ++k) {
-        const auto spec = std::find_if(std::begin(kOptions), std::end(kOptions),
+        const auto entry = std::find_if(std::begin(kOptions), std::end(kOptions),
                                        [c = arg[k]](const OptionSpec& o) { return o.letter == c; });
-        if (spec == std::end(kOptions) || spec->arg == Arg::Required) {
+        if (entry == std::end(kOptions) || entry->arg == Arg::Required) {
             error = std::string("invalid option -- '") + arg[k] + "'";
             return false;
         }
         const char next = k + 1 < arg.size() ? arg[k + 1] : '\0';
-        if (spec->arg == Arg::Optional && (std::isdigit(static_cast<unsigned char>(next)) || next == '.')) {
+        if (entry->arg == Arg::Optional && (std::isdigit(static_cast<unsigned char>(next)) || next == '.')) {
             const std::string value = arg.substr(k + 1);
-            return Apply(spec->id, &value, options, formats, error);
+            return Apply(entry->id, &value, options, formats, error);
         }
-        Apply(spec->id, nullptr, options, formats, error);
+        Apply(entry->id, nullptr, options, formats, error);
     }
     return true;
 }
@@ -215,16 +215,16 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
 std::string HelpText() {
     constexpr size_t kTextColumn = 21;
     std::string help = kHelpIntro;
-    for (const OptionSpec& spec : kOptions) {
-        const char* text = OptionHelp(spec.id);
+    for (const OptionSpec& entry : kOptions) {
+        const char* text = OptionHelp(entry.id);
         if (text == nullptr) continue;  // not offered here
         std::string label = "  ";
-        if (spec.id == OptionId::Signal) label += "-SIGNAL, ";
-        else if (spec.letter != 0) label += std::string("-") + spec.letter + ", ";
+        if (entry.id == OptionId::Signal) label += "-SIGNAL, ";
+        else if (entry.letter != 0) label += std::string("-") + entry.letter + ", ";
         else label += "    ";
-        if (spec.id == OptionId::Help && PlatformHelpArgument() != nullptr)
+        if (entry.id == OptionId::Help && PlatformHelpArgument() != nullptr)
             label += std::string(PlatformHelpArgument()) + ", ";
-        label += std::string("--") + spec.name + spec.argLabel;
+        label += std::string("--") + entry.name + entry.argLabel;
         help += label;
         help += label.size() < kTextColumn ? std::string(kTextColumn - label.size(), ' ')
                                            : "\n" + std::string(kTextColumn, ' ');
