@@ -56,7 +56,7 @@ pid_t Spawn(const std::vector<std::string>& argv, int in, int out, int err) {
         dup2(out, 1);
         dup2(err, 2);
         // Only what the program is meant to have: nothing the test runner
-        // left open can stand in for a file of the test.
+        // left open can pass for a file of the test.
         syscall(SYS_close_range, 3u, ~0u, 0u);
         execvp(args[0], args.data());
         _exit(127);
