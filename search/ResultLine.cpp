@@ -15,22 +15,22 @@ void AppendEscape(Text& out, unsigned char byte) {
 }  // namespace
 
 Text VisibleText(const Text& bytes) {
-    // Unix names are UTF-8, where U+0080 to U+009F (C2 80 to C2 9F) are the
-    // C1 controls, CSI among them; Windows names come in the ANSI code page,
-    // where those bytes are printable characters.
-    const bool unixNames = kPathStyle == PathStyle::Unix;
+    // Names are UTF-8 on both systems, where U+0080 to U+009F (C2 80 to
+    // C2 9F) are the C1 controls, CSI among them. Only where the backslash
+    // is no separator is it escaped too.
+    const bool backslashIsText = kPathStyle == PathStyle::Unix;
     Text out;
     out.reserve(bytes.size());
     for (size_t i = 0; i < bytes.size(); ++i) {
         const auto byte = static_cast<unsigned char>(bytes[i]);
-        const bool c1 = unixNames && byte == 0xC2 && i + 1 < bytes.size() &&
+        const bool c1 = byte == 0xC2 && i + 1 < bytes.size() &&
                         (static_cast<unsigned char>(bytes[i + 1]) & 0xE0) == 0x80;
         if (byte < 0x20 || byte == 0x7F) {
             AppendEscape(out, byte);
         } else if (c1) {
             AppendEscape(out, byte);
             AppendEscape(out, static_cast<unsigned char>(bytes[++i]));
-        } else if (byte == '\\' && unixNames) {
+        } else if (byte == '\\' && backslashIsText) {
             out += "\\\\";
         } else {
             out += bytes[i];
