@@ -67,9 +67,14 @@ bool Privileged() {
 
 // What the mount options of /proc hide from this search, in a sentence.
 std::string Hidden(int procRoot, const std::vector<proc::Target>& targets, bool privileged) {
-    std::string mountinfo, options, hidden;
-    if (!proc::ReadWholeFile(procRoot, "self/mountinfo", mountinfo) || !proc::ProcMountOptions(mountinfo, options))
-        return hidden;
+    // How /proc is mounted does not change while a wait looks again and again.
+    static const std::string options = [procRoot] {
+        std::string mountinfo, found;
+        if (!proc::ReadWholeFile(procRoot, "self/mountinfo", mountinfo)) return std::string();
+        return proc::ProcMountOptions(mountinfo, found) ? found : std::string();
+    }();
+    std::string hidden;
+    if (options.empty()) return hidden;
     const bool sockets = std::any_of(targets.begin(), targets.end(), [](const proc::Target& t) {
         return t.socketFile || t.match == proc::Target::Match::Name || t.match == proc::Target::Match::Tree;
     });
@@ -107,7 +112,8 @@ std::vector<SearchReport> Search(std::vector<SearchRequest>& requests, const std
     }
     proc::ScanOutcome scan;
     if (!targets.empty() && procRoot >= 0) scan = proc::Scan(targets, procRoot, pids);
-    const bool privileged = Privileged();
+    // This process's rights stay what they were at its first search.
+    static const bool privileged = Privileged();
     const std::string hidden = scan.listed ? Hidden(procRoot, targets, privileged) : std::string();
     if (procRoot >= 0) close(procRoot);
 

@@ -160,6 +160,8 @@ private:
     void Add(uint32_t target, Finding::Kind kind, uint32_t access, int64_t descriptor, std::string path,
              const FileId& id);
     bool Identify(std::vector<Hit>& hits);
+    // The /proc path of the task being read, for what has no name of its own.
+    std::string Where() const { return "/proc/" + std::to_string(m_pid) + "/" + m_taskPath; }
 
     Context& m_context;
     Progress& m_ticks;
@@ -167,7 +169,7 @@ private:
     uint32_t m_pid = 0;
     int m_dir = -1;   // the process's folder in /proc
     int m_task = -1;  // the folder of the task being read: the process's, or one thread's
-    std::string m_where;      // m_task's path, for what has no name of its own
+    std::string m_taskPath;   // "task/TID/" while a thread is read, else empty
     bool m_thread = false;    // whether m_task is a thread's, whose tables may be the process's too
     std::string m_threadRead;  // "task/TID" of the first thread read, or empty
     bool m_compare = true;     // whether kcmp() can tell this process's threads' tables apart
@@ -389,7 +391,7 @@ bool ProcessReader::ReadDescriptor(int fdDir, const char* name, uint64_t number,
             }
             if (!haveLink) readText();
         }
-        std::string path = haveLink ? std::string(text) : m_where + "fd/" + name;
+        std::string path = haveLink ? std::string(text) : Where() + "fd/" + name;
         Add(target, Finding::Kind::Handle, access, static_cast<int64_t>(number), std::move(path), candidate.id);
     });
     return true;
@@ -419,7 +421,7 @@ void ProcessReader::ReadFolder(const char* name, uint32_t access) {
         if (haveLink)
             path = link;
         else if (!ReadLink(m_task, name, path))
-            path = m_where + name;
+            path = Where() + name;
         Add(target, Finding::Kind::Handle, access, Finding::kUnknown, std::move(path), candidate.id);
     });
 }
@@ -461,7 +463,7 @@ Outcome ProcessReader::Read(uint32_t pid, std::vector<Hit>& hits) {
     Tick();
     if (m_dir < 0) return Outcome::Gone;
     m_task = m_dir;
-    m_where = "/proc/" + std::to_string(pid) + "/";
+    m_taskPath.clear();
     m_thread = false;
     m_threadRead.clear();
     Outcome outcome = ReadTask(kMemory | kDescriptors | kFolders);
@@ -528,13 +530,21 @@ Outcome ProcessReader::ReadThreads() {
     m_compare = m_context.ownPids;
     // The tasks whose tables of each kind have been read.
     std::vector<uint32_t> memory{m_pid}, descriptors{m_pid}, folders{m_pid};
+    // The threads of one process share one memory: once it was found shared
+    // with the leader, or read in a thread (the leader's being gone), the
+    // other threads have none of their own to ask about.
+    bool memoryKnown = false;
     Outcome outcome = Outcome::Examined;
     for (const uint32_t tid : tids) {
         unsigned parts = 0;
         for (auto [part, type, read] : {std::make_tuple(kMemory, KCMP_VM, &memory),
                                         std::make_tuple(kDescriptors, KCMP_FILES, &descriptors),
                                         std::make_tuple(kFolders, KCMP_FS, &folders)}) {
-            if (SharesWithAny(tid, *read, type)) continue;
+            if (part == kMemory && memoryKnown) continue;
+            if (SharesWithAny(tid, *read, type)) {
+                memoryKnown = memoryKnown || part == kMemory;
+                continue;
+            }
             parts |= part;
             read->push_back(tid);
         }
@@ -543,7 +553,8 @@ Outcome ProcessReader::ReadThreads() {
         m_task = openat(m_dir, where.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
         Tick();
         if (m_task < 0) continue;  // the thread has ended
-        m_where = "/proc/" + std::to_string(m_pid) + "/" + where + "/";
+        memoryKnown = memoryKnown || (parts & kMemory) != 0;
+        m_taskPath = where + "/";
         m_thread = true;
         if (m_threadRead.empty()) m_threadRead = where;
         // A thread that ends meanwhile leaves the process examined.
@@ -551,6 +562,7 @@ Outcome ProcessReader::ReadThreads() {
         close(m_task);
     }
     m_task = m_dir;
+    m_taskPath.clear();
     m_thread = false;
     return outcome;
 }
@@ -635,7 +647,10 @@ ScanOutcome Scan(const std::vector<Target>& targets, int procRoot, const std::ve
     constexpr size_t kProcessesPerThread = 16;
     const size_t threads = std::min<size_t>(Cores(), (pids.size() + kProcessesPerThread - 1) / kProcessesPerThread);
     auto shared = std::make_shared<const std::vector<uint32_t>>(pids);
-    auto read = Watchdog<Read>::Run(pids.size(), threads, std::chrono::milliseconds(kStallMilliseconds), context->root,
+    // The watchdog looks at this process's own threads, which only the real
+    // /proc shows, whatever /proc the scan reads.
+    static const int ownProc = open("/proc", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    auto read = Watchdog<Read>::Run(pids.size(), threads, std::chrono::milliseconds(kStallMilliseconds), ownProc,
                                     [context, shared](size_t index, Progress& progress) {
                                         thread_local ReadBuffer buffer;
                                         ProcessReader reader(*context, progress, buffer);

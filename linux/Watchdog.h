@@ -4,7 +4,6 @@
 // that is merely long keeps going as long as it makes progress.
 #pragma once
 
-#include <fcntl.h>
 #include <sys/syscall.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -16,13 +15,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
+
+#include "linux/ProcText.h"
 
 namespace proc {
 
@@ -127,16 +127,10 @@ private:
     // (state R), rather than sleeping in the kernel.
     static bool Runnable(int procRoot, pid_t tid) {
         if (tid <= 0) return false;
-        char path[64], stat[512];
+        char path[64];
         std::snprintf(path, sizeof path, "self/task/%d/stat", static_cast<int>(tid));
-        const int fd = openat(procRoot, path, O_RDONLY | O_CLOEXEC);
-        if (fd < 0) return false;
-        const ssize_t n = read(fd, stat, sizeof stat - 1);
-        close(fd);
-        stat[n > 0 ? n : 0] = '\0';
-        // "tid (name) S ...": the name may hold anything, even ") ".
-        const char* close = std::strrchr(stat, ')');
-        return close != nullptr && close[1] == ' ' && close[2] == 'R';
+        ProcessStat stat;
+        return ReadStat(procRoot, path, stat) && stat.state == 'R';
     }
 
     struct alignas(64) Worker {
