@@ -18,16 +18,8 @@ const MessageTable* CFencatApp::GetMessageTable() const { return &kMessages; }
 CFencatApp theApp;
 
 std::string CFencatApp::AbsolutePath(const std::string& name) {
-    if (name.empty()) return name;
-    const std::u16string given = FromUtf8(name);
-    const auto* in = reinterpret_cast<LPCWSTR>(given.c_str());
-    const DWORD size = ::GetFullPathNameW(in, 0, nullptr, nullptr);
-    if (size == 0) return name;
-    std::wstring full(size, L'\0');
-    const DWORD length = ::GetFullPathNameW(in, size, &full[0], nullptr);
-    if (length == 0 || length >= size) return name;
-    full.resize(length);
-    return ToUtf8(std::u16string(full.begin(), full.end()));
+    std::u16string full;
+    return !name.empty() && ::AbsolutePath(FromUtf8(name), full) ? ToUtf8(full) : name;
 }
 
 BOOL CFencatApp::InitInstance() {

@@ -114,15 +114,10 @@ std::vector<std::string> StartCommandLine(int, char**) {
 }
 
 PathCheck CheckPath(const std::string& file, std::string& name, std::string& error) {
-    const std::u16string given = FromUtf8(file);
-    const auto* in = reinterpret_cast<LPCWSTR>(given.c_str());
-    const DWORD size = ::GetFullPathNameW(in, 0, nullptr, nullptr);
-    std::wstring full(size + 1, L'\0');
-    const DWORD length = size != 0 ? ::GetFullPathNameW(in, size + 1, &full[0], nullptr) : 0;
-    full.resize(length <= size ? length : 0);
-    const std::u16string absolute(full.begin(), full.end());
+    std::u16string absolute;
+    const bool made = AbsolutePath(FromUtf8(file), absolute);
     const std::u16string path = ExtendedLengthPath(absolute);
-    if (!full.empty() && ::GetFileAttributesW(reinterpret_cast<LPCWSTR>(path.c_str())) != INVALID_FILE_ATTRIBUTES) {
+    if (made && ::GetFileAttributesW(reinterpret_cast<LPCWSTR>(path.c_str())) != INVALID_FILE_ATTRIBUTES) {
         name = ToUtf8(absolute);
         return PathCheck::There;
     }

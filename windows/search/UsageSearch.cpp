@@ -29,7 +29,6 @@ bool StartsWith(const WideText& text, std::u16string_view prefix) { return text.
 }  // namespace
 
 void SearchMappedViews(bool search) { g_mappedViews = search; }
-bool MappedViewsSearched() { return g_mappedViews; }
 
 bool NamesMatch(std::u16string_view a, std::u16string_view b) {
     if (a.size() != b.size()) return false;
@@ -155,18 +154,10 @@ bool RunModulePass(const Target& target, OwnerProcesses& owners, CandidateFiles&
 // The full path of `name`, however long; false with the search's
 // diagnostic in `failure`.
 bool FullPath(const WideText& name, WideText& full, std::string& failure) {
-    WideText buffer(os::MAX_PATH, u'\0');
-    for (int pass = 0; pass < 3; ++pass) {
-        const os::DWORD length =
-            os::GetFullPathNameW(name.c_str(), static_cast<os::DWORD>(buffer.size()), &buffer[0], nullptr);
-        if (length == 0) break;
-        if (length < buffer.size()) {
-            buffer.resize(length);
-            full = PlainPath(buffer);
-            return true;
-        }
-        // The size it would need; a name that grows meanwhile is asked again.
-        buffer.assign(length + 1, u'\0');
+    WideText absolute;
+    if (AbsolutePath(name, absolute)) {
+        full = PlainPath(absolute);
+        return true;
     }
     failure = Line("GetFullPathName() failed. Error = %d\n", static_cast<int>(os::GetLastError()));
     return false;

@@ -1,6 +1,7 @@
 #include "windows/sysinfo/Text.h"
 
 #include "search/Utf8.h"
+#include "windows/platform/Api.h"
 
 void UnicodeToText(const os::WCHAR* unicode, size_t units, WideText& text) {
     text.clear();
@@ -86,5 +87,22 @@ std::u16string ExtendedLengthPath(const std::u16string& path) {
     if (path.size() < os::MAX_PATH || path.compare(0, 4, u"\\\\?\\") == 0) return path;
     if (path.compare(0, 2, u"\\\\") == 0) return u"\\\\?\\UNC\\" + path.substr(2);
     return u"\\\\?\\" + path;
+}
+
+bool AbsolutePath(const std::u16string& name, std::u16string& full) {
+    std::u16string buffer(os::MAX_PATH, u'\0');
+    for (int pass = 0; pass < 3; ++pass) {
+        const os::DWORD length =
+            os::GetFullPathNameW(name.c_str(), static_cast<os::DWORD>(buffer.size()), &buffer[0], nullptr);
+        if (length == 0) return false;
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            full = std::move(buffer);
+            return true;
+        }
+        // The size it would need; a name that grows meanwhile is asked again.
+        buffer.assign(length + 1, u'\0');
+    }
+    return false;
 }
 

@@ -15,3 +15,7 @@ std::u16string FromUtf8(std::string_view bytes);
 
 // `path` in the form that takes any length: \\?\C:\... or \\?\UNC\....
 std::u16string ExtendedLengthPath(const std::u16string& path);
+
+// `name` made absolute by the system's rule, for names of any length; false
+// (with the system's last error set) where the system cannot.
+bool AbsolutePath(const std::u16string& name, std::u16string& full);
