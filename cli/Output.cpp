@@ -38,10 +38,8 @@ std::string JsonString(const std::string& bytes) {
         case '\t': out += "\\t"; break;
         default:
             // The C1 controls (U+0080 to U+009F) too: CSI steers a terminal.
-            if (c < 0x20)
-                AppendEscape(out, "\\u00", c);
-            else if (c == 0xC2 && s[i + 1] < 0xA0)
-                AppendEscape(out, "\\u00", s[i + 1]);
+            if (code < 0x20 || (code >= 0x80 && code < 0xA0))
+                AppendEscape(out, "\\u00", static_cast<unsigned>(code));
             else
                 out.append(bytes, i, n);
         }

@@ -108,7 +108,6 @@ struct Run {
     // What the searches could not examine: of each kind, the most that one
     // of them could not (every search saw the same processes).
     SearchReport notExamined;
-    uint32_t unlisted = 0;  // processes whose modules a 32-bit build could not list
 
     bool Found() const {
         return std::any_of(answers.begin(), answers.end(), [](const Answer& a) { return !a.report.findings.empty(); });
@@ -122,16 +121,9 @@ void AddNotExamined(const SearchReport& report, SearchReport& into) {
         into.someRefused = report.someRefused;
     }
     if (report.stalled.size() > into.stalled.size()) into.stalled = report.stalled;
+    into.unlisted = std::max(into.unlisted, report.unlisted);
     into.privileged = into.privileged || report.privileged;
     if (into.hidden.empty()) into.hidden = report.hidden;
-}
-
-// Each FILE's trace is that of a drop of that one file.
-void Trace(const std::vector<SearchReport>& reports) {
-    for (const SearchReport& report : reports) {
-        Diag("DragDrop\n");
-        TraceSearch(report);
-    }
 }
 
 Run Collect(std::vector<SearchReport> reports, const Requests& made) {
@@ -140,7 +132,6 @@ Run Collect(std::vector<SearchReport> reports, const Requests& made) {
         const SearchReport& report = reports[i];
         run.failed = run.failed || report.end != SearchEnd::Finished;
         AddNotExamined(report, run.notExamined);
-        run.unlisted = std::max(run.unlisted, report.unlisted);
         // fencat is no user of what it searches for.
         auto& findings = reports[i].findings;
         findings.erase(std::remove_if(findings.begin(), findings.end(),
@@ -186,7 +177,7 @@ bool SignalAll(const Options& options, const Run& run, FILE* err, FILE* in) {
     bool ok = true;
     for (const Answer& answer : run.answers) {
         for (const Finding& f : answer.report.findings) {
-            if (f.pid == OwnProcessId() || !done.insert(f.pid).second) continue;
+            if (!done.insert(f.pid).second) continue;
             const std::string who = std::to_string(f.pid) + " (" + VisibleText(f.processName) + ")";
             if (!f.process) {
                 std::fprintf(err, "fencat: %s could not be held, so it is not signalled\n", who.c_str());
@@ -225,7 +216,7 @@ WaitState WaitUntilFree(const Options& options, FreeWatch& watch) {
     Clock::duration pause = std::chrono::milliseconds(10);
     for (;;) {
         const WaitState state = watch.Look();
-        Trace(watch.Reports());
+        TraceSearches(watch.Reports());
         if (state != WaitState::InUse || Stopped(watch.Reports()) || (!forever && Clock::now() >= until))
             return state;
         std::this_thread::sleep_for(forever ? pause : std::min(pause, until - Clock::now()));
@@ -246,7 +237,7 @@ int RunSearches(const Options& options, FILE* out, FILE* err, FILE* in) {
     // A wait looks for itself; -k needs the processes first.
     if (!options.wait || options.kill) {
         std::vector<SearchReport> reports = RunSearch(made.requests);
-        Trace(reports);
+        TraceSearches(reports);
         run = Collect(std::move(reports), made);
         if (!options.wait) PrintFindings(out, options.format, run.answers);
         failed = !FinishOutput(out, err) || failed;
@@ -260,7 +251,8 @@ int RunSearches(const Options& options, FILE* out, FILE* err, FILE* in) {
     }
     TellFailures(run, err);
     std::fputs(NotExaminedNotice(run.notExamined).c_str(), err);
-    if (run.unlisted != 0) std::fprintf(err, "fencat: %s", UnlistedNotice(run.unlisted, "fencat.exe").c_str());
+    if (run.notExamined.unlisted != 0)
+        std::fprintf(err, "fencat: %s", UnlistedNotice(run.notExamined.unlisted, "fencat.exe").c_str());
     if (failed || run.failed) return kFailed;
     if (options.wait) {
         if (state == WaitState::FreeAmongExamined) return kNotAllExamined;

@@ -13,8 +13,8 @@
 // "0x%04X  %-20s", never cut; the name as VisibleText writes it.
 Text FormatResultLine(uint32_t pid, const Text& processName);
 
-// `bytes` as a line of text shows them: control characters (C0 and DEL) as
-// \xHH and, where the backslash is no separator, a backslash as \\, so that
+// `bytes` as a line of text shows them: control characters (C0, DEL, and
+// the C1 controls as UTF-8 writes them) as \xHH and, where the backslash is no separator, a backslash as \\, so that
 // no name can end a line, forge one or steer a terminal.
 Text VisibleText(const Text& bytes);
 

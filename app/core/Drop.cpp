@@ -35,6 +35,13 @@ void TraceSearch(const SearchReport& report) {
     if (report.end == SearchEnd::Stopped) Diag("%s", report.failure.c_str());
 }
 
+void TraceSearches(const std::vector<SearchReport>& reports) {
+    for (const SearchReport& report : reports) {
+        Diag("DragDrop\n");
+        TraceSearch(report);
+    }
+}
+
 DropEnd HandleDrop(const DroppedFiles& drop, ResultList& list, WaitCursor& cursor, SearchScope scope) {
     // The cursor ends on every way out, exceptions included.
     struct CursorScope {

@@ -37,15 +37,11 @@ public:
     virtual uint32_t QueryFile(uint32_t index, char* buffer, uint32_t size) const = 0;
 };
 
-// A drop of names that the window already holds: a command line's FILE, or
-// the local files of a window system's drop.
+// A drop of names that the window already holds: the FILE of its command
+// line.
 class NameListDrop : public DroppedFiles {
 public:
-    NameListDrop() = default;
     explicit NameListDrop(std::vector<std::string> names) : m_names(std::move(names)) {}
-    void Add(std::string name) { m_names.push_back(std::move(name)); }
-    bool Empty() const { return m_names.empty(); }
-    const std::vector<std::string>& Names() const { return m_names; }
     uint32_t QueryFile(uint32_t index, char* buffer, uint32_t size) const override;
 
 private:
@@ -79,3 +75,7 @@ SearchScope DropScope(const std::string& name, SearchScope scope = SearchScope::
 // The window's trace of one search on the diagnostics output, after its
 // "DragDrop": each pass's header and rule, and the failure that stopped it.
 void TraceSearch(const SearchReport& report);
+
+// The trace of a search of several names, each as a drop of that one name
+// would print it: "DragDrop", then its search's trace.
+void TraceSearches(const std::vector<SearchReport>& reports);

@@ -30,7 +30,6 @@
 #include "app/qt/ResultTable.h"
 #include "app/qt/RootCheck.h"
 #include "app/qt/Searcher.h"
-#include "search/Diagnostics.h"
 
 namespace {
 
@@ -297,10 +296,9 @@ void FencatWindow::Refresh() {
 }
 
 void FencatWindow::Searched(const std::vector<SearchReport>& reports) {
+    TraceSearches(reports);
     std::vector<Finding> findings;
     for (const SearchReport& report : reports) {
-        Diag("DragDrop\n");
-        TraceSearch(report);
         findings.insert(findings.end(), report.findings.begin(), report.findings.end());
     }
     m_model->Update(findings);

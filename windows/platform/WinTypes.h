@@ -122,8 +122,6 @@ constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
 constexpr DWORD ERROR_PARTIAL_COPY = 299;
 constexpr DWORD ERROR_NO_SUCH_PRIVILEGE = 1313;
 constexpr DWORD ERROR_NOT_ALL_ASSIGNED = 1300;
-constexpr DWORD ERROR_NO_UNICODE_TRANSLATION = 1113;
-constexpr DWORD ERROR_INVALID_NAME = 123;
 
 // Access rights and options
 constexpr DWORD PROCESS_DUP_HANDLE = 0x0040;
@@ -162,10 +160,6 @@ constexpr DWORD INFINITE = 0xFFFFFFFF;
 constexpr DWORD WAIT_OBJECT_0 = 0;
 constexpr DWORD WAIT_TIMEOUT = 258;
 constexpr DWORD WAIT_FAILED = 0xFFFFFFFF;
-
-// Code pages
-constexpr UINT CP_ACP = 0;
-constexpr UINT CP_UTF8 = 65001;
 
 // CompareStringOrdinal
 constexpr int CSTR_EQUAL = 2;

@@ -4,4 +4,3 @@
 #pragma once
 
 void SearchMappedViews(bool search);
-bool MappedViewsSearched();

@@ -117,23 +117,4 @@ int Utf16ToUtf8(const os::WCHAR* units, int count, char* out, int size) {
     });
 }
 
-int Utf16ToCp1252(const os::WCHAR* units, int count, char* out, int size) {
-    // Code page 1252 differs from Latin-1 only in 0x80..0x9F.
-    static const char16_t kHigh[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                       0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-                                       0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                       0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-    return Convert(units, count, out, size, [](char32_t code, char* b) -> size_t {
-        b[0] = '?';
-        if (code < 0x80 || (code >= 0xA0 && code <= 0xFF)) {
-            b[0] = static_cast<char>(code);
-        } else {
-            for (int i = 0; i < 32; ++i) {
-                if (kHigh[i] != 0 && kHigh[i] == code) b[0] = static_cast<char>(0x80 + i);
-            }
-        }
-        return 1;
-    });
-}
-
 }  // namespace simbase

@@ -13,10 +13,9 @@ namespace simbase {
 
 std::u16string Utf8ToUtf16(const char* bytes, size_t length);
 
-// WideCharToMultiByte for UTF-8 and for code page 1252: `units` -1 means
+// WideCharToMultiByte for UTF-8: `units` -1 means
 // zero-terminated, terminator included; size 0 asks for the size needed.
 // Returns 0 (ERROR_INSUFFICIENT_BUFFER) when the output does not fit.
 int Utf16ToUtf8(const os::WCHAR* units, int count, char* out, int size);
-int Utf16ToCp1252(const os::WCHAR* units, int count, char* out, int size);
 
 }  // namespace simbase
