@@ -33,6 +33,35 @@ private:
     os::HANDLE m_copy = nullptr;
 };
 
+// The platform numbers object types its own way. Once the number of "File"
+// is known, a handle of another type is passed over without being copied:
+// every copy costs calls, and under Wine closing the copy of another
+// process's console handle cuts this process off its own console.
+class FileTypeNumber {
+public:
+    // Known at once from a file handle of this process, which is asked
+    // directly; the table was read just now, so its values still hold.
+    FileTypeNumber(const std::vector<HandleEntry>& entries, uint32_t self) {
+        for (const HandleEntry& entry : entries) {
+            Text type;
+            if (entry.ProcessId == self && QueryTypeName(HandleFromValue(entry.Handle), type) && type == "File") {
+                Learn(entry);
+                return;
+            }
+        }
+    }
+    bool MayBeFile(const HandleEntry& entry) const { return !m_known || entry.ObjectTypeNumber == m_number; }
+    // `entry`'s handle was seen to be a file.
+    void Learn(const HandleEntry& entry) {
+        m_known = true;
+        m_number = entry.ObjectTypeNumber;
+    }
+
+private:
+    bool m_known = false;
+    uint16_t m_number = 0;
+};
+
 struct HandleFacts {
     WideText name;
     bool hasId = false;
@@ -74,16 +103,19 @@ bool RunHandlePass(const Target& target, OwnerProcesses& owners, SearchReport& r
         }
     }
     handles.Refresh();
+    FileTypeNumber fileType(handles.Entries(), os::GetCurrentProcessId());
     snapshot.Refresh();
     CandidateFiles files;
     size_t fileHandles = 0;
     for (const HandleEntry& entry : handles.Entries()) {
+        if (!fileType.MayBeFile(entry)) continue;
         const uint32_t pid = static_cast<uint32_t>(entry.ProcessId);
         const std::shared_ptr<OwnerProcess> owner = owners.Get(pid);
         if (!owner) continue;
         LocalHandle local(*owner, entry.Handle);
         Text type;
         if (local.Get() == nullptr || !QueryTypeName(local.Get(), type) || type != "File") continue;
+        fileType.Learn(entry);
         ++fileHandles;
         HandleFacts facts;
         NameLocalHandle(local.Get(), kFileType, facts.name, target.hasId ? &facts.id : nullptr, &facts.hasId);
