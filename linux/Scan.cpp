@@ -169,8 +169,9 @@ private:
     uint32_t m_pid = 0;
     int m_dir = -1;   // the process's folder in /proc
     int m_task = -1;  // the folder of the task being read: the process's, or one thread's
-    std::string m_taskPath;   // "task/TID/" while a thread is read, else empty
-    bool m_thread = false;    // whether m_task is a thread's, whose tables may be the process's too
+    // "task/TID/" while a thread is read, whose tables may be the process's
+    // too; else empty.
+    std::string m_taskPath;
     std::string m_threadRead;  // "task/TID" of the first thread read, or empty
     bool m_compare = true;     // whether kcmp() can tell this process's threads' tables apart
     uint64_t m_mounts = 1;  // 1: not read yet
@@ -197,7 +198,7 @@ void ProcessReader::Add(uint32_t target, Finding::Kind kind, uint32_t access, in
                         const FileId& id) {
     // A module is one finding however many times it is mapped; a thread's
     // descriptor or folder that is the process's too is the same finding.
-    for (size_t i = 0; i < m_hits.size() && (kind == Finding::Kind::Module || m_thread); ++i) {
+    for (size_t i = 0; i < m_hits.size() && (kind == Finding::Kind::Module || !m_taskPath.empty()); ++i) {
         Hit& hit = m_hits[i];
         if (hit.target != target || hit.finding.kind != kind) continue;
         if (kind == Finding::Kind::Module && (m_hitIds[i] == id || hit.finding.path == path)) {
@@ -464,7 +465,6 @@ Outcome ProcessReader::Read(uint32_t pid, std::vector<Hit>& hits) {
     if (m_dir < 0) return Outcome::Gone;
     m_task = m_dir;
     m_taskPath.clear();
-    m_thread = false;
     m_threadRead.clear();
     Outcome outcome = ReadTask(kMemory | kDescriptors | kFolders);
     // A process refused is refused in all its threads.
@@ -555,7 +555,6 @@ Outcome ProcessReader::ReadThreads() {
         if (m_task < 0) continue;  // the thread has ended
         memoryKnown = memoryKnown || (parts & kMemory) != 0;
         m_taskPath = where + "/";
-        m_thread = true;
         if (m_threadRead.empty()) m_threadRead = where;
         // A thread that ends meanwhile leaves the process examined.
         if (ReadTask(parts) == Outcome::Refused) outcome = Outcome::Refused;
@@ -563,7 +562,6 @@ Outcome ProcessReader::ReadThreads() {
     }
     m_task = m_dir;
     m_taskPath.clear();
-    m_thread = false;
     return outcome;
 }
 
