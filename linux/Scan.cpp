@@ -17,7 +17,6 @@
 #include <memory>
 #include <mutex>
 #include <thread>
-#include <tuple>
 
 #include "linux/Hold.h"
 #include "linux/Watchdog.h"
@@ -490,13 +489,14 @@ Outcome ProcessReader::ReadTask(unsigned parts) {
 // Whether thread `tid` shares the table of `type` with one of `tasks`.
 // Where kcmp() cannot tell (another PID namespace's /proc, no right, no
 // kcmp), it is not asked again for the process: each thread is read, and
-// what it shares is found twice and kept once.
+// what it shares is found twice and kept once. A task that has ended
+// meanwhile shares nothing, and says nothing of kcmp() itself.
 bool ProcessReader::SharesWithAny(uint32_t tid, const std::vector<uint32_t>& tasks, int type) {
     for (size_t i = 0; i < tasks.size() && m_compare; ++i) {
         const long same = syscall(SYS_kcmp, tasks[i], tid, type, 0, 0);
         Tick();
         if (same == 0) return true;
-        m_compare = same > 0;
+        m_compare = same > 0 || errno == ESRCH;
     }
     return false;
 }
@@ -529,7 +529,7 @@ Outcome ProcessReader::ReadThreads() {
     }
     m_compare = m_context.ownPids;
     // The tasks whose tables of each kind have been read.
-    std::vector<uint32_t> memory{m_pid}, descriptors{m_pid}, folders{m_pid};
+    std::vector<uint32_t> descriptors{m_pid}, folders{m_pid};
     // The threads of one process share one memory: once it was found shared
     // with the leader, or read in a thread (the leader's being gone), the
     // other threads have none of their own to ask about.
@@ -537,23 +537,22 @@ Outcome ProcessReader::ReadThreads() {
     Outcome outcome = Outcome::Examined;
     for (const uint32_t tid : tids) {
         unsigned parts = 0;
-        for (auto [part, type, read] : {std::make_tuple(kMemory, KCMP_VM, &memory),
-                                        std::make_tuple(kDescriptors, KCMP_FILES, &descriptors),
-                                        std::make_tuple(kFolders, KCMP_FS, &folders)}) {
-            if (part == kMemory && memoryKnown) continue;
-            if (SharesWithAny(tid, *read, type)) {
-                memoryKnown = memoryKnown || part == kMemory;
-                continue;
-            }
-            parts |= part;
-            read->push_back(tid);
+        if (!memoryKnown) {
+            if (SharesWithAny(tid, {m_pid}, KCMP_VM))
+                memoryKnown = true;
+            else
+                parts |= kMemory;
         }
+        if (!SharesWithAny(tid, descriptors, KCMP_FILES)) parts |= kDescriptors;
+        if (!SharesWithAny(tid, folders, KCMP_FS)) parts |= kFolders;
         if (parts == 0) continue;
         const std::string where = "task/" + std::to_string(tid);
         m_task = openat(m_dir, where.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
         Tick();
         if (m_task < 0) continue;  // the thread has ended
         memoryKnown = memoryKnown || (parts & kMemory) != 0;
+        if ((parts & kDescriptors) != 0) descriptors.push_back(tid);
+        if ((parts & kFolders) != 0) folders.push_back(tid);
         m_taskPath = where + "/";
         if (m_threadRead.empty()) m_threadRead = where;
         // A thread that ends meanwhile leaves the process examined.
