@@ -147,6 +147,10 @@ private:
     Outcome ReadTask(unsigned parts);
     Outcome ReadThreads();
     bool SharesWithAny(uint32_t tid, const std::vector<uint32_t>& tasks, int type);
+    // Calls each(name, number) for the entries of directory `fd` that a
+    // decimal number names, until one returns false; false then.
+    template <typename Each>
+    bool ForEachNumberedEntry(int fd, Each&& each);
     Outcome ReadMaps();
     Outcome ReadDescriptors();
     // False when the kernel refused to look into the descriptor.
@@ -316,28 +320,34 @@ Outcome ProcessReader::ReadMaps() {
     return Outcome::Examined;
 }
 
+template <typename Each>
+bool ProcessReader::ForEachNumberedEntry(int fd, Each&& each) {
+    alignas(8) char entries[16384];
+    long got;
+    while ((got = syscall(SYS_getdents64, fd, entries, sizeof entries)) > 0) {
+        Tick();
+        for (long at = 0; at < got;) {
+            const auto* entry = reinterpret_cast<const dirent64*>(entries + at);
+            at += entry->d_reclen;
+            uint64_t number;
+            if (ParseDecimal(entry->d_name, number) && !each(entry->d_name, number)) return false;
+        }
+    }
+    return true;
+}
+
 Outcome ProcessReader::ReadDescriptors() {
     const int fdDir = openat(m_task, "fd", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     Tick();
     if (fdDir < 0) return errno == ENOENT || errno == ESRCH ? Outcome::Gone : Outcome::Refused;
     std::string link;
-    bool refused = false;
-    alignas(8) char entries[16384];
-    long got;
-    while (!refused && (got = syscall(SYS_getdents64, fdDir, entries, sizeof entries)) > 0) {
-        Tick();
-        for (long at = 0; at < got && !refused;) {
-            const auto* entry = reinterpret_cast<const dirent64*>(entries + at);
-            at += entry->d_reclen;
-            uint64_t number = 0;
-            if (!ParseDecimal(entry->d_name, number)) continue;
-            // Listed but not to be looked into: the process is not examined,
-            // and the rest of its descriptors would be refused as well.
-            refused = !ReadDescriptor(fdDir, entry->d_name, number, link);
-        }
-    }
+    // Listed but not to be looked into: the process is not examined, and the
+    // rest of its descriptors would be refused as well.
+    const bool examined = ForEachNumberedEntry(fdDir, [&](const char* name, uint64_t number) {
+        return ReadDescriptor(fdDir, name, number, link);
+    });
     close(fdDir);
-    return refused ? Outcome::Refused : Outcome::Examined;
+    return examined ? Outcome::Examined : Outcome::Refused;
 }
 
 bool ProcessReader::ReadDescriptor(int fdDir, const char* name, uint64_t number, std::string& link) {
@@ -513,18 +523,10 @@ Outcome ProcessReader::ReadThreads() {
     if (counted && task.stx_nlink <= 3) return Outcome::Examined;
     std::vector<uint32_t> tids;
     if (const int fd = openat(m_dir, "task", O_RDONLY | O_DIRECTORY | O_CLOEXEC); fd >= 0) {
-        alignas(8) char entries[4096];
-        long got;
-        while ((got = syscall(SYS_getdents64, fd, entries, sizeof entries)) > 0) {
-            Tick();
-            for (long at = 0; at < got;) {
-                const auto* entry = reinterpret_cast<const dirent64*>(entries + at);
-                at += entry->d_reclen;
-                uint64_t tid;
-                if (ParseDecimal(entry->d_name, tid) && tid != m_pid && tid <= UINT32_MAX)
-                    tids.push_back(static_cast<uint32_t>(tid));
-            }
-        }
+        ForEachNumberedEntry(fd, [&](const char*, uint64_t tid) {
+            if (tid != m_pid && tid <= UINT32_MAX) tids.push_back(static_cast<uint32_t>(tid));
+            return true;
+        });
         close(fd);
     }
     m_compare = m_context.ownPids;
