@@ -646,10 +646,7 @@ ScanOutcome Scan(const std::vector<Target>& targets, int procRoot, const std::ve
     constexpr size_t kProcessesPerThread = 16;
     const size_t threads = std::min<size_t>(Cores(), (pids.size() + kProcessesPerThread - 1) / kProcessesPerThread);
     auto shared = std::make_shared<const std::vector<uint32_t>>(pids);
-    // The watchdog looks at this process's own threads, which only the real
-    // /proc shows, whatever /proc the scan reads.
-    static const int ownProc = open("/proc", O_PATH | O_DIRECTORY | O_CLOEXEC);
-    auto read = Watchdog<Read>::Run(pids.size(), threads, std::chrono::milliseconds(kStallMilliseconds), ownProc,
+    auto read = Watchdog<Read>::Run(pids.size(), threads, std::chrono::milliseconds(kStallMilliseconds),
                                     [context, shared](size_t index, Progress& progress) {
                                         thread_local ReadBuffer buffer;
                                         ProcessReader reader(*context, progress, buffer);

@@ -4,6 +4,7 @@
 // that is merely long keeps going as long as it makes progress.
 #pragma once
 
+#include <fcntl.h>
 #include <sys/syscall.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -41,9 +42,8 @@ public:
         std::vector<size_t> stalled;  // the indices given up, ascending
     };
 
-    // Reads `count` items on at most `threads` threads; `procRoot` is the
-    // /proc where this process's threads are watched.
-    static Outcome Run(size_t count, size_t threads, std::chrono::milliseconds stall, int procRoot, Read read) {
+    // Reads `count` items on at most `threads` threads.
+    static Outcome Run(size_t count, size_t threads, std::chrono::milliseconds stall, Read read) {
         using Clock = std::chrono::steady_clock;
         auto work = std::make_shared<Work>(count, std::move(read));
         Outcome outcome;
@@ -87,7 +87,7 @@ public:
                 }
                 if (++w.quietLooks < 3 || now - w.since < stall) continue;
                 // A thread that waits only for a core is slow, not stuck.
-                if (Runnable(procRoot, w.worker->tid.load())) {
+                if (Runnable(w.worker->tid.load())) {
                     w = Watched{w.worker, progress, now, 0};
                     continue;
                 }
@@ -124,13 +124,14 @@ private:
     static constexpr size_t kIdle = SIZE_MAX;
 
     // Whether thread `tid` of this process is running or waits for a core
-    // (state R), rather than sleeping in the kernel.
-    static bool Runnable(int procRoot, pid_t tid) {
+    // (state R), rather than sleeping in the kernel. Only the real /proc
+    // shows this process, whatever /proc a scan reads.
+    static bool Runnable(pid_t tid) {
         if (tid <= 0) return false;
         char path[64];
-        std::snprintf(path, sizeof path, "self/task/%d/stat", static_cast<int>(tid));
+        std::snprintf(path, sizeof path, "/proc/self/task/%d/stat", static_cast<int>(tid));
         ProcessStat stat;
-        return ReadStat(procRoot, path, stat) && stat.state == 'R';
+        return ReadStat(AT_FDCWD, path, stat) && stat.state == 'R';
     }
 
     struct alignas(64) Worker {

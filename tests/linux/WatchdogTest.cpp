@@ -1,6 +1,5 @@
 #include "linux/Watchdog.h"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
 
 #include <future>
@@ -11,18 +10,12 @@ using namespace std::chrono_literals;
 using proc::Progress;
 using proc::Watchdog;
 
-// The real /proc, where the watchdog sees its own threads.
-int Proc() {
-    static const int root = open("/proc", O_PATH | O_DIRECTORY | O_CLOEXEC);
-    return root;
-}
-
 TEST(WatchdogTest, AStuckReadIsGivenUpAndTheRestGoOnWhileALongOneEnds) {
     // Item 1 blocks until released; item 3 takes 400 ms but makes progress.
     auto release = std::make_shared<std::promise<void>>();
     std::shared_future<void> released = release->get_future().share();
     const auto began = std::chrono::steady_clock::now();
-    auto outcome = Watchdog<int>::Run(6, 2, 100ms, Proc(), [released](size_t index, Progress& progress) {
+    auto outcome = Watchdog<int>::Run(6, 2, 100ms, [released](size_t index, Progress& progress) {
         if (index == 1) released.wait();
         if (index == 3) {
             for (int i = 0; i < 40; ++i) {
@@ -43,7 +36,7 @@ TEST(WatchdogTest, AStuckReadIsGivenUpAndTheRestGoOnWhileALongOneEnds) {
 TEST(WatchdogTest, AReadThatRunsWithoutReportingIsNotTakenForStuck) {
     // Busy for 400 ms on the processor, never reporting: slow, not stuck,
     // as a read is that only waits for a core.
-    auto outcome = Watchdog<int>::Run(1, 1, 100ms, Proc(), [](size_t, Progress&) {
+    auto outcome = Watchdog<int>::Run(1, 1, 100ms, [](size_t, Progress&) {
         const auto until = std::chrono::steady_clock::now() + 400ms;
         volatile unsigned spin = 0;
         while (std::chrono::steady_clock::now() < until) spin = spin + 1;
@@ -54,8 +47,8 @@ TEST(WatchdogTest, AReadThatRunsWithoutReportingIsNotTakenForStuck) {
 }
 
 TEST(WatchdogTest, NothingToReadAndOneThread) {
-    EXPECT_TRUE(Watchdog<int>::Run(0, 2, 100ms, Proc(), [](size_t, Progress&) { return 1; }).results.empty());
-    auto outcome = Watchdog<size_t>::Run(100, 1, 100ms, Proc(), [](size_t index, Progress&) { return index; });
+    EXPECT_TRUE(Watchdog<int>::Run(0, 2, 100ms, [](size_t, Progress&) { return 1; }).results.empty());
+    auto outcome = Watchdog<size_t>::Run(100, 1, 100ms, [](size_t index, Progress&) { return index; });
     EXPECT_TRUE(outcome.stalled.empty());
     for (size_t i = 0; i < 100; ++i) EXPECT_EQ(outcome.results[i], i);
 }
