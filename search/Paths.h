@@ -49,21 +49,6 @@ inline std::string_view FinalComponent(std::string_view path, PathStyle style = 
     return FinalComponent<char>(path, style);
 }
 
-// Whether `candidate` is `folder` itself or lies below it: it begins with the
-// folder (less the separators the folder ends with) and ends there or goes
-// on with a separator. `samePrefix(candidate, folder, n)` compares the first
-// n units as the system compares names; `kept(folder)` is the folder's
-// length without its end separators.
-template <typename Char, typename SamePrefix>
-bool LiesAtOrBelow(std::basic_string_view<Char> candidate, std::basic_string_view<Char> folder, size_t kept,
-                   PathStyle style, SamePrefix samePrefix) {
-    if (folder.empty()) return false;
-    // A root such as "/": everything that begins with it.
-    if (kept == 0) return candidate.size() >= folder.size() && samePrefix(candidate, folder, folder.size());
-    if (candidate.size() < kept || !samePrefix(candidate, folder, kept)) return false;
-    return candidate.size() == kept || IsPathSeparator(candidate[kept], style);
-}
-
 // The length of `path` without the separators it ends with.
 template <typename Char>
 size_t LengthWithoutEndSeparators(std::basic_string_view<Char> path, PathStyle style) {
@@ -72,8 +57,23 @@ size_t LengthWithoutEndSeparators(std::basic_string_view<Char> path, PathStyle s
     return kept;
 }
 
+// Whether `candidate` is `folder` itself or lies below it: it begins with the
+// folder (less the separators the folder ends with) and ends there or goes
+// on with a separator. `samePrefix(candidate, folder, n)` compares the first
+// n units as the system compares names.
+template <typename Char, typename SamePrefix>
+bool LiesAtOrBelow(std::basic_string_view<Char> candidate, std::basic_string_view<Char> folder, PathStyle style,
+                   SamePrefix samePrefix) {
+    if (folder.empty()) return false;
+    const size_t kept = LengthWithoutEndSeparators(folder, style);
+    // A root such as "/": everything that begins with it.
+    if (kept == 0) return candidate.size() >= folder.size() && samePrefix(candidate, folder, folder.size());
+    if (candidate.size() < kept || !samePrefix(candidate, folder, kept)) return false;
+    return candidate.size() == kept || IsPathSeparator(candidate[kept], style);
+}
+
 // Exact units, '/' the only separator: the Unix rule.
 inline bool LiesAtOrBelow(std::string_view candidate, std::string_view folder) {
-    return LiesAtOrBelow<char>(candidate, folder, LengthWithoutEndSeparators(folder, PathStyle::Unix), PathStyle::Unix,
+    return LiesAtOrBelow<char>(candidate, folder, PathStyle::Unix,
                                [](std::string_view a, std::string_view b, size_t n) { return a.compare(0, n, b, 0, n) == 0; });
 }

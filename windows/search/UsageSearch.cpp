@@ -93,7 +93,7 @@ bool NameMatches(const Target& target, const WideText& path, const WideText& dos
 }
 
 bool LiesAtOrBelow(const WideText& candidate, const WideText& folder) {
-    return LiesAtOrBelow<char16_t>(candidate, folder, LengthWithoutEndSeparators<char16_t>(folder, PathStyle::Windows),
+    return LiesAtOrBelow<char16_t>(candidate, folder,
                                    PathStyle::Windows, [](std::u16string_view a, std::u16string_view b, size_t count) {
                                        return NamesMatch(a.substr(0, count), b.substr(0, count));
                                    });
