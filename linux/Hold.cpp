@@ -16,14 +16,8 @@ namespace proc {
 
 namespace {
 
-// Pidfds held now. At most half of the descriptors this process may open
-// go to them; the reading of /proc needs the rest.
+// Pidfds held now.
 std::atomic<uint64_t> g_pidfds{0};
-
-bool PidfdAllowed() {
-    rlimit limit;
-    return getrlimit(RLIMIT_NOFILE, &limit) == 0 && g_pidfds.load() < limit.rlim_cur / 2;
-}
 
 // A process has ended once all its threads have: a leader that has exited
 // while its other threads run is a zombie that still counts.
@@ -89,11 +83,18 @@ private:
 
 }  // namespace
 
-bool HoldProcess(uint32_t pid, int dir, ProcessStat& stat, std::shared_ptr<HeldProcess>& held) {
+uint64_t PidfdLimit() {
+    // At most half of the descriptors this process may open; the reading of
+    // /proc needs the rest.
+    rlimit limit;
+    return getrlimit(RLIMIT_NOFILE, &limit) == 0 ? limit.rlim_cur / 2 : 0;
+}
+
+bool HoldProcess(uint32_t pid, int dir, uint64_t pidfdLimit, ProcessStat& stat, std::shared_ptr<HeldProcess>& held) {
     held.reset();
     int pidfd = -1;
     bool gone = false;
-    if (PidfdAllowed()) {
+    if (g_pidfds.load() < pidfdLimit) {
         pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
         gone = pidfd < 0 && errno == ESRCH;
     }

@@ -11,11 +11,16 @@
 
 namespace proc {
 
+// How many pidfds the holds may keep open at once, by this process's
+// limit on descriptors now.
+uint64_t PidfdLimit();
+
 // Takes hold of process `pid`, which `dir` (its /proc directory, open
 // since it was read) stands for, then reads its stat through `dir`: a
 // directory that still answers after the hold is taken shows that the
-// process held is the one that was read. False when it has ended; `held`
-// is null where it could not be held.
-bool HoldProcess(uint32_t pid, int dir, ProcessStat& stat, std::shared_ptr<HeldProcess>& held);
+// process held is the one that was read. A hold takes a pidfd while fewer
+// than `pidfdLimit` are held. False when it has ended; `held` is null
+// where it could not be held.
+bool HoldProcess(uint32_t pid, int dir, uint64_t pidfdLimit, ProcessStat& stat, std::shared_ptr<HeldProcess>& held);
 
 }  // namespace proc

@@ -40,6 +40,7 @@ struct Context {
     // Whether the /proc is of this process's own PID namespace, so that its
     // process IDs are the ones a hold or kcmp() takes.
     bool ownPids = false;
+    uint64_t pidfdLimit = PidfdLimit();  // read once for the scan
     int root = -1;  // the /proc being read; owned
 
     // The bound UNIX sockets, read once when a name is first wanted.
@@ -441,7 +442,8 @@ void ProcessReader::ReadFolder(const char* name, uint32_t access) {
 bool ProcessReader::Identify(std::vector<Hit>& hits) {
     ProcessStat stat;
     std::shared_ptr<HeldProcess> held;
-    const bool running = m_context.ownPids ? HoldProcess(m_pid, m_dir, stat, held) : ReadStat(m_dir, "stat", stat);
+    const bool running = m_context.ownPids ? HoldProcess(m_pid, m_dir, m_context.pidfdLimit, stat, held)
+                                           : ReadStat(m_dir, "stat", stat);
     Tick();
     if (!running) return false;
     // A leader that has exited has no executable left; its threads do.
