@@ -127,16 +127,13 @@ void AddNotExamined(const SearchReport& report, SearchReport& into) {
 }
 
 Run Collect(std::vector<SearchReport> reports, const Requests& made) {
+    // fencat is no user of what it searches for.
+    DropFindingsOf(reports, OwnProcessId());
     Run run;
     for (size_t i = 0; i < reports.size(); ++i) {
         const SearchReport& report = reports[i];
         run.failed = run.failed || report.end != SearchEnd::Finished;
         AddNotExamined(report, run.notExamined);
-        // fencat is no user of what it searches for.
-        auto& findings = reports[i].findings;
-        findings.erase(std::remove_if(findings.begin(), findings.end(),
-                                      [](const Finding& f) { return f.pid == OwnProcessId(); }),
-                       findings.end());
         run.answers.push_back(Answer{made.arguments[i], std::move(reports[i])});
     }
     return run;

@@ -25,16 +25,18 @@ std::vector<uint32_t> Users(const std::vector<SearchReport>& reports) {
 
 }  // namespace
 
+void DropFindingsOf(std::vector<SearchReport>& reports, uint32_t pid) {
+    for (SearchReport& report : reports) {
+        auto& findings = report.findings;
+        findings.erase(
+            std::remove_if(findings.begin(), findings.end(), [pid](const Finding& f) { return f.pid == pid; }),
+            findings.end());
+    }
+}
+
 void FreeWatch::Take(std::vector<SearchReport> reports) {
     m_reports = std::move(reports);
-    if (m_self != 0) {
-        for (SearchReport& report : m_reports) {
-            auto& findings = report.findings;
-            findings.erase(std::remove_if(findings.begin(), findings.end(),
-                                          [this](const Finding& f) { return f.pid == m_self; }),
-                           findings.end());
-        }
-    }
+    if (m_self != 0) DropFindingsOf(m_reports, m_self);
     m_users = Users(m_reports);
 }
 

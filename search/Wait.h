@@ -14,6 +14,9 @@ enum class WaitState {
     FreeAmongExamined,  // none of those examined uses a file, but some could not be examined
 };
 
+// Takes the findings of process `pid` out of every report.
+void DropFindingsOf(std::vector<SearchReport>& reports, uint32_t pid);
+
 class FreeWatch {
 public:
     // `self`, where not 0, is a process whose use of the files does not
