@@ -6,16 +6,6 @@
 #include "search/ResultLine.h"
 #include "search/Utf8.h"
 
-namespace {
-
-void AppendEscape(std::string& out, const char* prefix, unsigned value) {
-    char escape[8];
-    std::snprintf(escape, sizeof escape, "%s%02x", prefix, value & 0xFFu);
-    out += escape;
-}
-
-}  // namespace
-
 std::string JsonString(const std::string& bytes) {
     std::string out = "\"";
     const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());

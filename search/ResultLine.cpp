@@ -3,33 +3,33 @@
 #include <cstdio>
 
 #include "search/Paths.h"
+#include "search/Utf8.h"
 
-namespace {
-
-void AppendEscape(Text& out, unsigned char byte) {
-    char escape[5];
-    std::snprintf(escape, sizeof escape, "\\x%02x", byte);
-    out += escape;
+void AppendEscape(std::string& out, const char* prefix, unsigned value) {
+    static const char kDigits[] = "0123456789abcdef";
+    out += prefix;
+    out += kDigits[(value >> 4) & 0xFu];
+    out += kDigits[value & 0xFu];
 }
-
-}  // namespace
 
 Text VisibleText(const Text& bytes) {
     // Names are UTF-8 on both systems, where U+0080 to U+009F (C2 80 to
     // C2 9F) are the C1 controls, CSI among them. Only where the backslash
     // is no separator is it escaped too.
     const bool backslashIsText = kPathStyle == PathStyle::Unix;
+    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
     Text out;
     out.reserve(bytes.size());
     for (size_t i = 0; i < bytes.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(bytes[i]);
-        const bool c1 = byte == 0xC2 && i + 1 < bytes.size() &&
-                        (static_cast<unsigned char>(bytes[i + 1]) & 0xE0) == 0x80;
+        const unsigned char byte = s[i];
+        char32_t code;
+        // Only a C2 lead byte can begin one, so the rest pass unread.
+        const bool c1 = byte == 0xC2 && Utf8Sequence(s + i, bytes.size() - i, code) == 2 && code < 0xA0;
         if (byte < 0x20 || byte == 0x7F) {
-            AppendEscape(out, byte);
+            AppendEscape(out, "\\x", byte);
         } else if (c1) {
-            AppendEscape(out, byte);
-            AppendEscape(out, static_cast<unsigned char>(bytes[++i]));
+            AppendEscape(out, "\\x", byte);
+            AppendEscape(out, "\\x", s[++i]);
         } else if (byte == '\\' && backslashIsText) {
             out += "\\\\";
         } else {

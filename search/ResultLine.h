@@ -18,6 +18,10 @@ Text FormatResultLine(uint32_t pid, const Text& processName);
 // no name can end a line, forge one or steer a terminal.
 Text VisibleText(const Text& bytes);
 
+// Appends `prefix` and the low byte of `value` as two lowercase hex digits,
+// as the escapes of VisibleText and of JSON end.
+void AppendEscape(std::string& out, const char* prefix, unsigned value);
+
 // The header line of a pass and a rule of the given number of dashes.
 std::string PassHeader(size_t ruleLength);
 constexpr size_t kModulePassRule = 66;
