@@ -228,6 +228,9 @@ int RunSearches(const Options& options, FILE* out, FILE* err, FILE* in) {
         SetDiagnosticStream(err);
     else
         DiscardDiagnostics();
+    // As the window does at start, so that an administrator sees every
+    // process; what it has to say is part of the trace.
+    EnableSearchPrivileges();
     bool failed = false;
     Requests made = MakeRequests(options, err, failed);
     Run run;

@@ -17,5 +17,6 @@ bool NameToSearch(const std::string& file, std::string& name, std::string& error
 // any of it could not be written.
 bool FinishOutput(FILE* out, FILE* err);
 
-// Runs the command and returns the exit status. `in` answers -i.
+// Runs the command, with the rights a search may take, and returns the exit
+// status. `in` answers -i.
 int RunSearches(const Options& options, FILE* out, FILE* err, FILE* in = stdin);

@@ -5,9 +5,7 @@
 #include "cli/Options.h"
 #include "cli/Platform.h"
 #include "cli/Run.h"
-#include "search/Diagnostics.h"
 #include "search/ResultLine.h"
-#include "search/Search.h"
 
 int main(int argc, char** argv) {
     std::vector<std::string> args = StartCommandLine(argc, argv);
@@ -31,12 +29,5 @@ int main(int argc, char** argv) {
         }
         return FinishOutput(stdout, stderr) ? 0 : kFailed;
     }
-    // As the window does at start, so that an administrator sees every
-    // process; what it has to say is part of the trace.
-    if (options.trace)
-        SetDiagnosticStream(stderr);
-    else
-        DiscardDiagnostics();
-    EnableSearchPrivileges();
     return RunSearches(options, stdout, stderr, stdin);
 }
