@@ -22,13 +22,12 @@ WideText MappedFileName(os::PFN_GetMappedFileNameW getName, os::HANDLE process, 
 }
 
 bool ViewMatches(const Target& target, const WideText& name, CandidateFiles& files) {
-    WideText dosPath = PlainPath(name);
-    if (dosPath == name && !GetDosFileName(name, dosPath)) dosPath.clear();
+    WideText dosPath;
     switch (target.matching) {
-    case Matching::Name: return NameMatches(target, name, dosPath, files);
-    case Matching::Tree: return !dosPath.empty() && LiesAtOrBelow(dosPath, target.name);
+    case Matching::Name: return DeviceNameMatches(target, name, files);
+    case Matching::Tree: return DosForm(name, dosPath) && LiesAtOrBelow(dosPath, target.name);
     case Matching::Path:
-        if (dosPath.empty()) return false;
+        if (!DosForm(name, dosPath)) return false;
         if (target.hasId) {
             if (const FileId* id = files.IdOf(dosPath)) return SameFile(*id, target.id);
         }
