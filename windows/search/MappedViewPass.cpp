@@ -9,16 +9,7 @@ namespace {
 
 // The file behind a mapped view, in the device form the system names it.
 WideText MappedFileName(os::PFN_GetMappedFileNameW getName, os::HANDLE process, os::PVOID base) {
-    WideText name(os::MAX_PATH, u'\0');
-    for (;;) {
-        const os::DWORD length = getName(process, base, &name[0], static_cast<os::DWORD>(name.size()));
-        if (length == 0) return WideText();
-        if (length + 1 < name.size() || name.size() >= 32768) {
-            name.resize(length < name.size() ? length : name.size());
-            return name;
-        }
-        name.resize(name.size() * 2);
-    }
+    return AskFullName([&](os::WCHAR* buffer, os::DWORD units) { return getName(process, base, buffer, units); });
 }
 
 bool ViewMatches(const Target& target, const WideText& name, CandidateFiles& files) {
