@@ -26,10 +26,6 @@ struct Target {
     FileId id;
 };
 
-// The comparison rule of every pass: the file system's, UTF-16 units
-// upper-cased by the system's table.
-bool NamesMatch(std::u16string_view a, std::u16string_view b);
-
 // `path` without the prefixes that only say how the system was asked for
 // it: \\?\C:\x and \??\C:\x are C:\x, \\?\UNC\s\x and \??\UNC\s\x \\s\x.
 WideText PlainPath(const WideText& path);

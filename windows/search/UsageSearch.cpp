@@ -30,12 +30,6 @@ bool StartsWith(const WideText& text, std::u16string_view prefix) { return text.
 
 void SearchMappedViews(bool search) { g_mappedViews = search; }
 
-bool NamesMatch(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
-    return a.empty() || os::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
-                                                 static_cast<int>(b.size()), os::TRUE) == os::CSTR_EQUAL;
-}
-
 WideText PlainPath(const WideText& path) {
     for (std::u16string_view prefix : {u"\\\\?\\", u"\\??\\"}) {
         if (!StartsWith(path, prefix)) continue;

@@ -25,6 +25,10 @@ void UnicodeToText(const os::WCHAR* unicode, Text& text);
 void UnicodeToText(const os::WCHAR* unicode, size_t units, Text& text);
 void UnicodeStringToText(const os::UNICODE_STRING* string, Text& text);
 
+// The comparison rule of every pass and of device paths: the file
+// system's, UTF-16 units upper-cased by the system's table.
+bool NamesMatch(std::u16string_view a, std::u16string_view b);
+
 // A name that `ask(buffer, units)` writes and cuts to fit, as the PSAPI
 // calls do; empty when the call fails. A cut name fills the buffer, with or
 // without its terminator (systems differ), so one that may have been cut is
