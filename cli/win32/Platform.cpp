@@ -1,5 +1,6 @@
 // Before <windows.h>, whose macros would stand for the platform layer's names.
 #include "cli/Platform.h"
+#include "windows/sysinfo/OwnerProcesses.h"
 
 #include <windows.h>
 
@@ -77,7 +78,11 @@ const char* PlatformHelpArgument() { return "/?"; }
 uint32_t OwnProcessId() { return ::GetCurrentProcessId(); }
 
 std::string UserName(const Finding& finding) {
-    HANDLE process = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, finding.pid);
+    // The search holds the process open with room to read its token; a
+    // finding held by nothing is asked by its ID.
+    const auto* owner = dynamic_cast<const OwnerProcess*>(finding.process.get());
+    HANDLE process = owner != nullptr ? owner->Handle()
+                                      : ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, finding.pid);
     if (process == nullptr) return std::string();
     std::string name;
     HANDLE token = nullptr;
@@ -95,7 +100,7 @@ std::string UserName(const Finding& finding) {
         }
         ::CloseHandle(token);
     }
-    ::CloseHandle(process);
+    if (owner == nullptr) ::CloseHandle(process);
     return name;
 }
 

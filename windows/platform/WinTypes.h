@@ -24,7 +24,6 @@ typedef uint8_t BYTE;
 typedef uint8_t UCHAR;
 typedef uint8_t BOOLEAN;
 typedef uint16_t USHORT;
-typedef uint16_t WORD;
 typedef uint32_t DWORD;
 typedef uint32_t ULONG;
 typedef int32_t LONG;
@@ -44,7 +43,6 @@ typedef void* LPVOID;
 typedef ULONG* PULONG;
 typedef DWORD* LPDWORD;
 typedef void* HANDLE;
-typedef HANDLE* PHANDLE;
 typedef void* HMODULE;
 typedef void (*FARPROC)();
 
@@ -91,8 +89,6 @@ constexpr NTSTATUS STATUS_INVALID_PARAMETER = static_cast<NTSTATUS>(0xC000000Du)
 constexpr NTSTATUS STATUS_ACCESS_DENIED = static_cast<NTSTATUS>(0xC0000022u);
 constexpr NTSTATUS STATUS_BUFFER_TOO_SMALL = static_cast<NTSTATUS>(0xC0000023u);
 constexpr NTSTATUS STATUS_OBJECT_TYPE_MISMATCH = static_cast<NTSTATUS>(0xC0000024u);
-constexpr NTSTATUS STATUS_NO_MEMORY = static_cast<NTSTATUS>(0xC0000017u);
-constexpr NTSTATUS STATUS_NOT_SUPPORTED = static_cast<NTSTATUS>(0xC00000BBu);
 constexpr NTSTATUS STATUS_PROCESS_IS_TERMINATING = static_cast<NTSTATUS>(0xC000010Au);
 
 // Information classes
@@ -109,7 +105,6 @@ constexpr ULONG ThreadBasicInformation = 0;
 constexpr DWORD ERROR_SUCCESS = 0;
 constexpr DWORD ERROR_INVALID_FUNCTION = 1;
 constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
-constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
 constexpr DWORD ERROR_ACCESS_DENIED = 5;
 constexpr DWORD ERROR_INVALID_HANDLE = 6;
 constexpr DWORD ERROR_NOT_ENOUGH_MEMORY = 8;
@@ -151,7 +146,6 @@ constexpr DWORD MEM_MAPPED = 0x40000;
 
 // Memory
 constexpr DWORD MEM_COMMIT = 0x00001000;
-constexpr DWORD MEM_RESERVE = 0x00002000;
 constexpr DWORD MEM_RELEASE = 0x00008000;
 constexpr DWORD PAGE_READWRITE = 0x04;
 

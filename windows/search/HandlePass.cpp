@@ -72,12 +72,7 @@ bool HandleMatches(const Target& target, const WideText& device, const HandleFac
     // Windows names file objects by their device path, Wine by \??\C:\...
     const WideText plain = PlainPath(handle.name);
     switch (target.matching) {
-    case Matching::Name: {
-        WideText dosPath = plain != handle.name ? plain : WideText();
-        if (dosPath.empty() && handle.name.find(u'~') != WideText::npos) GetDosFileName(handle.name, dosPath);
-        if (dosPath.empty() && target.name.find(u'~') != WideText::npos) GetDosFileName(handle.name, dosPath);
-        return NameMatches(target, handle.name, dosPath, files);
-    }
+    case Matching::Name: return DeviceNameMatches(target, handle.name, files);
     case Matching::Tree: return LiesAtOrBelow(handle.name, device) || LiesAtOrBelow(plain, target.name);
     case Matching::Path:
         if (target.hasId && handle.hasId) return SameFile(handle.id, target.id);

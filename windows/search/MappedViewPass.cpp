@@ -9,26 +9,16 @@ namespace {
 
 // The file behind a mapped view, in the device form the system names it.
 WideText MappedFileName(os::PFN_GetMappedFileNameW getName, os::HANDLE process, os::PVOID base) {
-    WideText name(os::MAX_PATH, u'\0');
-    for (;;) {
-        const os::DWORD length = getName(process, base, &name[0], static_cast<os::DWORD>(name.size()));
-        if (length == 0) return WideText();
-        if (length + 1 < name.size() || name.size() >= 32768) {
-            name.resize(length < name.size() ? length : name.size());
-            return name;
-        }
-        name.resize(name.size() * 2);
-    }
+    return AskFullName([&](os::WCHAR* buffer, os::DWORD units) { return getName(process, base, buffer, units); });
 }
 
 bool ViewMatches(const Target& target, const WideText& name, CandidateFiles& files) {
-    WideText dosPath = PlainPath(name);
-    if (dosPath == name && !GetDosFileName(name, dosPath)) dosPath.clear();
+    WideText dosPath;
     switch (target.matching) {
-    case Matching::Name: return NameMatches(target, name, dosPath, files);
-    case Matching::Tree: return !dosPath.empty() && LiesAtOrBelow(dosPath, target.name);
+    case Matching::Name: return DeviceNameMatches(target, name, files);
+    case Matching::Tree: return DosForm(name, dosPath) && LiesAtOrBelow(dosPath, target.name);
     case Matching::Path:
-        if (dosPath.empty()) return false;
+        if (!DosForm(name, dosPath)) return false;
         if (target.hasId) {
             if (const FileId* id = files.IdOf(dosPath)) return SameFile(*id, target.id);
         }

@@ -26,10 +26,6 @@ struct Target {
     FileId id;
 };
 
-// The comparison rule of every pass: the file system's, UTF-16 units
-// upper-cased by the system's table.
-bool NamesMatch(std::u16string_view a, std::u16string_view b);
-
 // `path` without the prefixes that only say how the system was asked for
 // it: \\?\C:\x and \??\C:\x are C:\x, \\?\UNC\s\x and \??\UNC\s\x \\s\x.
 WideText PlainPath(const WideText& path);
@@ -55,10 +51,16 @@ private:
     std::map<WideText, Facts> m_files;
 };
 
-// Whether the final component of `path` (a drive-letter path, or empty when
-// there is none) or of `dosPath` is the target's bare name, also through
-// the short or long form of the file.
-bool NameMatches(const Target& target, const WideText& path, const WideText& dosPath, CandidateFiles& files);
+// The drive-letter form of a name the system gives (a device path, or one
+// with a prefix PlainPath drops); false, with `dosPath` empty, when there
+// is none.
+bool DosForm(const WideText& name, WideText& dosPath);
+
+// Whether the final component of `name`, a name the system gives, is the
+// target's bare name, also through the short or long form of the file;
+// its DosForm is sought only when the final component alone does not
+// decide.
+bool DeviceNameMatches(const Target& target, const WideText& name, CandidateFiles& files);
 
 // Whether `candidate` is `folder` itself or lies below it.
 bool LiesAtOrBelow(const WideText& candidate, const WideText& folder);

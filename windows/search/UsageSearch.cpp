@@ -30,12 +30,6 @@ bool StartsWith(const WideText& text, std::u16string_view prefix) { return text.
 
 void SearchMappedViews(bool search) { g_mappedViews = search; }
 
-bool NamesMatch(std::u16string_view a, std::u16string_view b) {
-    if (a.size() != b.size()) return false;
-    return a.empty() || os::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
-                                                 static_cast<int>(b.size()), os::TRUE) == os::CSTR_EQUAL;
-}
-
 WideText PlainPath(const WideText& path) {
     for (std::u16string_view prefix : {u"\\\\?\\", u"\\??\\"}) {
         if (!StartsWith(path, prefix)) continue;
@@ -80,16 +74,47 @@ const WideText& CandidateFiles::OtherNameOf(const WideText& path, bool shortForm
     return other;
 }
 
+namespace {
+
+// A short name (LONG~1.DLL) stands for a long one and the other way round;
+// only names with a tilde can be either.
+bool MayBeShort(std::u16string_view name) { return name.find(u'~') != std::u16string_view::npos; }
+
+// Whether the file at `dosPath`, whose final component `final` is not the
+// target's name, is the target through its short or long form.
+bool OtherFormMatches(const Target& target, std::u16string_view final, const WideText& dosPath,
+                      CandidateFiles& files) {
+    if (dosPath.empty()) return false;
+    return (MayBeShort(target.name) && NamesMatch(files.OtherNameOf(dosPath, true), target.name)) ||
+           (MayBeShort(final) && NamesMatch(files.OtherNameOf(dosPath, false), target.name));
+}
+
+// Whether the final component of `path` is the target's bare name, also
+// through the short or long form of the file at `dosPath` (its drive-letter
+// path, or empty when there is none).
 bool NameMatches(const Target& target, const WideText& path, const WideText& dosPath, CandidateFiles& files) {
     const std::u16string_view final = FinalComponent<char16_t>(path, PathStyle::Windows);
+    return NamesMatch(final, target.name) || OtherFormMatches(target, final, dosPath, files);
+}
+
+}  // namespace
+
+bool DosForm(const WideText& name, WideText& dosPath) {
+    dosPath = PlainPath(name);
+    if (dosPath != name) return !dosPath.empty();
+    if (GetDosFileName(name, dosPath)) return true;
+    dosPath.clear();
+    return false;
+}
+
+bool DeviceNameMatches(const Target& target, const WideText& name, CandidateFiles& files) {
+    const std::u16string_view final = FinalComponent<char16_t>(name, PathStyle::Windows);
     if (NamesMatch(final, target.name)) return true;
-    // A short name (LONG~1.DLL) stands for a long one and the other way
-    // round; only names with a tilde can be either.
-    const bool targetShort = target.name.find(u'~') != WideText::npos;
-    const bool candidateShort = final.find(u'~') != std::u16string_view::npos;
-    if (dosPath.empty() || (!targetShort && !candidateShort)) return false;
-    return (targetShort && NamesMatch(files.OtherNameOf(dosPath, true), target.name)) ||
-           (candidateShort && NamesMatch(files.OtherNameOf(dosPath, false), target.name));
+    // The DOS form costs a look at every drive letter; ask only where a
+    // short or long form could match.
+    if (!MayBeShort(target.name) && !MayBeShort(final)) return false;
+    WideText dosPath;
+    return DosForm(name, dosPath) && OtherFormMatches(target, final, dosPath, files);
 }
 
 bool LiesAtOrBelow(const WideText& candidate, const WideText& folder) {

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "search/Paths.h"
 #include "windows/platform/Api.h"
 
 namespace {
@@ -26,10 +27,9 @@ const char16_t* SkipDriveAndNumber(const char16_t* p) {
     return *p == u'\\' ? p + 1 : nullptr;
 }
 
-bool EqualPrefix(const WideText& a, const WideText& b, size_t count) {
-    if (a.size() < count || b.size() < count) return false;
-    return count == 0 || os::CompareStringOrdinal(a.data(), static_cast<int>(count), b.data(),
-                                                  static_cast<int>(count), os::TRUE) == os::CSTR_EQUAL;
+// Whether `text` begins with `prefix`, by the file system's rule.
+bool StartsWithName(const WideText& text, const WideText& prefix) {
+    return NamesMatch(std::u16string_view(text).substr(0, prefix.size()), prefix);
 }
 
 // The drive's current target, in its plain form: a mapped network drive's
@@ -40,7 +40,7 @@ bool DriveTarget(const WideText& driveName, WideText& target) {
     std::vector<char16_t> buffer(kTargetSize + 1, 0);
     if (os::QueryDosDeviceW(driveName.c_str(), buffer.data(), kTargetSize) == 0) return false;
     const WideText text(buffer.data());
-    if (!EqualPrefix(text, kRedirectorPrefix, kRedirectorPrefix.size())) {
+    if (!StartsWithName(text, kRedirectorPrefix)) {
         target = text;
         return true;
     }
@@ -52,8 +52,6 @@ bool DriveTarget(const WideText& driveName, WideText& target) {
     target = kRedirectorPrefix + rest;
     return true;
 }
-
-bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
 
 }  // namespace
 
@@ -75,8 +73,10 @@ bool GetDosFileName(const WideText& deviceFileName, WideText& dosFileName) {
         const size_t n = target.size();
         // The target must end where a path component ends:
         // \Device\HarddiskVolume1 is no prefix of \Device\HarddiskVolume10.
-        if (!EqualPrefix(deviceFileName, target, n)) continue;
-        if (deviceFileName.size() > n && !IsSeparator(deviceFileName[n]) && !IsSeparator(target[n - 1])) continue;
+        if (!StartsWithName(deviceFileName, target)) continue;
+        if (deviceFileName.size() > n && !IsPathSeparator(deviceFileName[n], PathStyle::Windows) &&
+            !IsPathSeparator(target[n - 1], PathStyle::Windows))
+            continue;
         dosFileName = driveName + deviceFileName.substr(n);
         return true;
     }

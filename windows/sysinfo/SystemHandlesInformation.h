@@ -11,7 +11,8 @@
 
 // One row of the system's handle table. Process IDs and handle values are
 // whole where the table has them whole (the extended class); the type
-// number is the platform's, never read here.
+// number is the platform's own, not the fixed numbering below, so it is
+// compared only with other rows'.
 struct HandleEntry {
     uintptr_t ProcessId;
     uintptr_t Handle;

@@ -2,14 +2,6 @@
 
 #include "windows/sysinfo/SystemProcessesInformation.h"
 
-namespace {
-
-// A module path is asked again with twice the room while it comes back cut;
-// no path the system names is longer than this.
-constexpr os::DWORD kLongestPath = 32768;
-
-}  // namespace
-
 bool UnderWow64() {
     os::BOOL wow64 = os::FALSE;
     return os::IsWow64Process(os::GetCurrentProcess(), &wow64) && wow64;
@@ -96,17 +88,9 @@ void SystemModulesInformation::AddProcessModules(uint32_t pid, OwnerProcesses& o
         return;
     }
     for (os::HMODULE module : modules) {
-        WideText path(os::MAX_PATH, u'\0');
-        os::DWORD length;
-        for (;;) {
-            length = m_getModuleFileNameExW(owner->Handle(), module, &path[0], static_cast<os::DWORD>(path.size()));
-            // A cut path fills the buffer, with or without its terminator
-            // (systems differ): one that may have been cut is asked again.
-            if (length + 1 < path.size() || path.size() >= kLongestPath) break;
-            path.resize(path.size() * 2);
-        }
-        if (length == 0) continue;
-        path.resize(length < path.size() ? length : path.size());
-        m_entries.push_back(ModuleEntry{pid, std::move(path), module});
+        WideText path = AskFullName([&](os::WCHAR* buffer, os::DWORD units) {
+            return m_getModuleFileNameExW(owner->Handle(), module, buffer, units);
+        });
+        if (!path.empty()) m_entries.push_back(ModuleEntry{pid, std::move(path), module});
     }
 }

@@ -20,6 +20,26 @@ void UnicodeStringToText(const os::UNICODE_STRING* string, WideText& text) {
     UnicodeToText(string->Buffer, bytes / sizeof(os::WCHAR), text);
 }
 
+bool NamesMatch(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size()) return false;
+    return a.empty() || os::CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
+                                                 static_cast<int>(b.size()), os::TRUE) == os::CSTR_EQUAL;
+}
+
+WideText AskFullName(const std::function<os::DWORD(os::WCHAR* buffer, os::DWORD units)>& ask) {
+    constexpr size_t kLongestPath = 32768;
+    WideText name(os::MAX_PATH, u'\0');
+    for (;;) {
+        const os::DWORD length = ask(&name[0], static_cast<os::DWORD>(name.size()));
+        if (length == 0) return WideText();
+        if (length + 1 < name.size() || name.size() >= kLongestPath) {
+            name.resize(length < name.size() ? length : name.size());
+            return name;
+        }
+        name.resize(name.size() * 2);
+    }
+}
+
 void UnicodeToText(const os::WCHAR* unicode, size_t units, Text& text) {
     WideText wide;
     UnicodeToText(unicode, units, wide);

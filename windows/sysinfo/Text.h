@@ -3,6 +3,7 @@
 // surrogate travels as its own three bytes, so no two names become one.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -23,3 +24,13 @@ void UnicodeStringToText(const os::UNICODE_STRING* string, WideText& text);
 void UnicodeToText(const os::WCHAR* unicode, Text& text);
 void UnicodeToText(const os::WCHAR* unicode, size_t units, Text& text);
 void UnicodeStringToText(const os::UNICODE_STRING* string, Text& text);
+
+// The comparison rule of every pass and of device paths: the file
+// system's, UTF-16 units upper-cased by the system's table.
+bool NamesMatch(std::u16string_view a, std::u16string_view b);
+
+// A name that `ask(buffer, units)` writes and cuts to fit, as the PSAPI
+// calls do; empty when the call fails. A cut name fills the buffer, with or
+// without its terminator (systems differ), so one that may have been cut is
+// asked again with twice the room, up to the longest path the system names.
+WideText AskFullName(const std::function<os::DWORD(os::WCHAR* buffer, os::DWORD units)>& ask);
