@@ -37,7 +37,6 @@ public:
     QLineEdit& PathField() { return *m_pathField; }
     QString StateText() const;
     QString SearchedText() const;
-    const std::vector<Target>& Targets() const { return m_targets; }
 
     // A new question: the table is emptied and the targets are searched.
     void Search(std::vector<Target> targets);
