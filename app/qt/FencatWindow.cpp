@@ -275,7 +275,8 @@ void FencatWindow::Search(std::vector<Target> targets) {
     m_searched->setToolTip(m_searched->text());
     m_searched->show();
     SetState(QStringLiteral("Searching…"));
-    Refresh();
+    // Just made from their names: a look at them again would find the same.
+    m_searcher->Start(RequestsFor(m_targets));
 }
 
 QString FencatWindow::TargetsText() const {
@@ -291,7 +292,9 @@ QString FencatWindow::TargetsText() const {
 // last look is found, and one replaced is the new one.
 void FencatWindow::Refresh() {
     if (m_targets.empty()) return;
-    for (Target& target : m_targets) target = target.scope == SearchScope::Name ? target : TargetFromPath(target.name);
+    for (Target& target : m_targets) {
+        if (target.scope != SearchScope::Name) target = TargetFromPath(target.name);
+    }
     m_searcher->Start(RequestsFor(m_targets));
 }
 

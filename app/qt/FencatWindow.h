@@ -38,7 +38,8 @@ public:
     QString StateText() const;
     QString SearchedText() const;
 
-    // A new question: the table is emptied and the targets are searched.
+    // A new question: the table is emptied and the targets are searched as
+    // given, fresh from TargetFromPath and its kin.
     void Search(std::vector<Target> targets);
     // The state line's account of a look at the processes.
     void ShowReports(const std::vector<SearchReport>& reports);
