@@ -70,7 +70,11 @@ FencatWindow::FencatWindow(QWidget* parent) : QMainWindow(parent) {
     BuildControls();
     BuildActions();
     BuildMenus();
-    connect(m_searcher, &Searcher::Searched, this, &FencatWindow::Searched);
+    connect(m_searcher, &Searcher::Searched, this,
+            [this](const std::vector<Target>& targets, const std::vector<SearchReport>& reports) {
+                m_targets = targets;
+                Searched(reports);
+            });
     connect(m_searcher, &Searcher::Looked, this, &FencatWindow::Looked);
     connect(m_endProcess, &EndProcess::Done, this, [this](const QString& outcome) {
         statusBar()->showMessage(outcome);
@@ -276,7 +280,7 @@ void FencatWindow::Search(std::vector<Target> targets) {
     m_searched->show();
     SetState(QStringLiteral("Searching…"));
     // Just made from their names: a look at them again would find the same.
-    m_searcher->Start(RequestsFor(m_targets));
+    m_searcher->Start(m_targets, false);
 }
 
 QString FencatWindow::TargetsText() const {
@@ -291,11 +295,7 @@ QString FencatWindow::TargetsText() const {
 // Every look starts from the names again, so that a file made since the
 // last look is found, and one replaced is the new one.
 void FencatWindow::Refresh() {
-    if (m_targets.empty()) return;
-    for (Target& target : m_targets) {
-        if (target.scope != SearchScope::Name) target = TargetFromPath(target.name);
-    }
-    m_searcher->Start(RequestsFor(m_targets));
+    if (!m_targets.empty()) m_searcher->Start(m_targets, true);
 }
 
 void FencatWindow::Searched(const std::vector<SearchReport>& reports) {
