@@ -1,12 +1,10 @@
 #include "app/qt/FindingsModel.h"
 
-#include <pwd.h>
-#include <sys/types.h>
-
 #include <algorithm>
 #include <map>
 #include <utility>
 
+#include "cli/Platform.h"
 #include "search/ResultLine.h"
 
 namespace {
@@ -161,11 +159,7 @@ QString FindingsModel::UserName(int64_t uid) const {
     if (uid == Finding::kUnknown) return QString();
     const auto cached = m_users.constFind(uid);
     if (cached != m_users.constEnd()) return *cached;
-    passwd entry;
-    passwd* found = nullptr;
-    char buffer[4096];
-    const bool named = getpwuid_r(static_cast<uid_t>(uid), &entry, buffer, sizeof buffer, &found) == 0 && found;
-    const QString name = named ? QString::fromLocal8Bit(found->pw_name) : QString::number(uid);
+    const QString name = QString::fromLocal8Bit(UserNameOf(uid).c_str());
     m_users.insert(uid, name);
     return name;
 }
