@@ -219,7 +219,9 @@ void FencatWindow::BuildActions() {
             &QAction::triggered, this, &FencatWindow::CheckAll);
     QAction* top = AddAction("keepOnTop", QStringLiteral("Keep on &Top"), {QKeySequence(Qt::CTRL | Qt::Key_T)});
     top->setCheckable(true);
-    top->setIcon(icons::Unpinned());
+    m_pinned = icons::Pinned();
+    m_unpinned = icons::Unpinned();
+    top->setIcon(m_unpinned);
     connect(top, &QAction::toggled, this, &FencatWindow::KeepOnTop);
     connect(AddAction("about", QStringLiteral("&About Tolvar Fencat"), {QKeySequence::HelpContents}),
             &QAction::triggered, this, [this] { ShowAbout(this); });
@@ -489,7 +491,7 @@ void FencatWindow::KeepOnTop(bool on) {
     flags.setFlag(Qt::WindowStaysOnTopHint, on);
     overrideWindowFlags(flags);
     if (QWindow* window = windowHandle()) window->setFlags(flags);
-    Action("keepOnTop").setIcon(on ? icons::Pinned() : icons::Unpinned());
+    Action("keepOnTop").setIcon(on ? m_pinned : m_unpinned);
 }
 
 void FencatWindow::UpdateActions() {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QAction>
+#include <QIcon>
 #include <QMainWindow>
 #include <QTimer>
 #include <memory>
@@ -97,4 +98,6 @@ private:
     std::vector<Target> m_targets;
     QTimer m_watchTimer;
     std::shared_ptr<FreeWatch> m_wait;  // while waiting until the files are free
+    // Decoded once: an icon is read from its .ico at every load.
+    QIcon m_pinned, m_unpinned;
 };
