@@ -30,6 +30,7 @@
 #include "app/qt/ResultTable.h"
 #include "app/qt/RootCheck.h"
 #include "app/qt/Searcher.h"
+#include "search/ResultLine.h"
 
 namespace {
 
@@ -84,7 +85,7 @@ FencatWindow::FencatWindow(QWidget* parent) : QMainWindow(parent) {
         m_model->Merge(findings);
         // fencat's own notice tells a terminal user to become root; here the
         // user has.
-        const bool left = notice.contains(QLatin1String("could not be examined"));
+        const bool left = notice.contains(QLatin1String(kNotExaminedPhrase));
         SetState(QStringLiteral("Checked as root: %1%2")
                      .arg(UsersSentence(), left ? QStringLiteral(" Some processes could not be examined even so.")
                                                 : QString()));
