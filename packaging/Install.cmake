@@ -15,7 +15,6 @@ if(WIN32)
     install(TARGETS TolvarFencat RUNTIME DESTINATION . COMPONENT window)
   endif()
   set(CPACK_GENERATOR ZIP NSIS)
-  set(CPACK_ARCHIVE_COMPONENT_INSTALL OFF)
   # One package of both programs, laid out flat.
   set(CPACK_MONOLITHIC_INSTALL ON)
   # CPack's own template installs for all users and asks for administrator

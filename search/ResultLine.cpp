@@ -59,11 +59,10 @@ std::string NotExaminedNotice(const SearchReport& report) {
     auto processes = [](size_t count) { return std::to_string(count) + (count == 1 ? " process" : " processes"); };
     std::string notice;
     if (report.refused != 0 && !report.privileged) {
-        notice = "fencat: " + processes(report.refused) +
-                 " could not be examined (access denied); run fencat as root or administrator to include other"
-                 " users' processes.\n";
+        notice = "fencat: " + processes(report.refused) + " " + kNotExaminedPhrase +
+                 " (access denied); run fencat as root or administrator to include other users' processes.\n";
     } else if (report.refused != 0) {
-        notice = "fencat: " + processes(report.refused) + " could not be examined (access denied, even to root):";
+        notice = "fencat: " + processes(report.refused) + " " + kNotExaminedPhrase + " (access denied, even to root):";
         for (const uint32_t pid : report.someRefused) notice += " " + std::to_string(pid);
         if (report.refused > report.someRefused.size())
             notice += " and " + std::to_string(report.refused - report.someRefused.size()) + " more";
@@ -71,7 +70,8 @@ std::string NotExaminedNotice(const SearchReport& report) {
     }
     if (!report.hidden.empty()) notice += "fencat: " + report.hidden + "\n";
     if (!report.stalled.empty()) {
-        notice += "fencat: " + processes(report.stalled.size()) + " could not be examined (reading made no progress):";
+        notice += "fencat: " + processes(report.stalled.size()) + " " + kNotExaminedPhrase +
+                  " (reading made no progress):";
         for (const uint32_t pid : report.stalled) notice += " " + std::to_string(pid);
         notice += "\n";
     }

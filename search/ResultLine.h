@@ -31,6 +31,9 @@ constexpr size_t kHandlePassRule = 54;
 // hidden, or given up as stalled); empty for none.
 std::string NotExaminedNotice(const SearchReport& report);
 std::string NotExaminedNotice(uint32_t count, const std::vector<uint32_t>& stalled = {});
+// What such a notice says of processes refused or stalled: the window looks
+// for it in what fencat run as root says.
+inline constexpr char kNotExaminedPhrase[] = "could not be examined";
 
 // What a 32-bit Windows program says of the processes whose modules it
 // could not list (see SearchReport::unlisted); empty for none. `program`

@@ -3,14 +3,13 @@
 #include <QMessageBox>
 #include <QStyle>
 
-#include "app/qt/Icons.h"
 #include "fencat_version.h"
 
 void ShowAbout(QWidget* parent) {
     QMessageBox box(parent);
     box.setWindowTitle(QStringLiteral("About Tolvar Fencat"));
     const int size = box.style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, &box);
-    box.setIconPixmap(icons::Main().pixmap(size, size));
+    box.setIconPixmap(parent->windowIcon().pixmap(size, size));
     box.setText(QStringLiteral("<b>Tolvar Fencat</b> %1").arg(QStringLiteral(FENCAT_VERSION)));
     box.setInformativeText(
         QStringLiteral("Shows which running processes use a file: those that have it loaded or mapped, hold it "

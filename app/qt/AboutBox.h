@@ -1,4 +1,5 @@
-// The About box: the program, its version, copyright and licence.
+// The About box: the program, its version, copyright and licence, under
+// the icon of `parent`'s window.
 #pragma once
 
 class QWidget;

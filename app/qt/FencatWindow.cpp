@@ -30,6 +30,7 @@
 #include "app/qt/ResultTable.h"
 #include "app/qt/RootCheck.h"
 #include "app/qt/Searcher.h"
+#include "search/ResultLine.h"
 
 namespace {
 
@@ -70,7 +71,11 @@ FencatWindow::FencatWindow(QWidget* parent) : QMainWindow(parent) {
     BuildControls();
     BuildActions();
     BuildMenus();
-    connect(m_searcher, &Searcher::Searched, this, &FencatWindow::Searched);
+    connect(m_searcher, &Searcher::Searched, this,
+            [this](const std::vector<Target>& targets, const std::vector<SearchReport>& reports) {
+                m_targets = targets;
+                Searched(reports);
+            });
     connect(m_searcher, &Searcher::Looked, this, &FencatWindow::Looked);
     connect(m_endProcess, &EndProcess::Done, this, [this](const QString& outcome) {
         statusBar()->showMessage(outcome);
@@ -80,7 +85,7 @@ FencatWindow::FencatWindow(QWidget* parent) : QMainWindow(parent) {
         m_model->Merge(findings);
         // fencat's own notice tells a terminal user to become root; here the
         // user has.
-        const bool left = notice.contains(QLatin1String("could not be examined"));
+        const bool left = notice.contains(QLatin1String(kNotExaminedPhrase));
         SetState(QStringLiteral("Checked as root: %1%2")
                      .arg(UsersSentence(), left ? QStringLiteral(" Some processes could not be examined even so.")
                                                 : QString()));
@@ -215,7 +220,9 @@ void FencatWindow::BuildActions() {
             &QAction::triggered, this, &FencatWindow::CheckAll);
     QAction* top = AddAction("keepOnTop", QStringLiteral("Keep on &Top"), {QKeySequence(Qt::CTRL | Qt::Key_T)});
     top->setCheckable(true);
-    top->setIcon(icons::Unpinned());
+    m_pinned = icons::Pinned();
+    m_unpinned = icons::Unpinned();
+    top->setIcon(m_unpinned);
     connect(top, &QAction::toggled, this, &FencatWindow::KeepOnTop);
     connect(AddAction("about", QStringLiteral("&About Tolvar Fencat"), {QKeySequence::HelpContents}),
             &QAction::triggered, this, [this] { ShowAbout(this); });
@@ -275,7 +282,8 @@ void FencatWindow::Search(std::vector<Target> targets) {
     m_searched->setToolTip(m_searched->text());
     m_searched->show();
     SetState(QStringLiteral("Searching…"));
-    Refresh();
+    // Just made from their names: a look at them again would find the same.
+    m_searcher->Start(m_targets, false);
 }
 
 QString FencatWindow::TargetsText() const {
@@ -290,9 +298,7 @@ QString FencatWindow::TargetsText() const {
 // Every look starts from the names again, so that a file made since the
 // last look is found, and one replaced is the new one.
 void FencatWindow::Refresh() {
-    if (m_targets.empty()) return;
-    for (Target& target : m_targets) target = target.scope == SearchScope::Name ? target : TargetFromPath(target.name);
-    m_searcher->Start(RequestsFor(m_targets));
+    if (!m_targets.empty()) m_searcher->Start(m_targets, true);
 }
 
 void FencatWindow::Searched(const std::vector<SearchReport>& reports) {
@@ -486,7 +492,7 @@ void FencatWindow::KeepOnTop(bool on) {
     flags.setFlag(Qt::WindowStaysOnTopHint, on);
     overrideWindowFlags(flags);
     if (QWindow* window = windowHandle()) window->setFlags(flags);
-    Action("keepOnTop").setIcon(on ? icons::Pinned() : icons::Unpinned());
+    Action("keepOnTop").setIcon(on ? m_pinned : m_unpinned);
 }
 
 void FencatWindow::UpdateActions() {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QAction>
+#include <QIcon>
 #include <QMainWindow>
 #include <QTimer>
 #include <memory>
@@ -37,9 +38,9 @@ public:
     QLineEdit& PathField() { return *m_pathField; }
     QString StateText() const;
     QString SearchedText() const;
-    const std::vector<Target>& Targets() const { return m_targets; }
 
-    // A new question: the table is emptied and the targets are searched.
+    // A new question: the table is emptied and the targets are searched as
+    // given, fresh from TargetFromPath and its kin.
     void Search(std::vector<Target> targets);
     // The state line's account of a look at the processes.
     void ShowReports(const std::vector<SearchReport>& reports);
@@ -97,4 +98,6 @@ private:
     std::vector<Target> m_targets;
     QTimer m_watchTimer;
     std::shared_ptr<FreeWatch> m_wait;  // while waiting until the files are free
+    // Decoded once: an icon is read from its .ico at every load.
+    QIcon m_pinned, m_unpinned;
 };

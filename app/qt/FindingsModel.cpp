@@ -1,12 +1,11 @@
 #include "app/qt/FindingsModel.h"
 
-#include <pwd.h>
-#include <sys/types.h>
-
 #include <algorithm>
 #include <map>
+#include <tuple>
 #include <utility>
 
+#include "cli/Platform.h"
 #include "search/ResultLine.h"
 
 namespace {
@@ -27,23 +26,29 @@ void AddDescriptor(ResultRow& row, int64_t descriptor) {
     if (at == row.descriptors.end() || *at != descriptor) row.descriptors.insert(at, descriptor);
 }
 
-void Combine(ResultRow& kept, const ResultRow& other) {
+// Whether `kept` shows anything new.
+bool Combine(ResultRow& kept, const ResultRow& other) {
+    const uint32_t access = kept.access;
+    const size_t descriptors = kept.descriptors.size();
+    const int64_t uid = kept.uid;
     kept.access |= other.access;
     for (const int64_t descriptor : other.descriptors) AddDescriptor(kept, descriptor);
     if (!kept.process) kept.process = other.process;
     if (kept.uid == Finding::kUnknown) kept.uid = other.uid;
+    return kept.access != access || kept.descriptors.size() != descriptors || kept.uid != uid;
 }
+
+// What a row shows beyond its key.
+auto ShownFields(const ResultRow& row) { return std::tie(row.processName, row.uid, row.access, row.descriptors); }
 
 // Names are bytes; shown as a line of text shows them, never as raw controls.
 QString Shown(const Text& bytes) { return QString::fromUtf8(VisibleText(bytes).c_str()); }
 
 const char* const kHeaders[FindingsModel::kColumns] = {"PID", "Process", "User", "Use", "Descriptor", "Path"};
 
-}  // namespace
-
-std::vector<ResultRow> FoldFindings(const std::vector<Finding>& findings) {
+// The rows, and where each key's row is.
+std::vector<ResultRow> Fold(const std::vector<Finding>& findings, std::map<Key, size_t>& index) {
     std::vector<ResultRow> rows;
-    std::map<Key, size_t> index;
     for (const Finding& finding : findings) {
         ResultRow row;
         row.pid = finding.pid;
@@ -62,9 +67,16 @@ std::vector<ResultRow> FoldFindings(const std::vector<Finding>& findings) {
     return rows;
 }
 
+}  // namespace
+
+std::vector<ResultRow> FoldFindings(const std::vector<Finding>& findings) {
+    std::map<Key, size_t> index;
+    return Fold(findings, index);
+}
+
 void FindingsModel::Update(const std::vector<Finding>& findings) {
-    std::vector<ResultRow> fresh = FoldFindings(findings);
-    const std::map<Key, size_t> stays = IndexOf(fresh);
+    std::map<Key, size_t> stays;
+    std::vector<ResultRow> fresh = Fold(findings, stays);
     for (size_t i = m_rows.size(); i-- > 0;) {
         if (stays.count(KeyOf(m_rows[i])) != 0) continue;
         beginRemoveRows(QModelIndex(), static_cast<int>(i), static_cast<int>(i));
@@ -79,16 +91,26 @@ void FindingsModel::Merge(const std::vector<Finding>& findings) { Absorb(FoldFin
 void FindingsModel::Absorb(std::vector<ResultRow> rows, bool replace) {
     const std::map<Key, size_t> here = IndexOf(m_rows);
     std::vector<ResultRow> added;
+    std::vector<int> changed;
     for (ResultRow& row : rows) {
         const auto found = here.find(KeyOf(row));
-        if (found == here.end())
+        if (found == here.end()) {
             added.push_back(std::move(row));
-        else if (replace)
-            m_rows[found->second] = std::move(row);
-        else
-            Combine(m_rows[found->second], row);
+            continue;
+        }
+        ResultRow& kept = m_rows[found->second];
+        bool shows;
+        if (replace) {
+            shows = ShownFields(kept) != ShownFields(row);
+            kept = std::move(row);
+        } else {
+            shows = Combine(kept, row);
+        }
+        if (shows) changed.push_back(static_cast<int>(found->second));
     }
-    if (!m_rows.empty()) emit dataChanged(index(0, 0), index(rowCount() - 1, kColumns - 1));
+    // Most looks find what the last one did; only a row that shows something
+    // new is repainted and sorted again.
+    for (const int row : changed) emit dataChanged(index(row, 0), index(row, kColumns - 1));
     if (added.empty()) return;
     const int first = rowCount();
     beginInsertRows(QModelIndex(), first, first + static_cast<int>(added.size()) - 1);
@@ -161,11 +183,7 @@ QString FindingsModel::UserName(int64_t uid) const {
     if (uid == Finding::kUnknown) return QString();
     const auto cached = m_users.constFind(uid);
     if (cached != m_users.constEnd()) return *cached;
-    passwd entry;
-    passwd* found = nullptr;
-    char buffer[4096];
-    const bool named = getpwuid_r(static_cast<uid_t>(uid), &entry, buffer, sizeof buffer, &found) == 0 && found;
-    const QString name = named ? QString::fromLocal8Bit(found->pw_name) : QString::number(uid);
+    const QString name = QString::fromLocal8Bit(UserNameOf(uid).c_str());
     m_users.insert(uid, name);
     return name;
 }

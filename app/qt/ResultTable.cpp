@@ -27,11 +27,10 @@ void ResultTable::keyboardSearch(const QString& search) {
     const int current = currentIndex().isValid() ? currentIndex().row() : -1;
     const int start = goesOn && current >= 0 ? current : current + 1;
     const int rows = model()->rowCount();
-    for (int step = 0; step < rows; ++step) {
-        const QModelIndex at = model()->index((start + step) % rows, m_nameColumn);
-        if (!at.data().toString().startsWith(m_typed, Qt::CaseInsensitive)) continue;
-        setCurrentIndex(at);
-        scrollTo(at);
-        return;
-    }
+    if (rows == 0) return;
+    const QModelIndexList found = model()->match(model()->index(start % rows, m_nameColumn), Qt::DisplayRole, m_typed,
+                                                 1, Qt::MatchStartsWith | Qt::MatchWrap);
+    if (found.isEmpty()) return;
+    setCurrentIndex(found.front());
+    scrollTo(found.front());
 }

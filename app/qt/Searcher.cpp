@@ -13,22 +13,32 @@ Searcher::~Searcher() {
     m_look.waitForFinished();
 }
 
-void Searcher::Start(std::vector<SearchRequest> requests) {
+void Searcher::Start(std::vector<Target> targets, bool lookAgain) {
     if (Busy()) {
-        m_next = std::move(requests);
+        m_next.emplace(std::move(targets), lookAgain);
         return;
     }
-    m_search.setFuture(QtConcurrent::run([requests = std::move(requests)]() mutable { return RunSearch(requests); }));
+    m_search.setFuture(QtConcurrent::run([targets = std::move(targets), lookAgain]() mutable {
+        if (lookAgain) {
+            for (Target& target : targets) {
+                if (target.scope != SearchScope::Name) target = TargetFromPath(target.name);
+            }
+        }
+        std::vector<SearchRequest> requests = RequestsFor(targets);
+        std::vector<SearchReport> reports = RunSearch(requests);
+        return Outcome{std::move(targets), std::move(reports)};
+    }));
 }
 
 void Searcher::SearchEnded() {
     if (m_next) {
-        std::vector<SearchRequest> next = std::move(*m_next);
+        auto [targets, lookAgain] = std::move(*m_next);
         m_next.reset();
-        Start(std::move(next));
+        Start(std::move(targets), lookAgain);
         return;
     }
-    emit Searched(m_search.result());
+    const Outcome outcome = m_search.result();
+    emit Searched(outcome.targets, outcome.reports);
 }
 
 void Searcher::Look(std::shared_ptr<FreeWatch> watch) {

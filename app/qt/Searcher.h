@@ -6,8 +6,10 @@
 #include <QObject>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
+#include "app/qt/Targets.h"
 #include "search/Search.h"
 #include "search/Wait.h"
 
@@ -18,10 +20,12 @@ public:
     explicit Searcher(QObject* parent = nullptr);
     ~Searcher() override;
 
-    // Runs the requests. A search asked for while one runs replaces any
-    // waiting one and runs when the running one ends, whose reports are
-    // then dropped: they answer a question no longer asked.
-    void Start(std::vector<SearchRequest> requests);
+    // Searches the targets; with `lookAgain`, each path is first made a
+    // target again from its name, off the window's thread too: a hung mount
+    // must not freeze the window. A search asked for while one runs
+    // replaces any waiting one and runs when the running one ends, whose
+    // reports are then dropped: they answer a question no longer asked.
+    void Start(std::vector<Target> targets, bool lookAgain);
     bool Busy() const { return m_search.isRunning(); }
 
     // One look of a wait; the watch keeps its requests between looks. A look
@@ -30,7 +34,8 @@ public:
     bool Looking() const { return m_look.isRunning(); }
 
 signals:
-    void Searched(const std::vector<SearchReport>& reports);
+    // `targets` as searched; a report for each that could be.
+    void Searched(const std::vector<Target>& targets, const std::vector<SearchReport>& reports);
     // `watch` tells which wait looked.
     void Looked(const FreeWatch* watch, WaitState state, const std::vector<SearchReport>& reports);
 
@@ -38,8 +43,12 @@ private:
     void SearchEnded();
     void LookEnded();
 
-    QFutureWatcher<std::vector<SearchReport>> m_search;
-    std::optional<std::vector<SearchRequest>> m_next;
+    struct Outcome {
+        std::vector<Target> targets;
+        std::vector<SearchReport> reports;
+    };
+    QFutureWatcher<Outcome> m_search;
+    std::optional<std::pair<std::vector<Target>, bool>> m_next;
     QFutureWatcher<WaitState> m_look;
     std::shared_ptr<FreeWatch> m_watch;
     std::shared_ptr<FreeWatch> m_nextWatch;

@@ -96,15 +96,17 @@ const char* PlatformHelpArgument() { return nullptr; }
 
 uint32_t OwnProcessId() { return static_cast<uint32_t>(getpid()); }
 
-std::string UserName(const Finding& finding) {
-    if (finding.uid == Finding::kUnknown) return std::string();
+std::string UserNameOf(int64_t uid) {
+    if (uid == Finding::kUnknown) return std::string();
     passwd entry;
     passwd* found = nullptr;
     char buffer[4096];
-    if (getpwuid_r(static_cast<uid_t>(finding.uid), &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr)
+    if (getpwuid_r(static_cast<uid_t>(uid), &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr)
         return found->pw_name;
-    return std::to_string(finding.uid);
+    return std::to_string(uid);
 }
+
+std::string UserName(const Finding& finding) { return UserNameOf(finding.uid); }
 
 namespace {
 
