@@ -49,7 +49,9 @@ QT_QPA_PLATFORM=xcb "$window" >"$out/fencat-window.out" 2>&1 &
 window_pid=$!
 found=""
 for _ in $(seq 100); do
-  if xwininfo -root -tree 2>/dev/null | grep -q '"Tolvar Fencat"'; then found=yes; break; fi
+  # grep reads the whole tree: -q would stop early, and under pipefail the
+  # writer's SIGPIPE would count as no window.
+  if xwininfo -root -tree 2>/dev/null | grep '"Tolvar Fencat"' >/dev/null; then found=yes; break; fi
   sleep 0.1
 done
 [ -n "$found" ] || { echo "no window titled \"Tolvar Fencat\""; cat "$out/fencat-window.out"; exit 1; }
