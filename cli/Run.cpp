@@ -132,7 +132,7 @@ Run Collect(std::vector<SearchReport> reports, const Requests& made) {
     Run run;
     for (size_t i = 0; i < reports.size(); ++i) {
         const SearchReport& report = reports[i];
-        run.failed = run.failed || report.end != SearchEnd::Finished;
+        run.failed = run.failed || !report.Finished();
         AddNotExamined(report, run.notExamined);
         run.answers.push_back(Answer{made.arguments[i], std::move(reports[i])});
     }
@@ -142,7 +142,7 @@ Run Collect(std::vector<SearchReport> reports, const Requests& made) {
 // Every search that stopped says why.
 void TellFailures(const Run& run, FILE* err) {
     for (const Answer& answer : run.answers) {
-        if (answer.report.end == SearchEnd::Finished) continue;
+        if (answer.report.Finished()) continue;
         std::string why = answer.report.failure;
         while (!why.empty() && why.back() == '\n') why.pop_back();
         std::fprintf(err, "fencat: %s: the search stopped: %s\n", VisibleText(answer.query).c_str(),
@@ -200,7 +200,7 @@ bool SignalAll(const Options& options, const Run& run, FILE* err, FILE* in) {
 
 bool Stopped(const std::vector<SearchReport>& reports) {
     return std::any_of(reports.begin(), reports.end(),
-                       [](const SearchReport& r) { return r.end != SearchEnd::Finished; });
+                       [](const SearchReport& r) { return !r.Finished(); });
 }
 
 // Looks until the files are free or the time runs out, backing off from

@@ -130,7 +130,6 @@ std::vector<SearchReport> Search(std::vector<SearchRequest>& requests, const std
             report.failure = "SystemModulesInformation::Refresh() failed.\n";
             continue;
         }
-        report.end = SearchEnd::Finished;
         report.reached = SearchStage::HandlesListed;
         report.refused = static_cast<uint32_t>(scan.refused.size());
         report.someRefused.assign(scan.refused.begin(),

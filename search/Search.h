@@ -20,11 +20,6 @@ enum class SearchScope {
     Device,  // every file on the file system that holds the named file
 };
 
-enum class SearchEnd {
-    Finished,  // both passes ran
-    Stopped,   // a failure stopped the search; `failure` says which
-};
-
 // How far a search got; a search that stopped tells why in `failure`.
 enum class SearchStage {
     Start,          // nothing was read: the name, or the processes, could not be
@@ -48,8 +43,9 @@ struct SearchRequest {
 
 // The answer to one request.
 struct SearchReport {
-    SearchEnd end = SearchEnd::Stopped;
     SearchStage reached = SearchStage::Start;
+    // Both passes ran; otherwise a failure stopped the search.
+    bool Finished() const { return reached == SearchStage::HandlesListed; }
     // The system's diagnostic line of the failure that stopped the search
     // ("GetFullPathName() failed. Error = 2\n"); empty when it finished.
     std::string failure;

@@ -8,7 +8,7 @@ namespace {
 // cannot tell.
 bool InUse(const std::vector<SearchReport>& reports) {
     return std::any_of(reports.begin(), reports.end(), [](const SearchReport& r) {
-        return !r.findings.empty() || !r.stalled.empty() || r.end != SearchEnd::Finished;
+        return !r.findings.empty() || !r.stalled.empty() || !r.Finished();
     });
 }
 

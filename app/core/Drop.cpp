@@ -32,7 +32,7 @@ SearchScope DropScope(const std::string& name, SearchScope scope) {
 void TraceSearch(const SearchReport& report) {
     if (report.reached >= SearchStage::ModulesListed) Diag("%s", PassHeader(kModulePassRule).c_str());
     if (report.reached == SearchStage::HandlesListed) Diag("%s", PassHeader(kHandlePassRule).c_str());
-    if (report.end == SearchEnd::Stopped) Diag("%s", report.failure.c_str());
+    if (!report.Finished()) Diag("%s", report.failure.c_str());
 }
 
 void TraceSearches(const std::vector<SearchReport>& reports) {
@@ -77,5 +77,5 @@ DropEnd HandleDrop(const DroppedFiles& drop, ResultList& list, WaitCursor& curso
     if (report.reached >= SearchStage::ProcessesRead)
         Diag("%s", UnlistedNotice(report.unlisted, "TolvarFencat.exe").c_str());
     TraceSearch(report);
-    return report.end == SearchEnd::Finished ? DropEnd::Finished : DropEnd::Stopped;
+    return report.Finished() ? DropEnd::Finished : DropEnd::Stopped;
 }

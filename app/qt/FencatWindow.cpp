@@ -329,7 +329,7 @@ void FencatWindow::ShowReports(const std::vector<SearchReport>& reports) {
         }
         if (next >= reports.size()) break;
         const SearchReport& report = reports[next++];
-        if (report.end != SearchEnd::Finished) {
+        if (!report.Finished()) {
             const QString failure = QString::fromLocal8Bit(report.failure.c_str()).trimmed();
             said << QStringLiteral("%1 could not be searched (%2).").arg(target.shown, failure);
             continue;

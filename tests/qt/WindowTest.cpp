@@ -175,7 +175,6 @@ private slots:
         const std::string path = m_dir->File("some.txt");
         QVERIFY(Searched(*m_window, {path}));
         SearchReport report;
-        report.end = SearchEnd::Finished;
         report.reached = SearchStage::HandlesListed;
         m_window->ShowReports({report});
         QCOMPARE(m_window->StateText(), QStringLiteral("No process uses %1.").arg(Canonical(path)));

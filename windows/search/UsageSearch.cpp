@@ -211,7 +211,6 @@ SearchReport SearchOne(const Text& requested, SearchScope scope) {
     if (!RunModulePass(target, owners, files, report)) return report;
     if (!RunHandlePass(target, owners, report)) return report;
     if (g_mappedViews) RunMappedViewPass(target, owners, files, report);
-    report.end = SearchEnd::Finished;
     return report;
 }
 
