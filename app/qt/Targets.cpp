@@ -37,7 +37,7 @@ Target TargetFromPath(const std::string& path) {
     if (path.empty())
         target.problem = QStringLiteral("is no name");
     else if (stat(target.name.c_str(), &status) != 0)
-        target.problem = Problem(errno);
+        target.problem = Problem(target.error = errno);
     else if (S_ISDIR(status.st_mode))
         target.scope = SearchScope::Tree;
     return target;
