@@ -143,7 +143,9 @@ void RootCheck::Ended(int status, QProcess::ExitStatus how) {
     // fencat: 0 found, 1 none found; pkexec: 126 dismissed, 127 not authorised.
     if (how == QProcess::NormalExit && (status == 0 || status == 1)) {
         emit Found(m_question, ParseFencatJson(out), err);
-    } else if (how == QProcess::NormalExit && (status == 126 || status == 127)) {
+    } else if (how == QProcess::NormalExit && status == 126) {
+        emit Failed(m_question, QStringLiteral("The check as root was dismissed."));
+    } else if (how == QProcess::NormalExit && status == 127) {
         emit Failed(m_question, QStringLiteral("The check as root was not authorised."));
     } else {
         emit Failed(m_question, QStringLiteral("The check as root failed%1").arg(err.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + err));
