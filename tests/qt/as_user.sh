@@ -5,11 +5,12 @@
 # user run programs as root without a password, except a command line that
 # names "not-authorised". Root's and nobody's holders are started on request
 # by a small service of this script (see HolderService in the tests).
-#   as_user.sh TEST_PROGRAM HOLDER
+#   as_user.sh TEST_PROGRAM HOLDER [TEST_ARGUMENTS...]
 # Exits 77 (skipped) where it cannot make that world: not root, or a tool
 # missing.
 set -euo pipefail
 test_program=$1 holder=$2
+shift 2
 user=fencat-test
 
 if [ -z "${FENCAT_IN_OWN_MOUNTS:-}" ]; then
@@ -121,5 +122,5 @@ setpriv --reuid="$user" --regid="$(id -g "$user")" --init-groups \
     fi
     "$@"; status=$?
     [ -z "${bus:-}" ] || kill $bus
-    exit $status' _ "$test_program" 2>&1 | grep -v 'fd limit'
+    exit $status' _ "$test_program" "$@" 2>&1 | grep -v 'fd limit'
 exit "${PIPESTATUS[0]}"
