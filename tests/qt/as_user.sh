@@ -9,8 +9,6 @@
 # Exits 77 (skipped) where it cannot make that world: not root, or a tool
 # missing.
 set -euo pipefail
-test_program=$1 holder=$2
-shift 2
 user=fencat-test
 
 if [ -z "${FENCAT_IN_OWN_MOUNTS:-}" ]; then
@@ -24,6 +22,8 @@ if [ -z "${FENCAT_IN_OWN_MOUNTS:-}" ]; then
   FENCAT_IN_OWN_MOUNTS=1 exec unshare --mount --propagation private bash "$0" "$@"
 fi
 
+test_program=$(realpath "$1") holder=$(realpath "$2")
+shift 2
 work=$(mktemp -d)
 chmod 755 "$work"
 pids=()
