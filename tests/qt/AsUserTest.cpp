@@ -107,6 +107,12 @@ QList<pid_t> Sorted(QList<pid_t> pids) {
     return pids;
 }
 
+// The window as drawn, for a person to look at.
+void Picture(QWidget& window, const char* name) {
+    const QString folder = qEnvironmentVariable("FENCAT_SHOTS");
+    if (!folder.isEmpty()) window.grab().save(folder + u'/' + QLatin1String(name) + QStringLiteral(".png"));
+}
+
 bool FencatHasPidOption() { return RunProgram({FENCAT_BINARY, "--help"}).out.find("--pid") != std::string::npos; }
 
 }  // namespace
@@ -229,6 +235,7 @@ private slots:
                  qPrintable(window.StateText()));
         QVERIFY(!window.StateText().contains(QStringLiteral("free")));
         QCOMPARE(Pids(window).size(), 2);
+        Picture(window, "root-rows-after-wait");
     }
 
     // Marked as root's, with when; kept across a Refresh; gone only once a
@@ -281,6 +288,7 @@ private slots:
             QVERIFY(window.statusBar()->currentMessage().isEmpty());
             QVERIFY(SaysAloud(window.CheckProblemText()));
         }
+        Picture(window, "check-dismissed");
         window.statusBar()->showMessage(QStringLiteral("an old message"));
         QSignalSpy shown(&window, &FencatWindow::SearchDone);
         window.Action("refresh").trigger();

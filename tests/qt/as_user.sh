@@ -6,6 +6,7 @@
 # names "not-authorised". Root's and nobody's holders are started on request
 # by a small service of this script (see HolderService in the tests).
 #   as_user.sh TEST_PROGRAM HOLDER [TEST_ARGUMENTS...]
+# With FENCAT_SCREENSHOT_DIR set, the window's pictures are kept there.
 # Exits 77 (skipped) where it cannot make that world: not root, or a tool
 # missing.
 set -euo pipefail
@@ -106,13 +107,13 @@ pids+=($!)
 
 # The user's own session: a session bus with the accessibility bus on it,
 # which Qt joins only when it is already there.
-mkdir -m 700 "$work/home" "$work/home/runtime"
-chown "$user" "$work/home" "$work/home/runtime"
+mkdir -m 700 "$work/home" "$work/home/runtime" "$work/home/shots"
+chown "$user" "$work/home" "$work/home/runtime" "$work/home/shots"
 cd "$work/home"
 setpriv --reuid="$user" --regid="$(id -g "$user")" --init-groups \
   env -i PATH=/usr/local/bin:/usr/bin:/bin HOME="$work/home" SHELL=/bin/sh LANG=C.UTF-8 DISPLAY="$display" \
   QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QTEST_DISABLE_STACK_DUMP=1 \
-  XDG_RUNTIME_DIR="$work/home/runtime" FENCAT_HOLDER_SERVICE="$service" \
+  XDG_RUNTIME_DIR="$work/home/runtime" FENCAT_HOLDER_SERVICE="$service" FENCAT_SHOTS="$work/home/shots" \
   ${LSAN_OPTIONS:+LSAN_OPTIONS=$LSAN_OPTIONS} \
   dbus-run-session -- bash -c '
     if [ -x /usr/libexec/at-spi-bus-launcher ]; then
@@ -123,4 +124,9 @@ setpriv --reuid="$user" --regid="$(id -g "$user")" --init-groups \
     "$@"; status=$?
     [ -z "${bus:-}" ] || kill $bus
     exit $status' _ "$test_program" "$@" 2>&1 | grep -v 'fd limit'
-exit "${PIPESTATUS[0]}"
+status=${PIPESTATUS[0]}
+if [ -n "${FENCAT_SCREENSHOT_DIR:-}" ]; then
+  mkdir -p "$FENCAT_SCREENSHOT_DIR"
+  cp "$work/home/shots/"*.png "$FENCAT_SCREENSHOT_DIR/" 2>/dev/null || true
+fi
+exit "$status"
