@@ -181,7 +181,7 @@ QString FindingsModel::Text(const ResultRow& row, int column) const {
     case kUser: return UserName(row.uid);
     case kUse:
         if (!row.rootAt.isValid()) return UseInWords(row.access);
-        return QStringLiteral("%1 (found as root at %2)")
+        return QStringLiteral("%1 (as root, %2)")
             .arg(UseInWords(row.access), row.rootAt.toString(QStringLiteral("HH:mm:ss")));
     case kDescriptor: {
         QStringList numbers;
@@ -237,6 +237,9 @@ QVariant FindingsModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole: return Text(row, column);
     // Cut text is read in full here.
     case Qt::ToolTipRole:
+        if (column == kUse && row.rootAt.isValid())
+            return QStringLiteral("%1: found by the check as root at %2, which this user's looks cannot see again")
+                .arg(UseInWords(row.access), row.rootAt.toString(QStringLiteral("HH:mm:ss")));
         if (column == kUser && NeedsAdministrator(row))
             return QStringLiteral("%1: ending it needs the administrator's rights").arg(Text(row, column));
         return column == kPid ? QVariant() : QVariant(Text(row, column));

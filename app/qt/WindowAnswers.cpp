@@ -99,8 +99,10 @@ void FencatWindow::Looked(const FreeWatch* watch, WaitState state, const std::ve
         uint32_t notExamined = 0;
         for (const SearchReport& report : reports)
             notExamined = std::max<uint32_t>(notExamined, report.refused + static_cast<uint32_t>(report.stalled.size()));
-        said = QStringLiteral("No process that could be examined uses %1 now, but %2 could not be examined and may.")
-                   .arg(files, Plural(notExamined, "process", "processes"));
+        said = QStringLiteral("No process that could be examined uses %1 now, but %2 could not be examined and may "
+                              "use %3.")
+                   .arg(files, Plural(notExamined, "process", "processes"),
+                        one ? QStringLiteral("it") : QStringLiteral("them"));
         const QString root = RootRowsSentence();
         if (!root.isEmpty()) said += u' ' + root;
     }

@@ -266,7 +266,7 @@ private slots:
         QVERIFY(SelectPid(window, reader));
         const int row = window.Table().currentIndex().row();
         const QString use = window.Table().model()->index(row, FindingsModel::kUse).data().toString();
-        QVERIFY2(use.startsWith(QStringLiteral("open for reading (found as root at ")), qPrintable(use));
+        QVERIFY2(use.startsWith(QStringLiteral("open for reading (as root, ")), qPrintable(use));
     }
 
     // Not authorised (the real polkit says no) or dismissed: the answer and

@@ -448,7 +448,7 @@ private slots:
         QCOMPARE(Pids(window), QList<pid_t>{holder.Pid()});
         // Marked as root's finding, with when.
         QVERIFY2(window.Model().index(0, FindingsModel::kUse).data().toString().startsWith(
-                     QStringLiteral("open for writing (found as root at ")),
+                     QStringLiteral("open for writing (as root, ")),
                  qPrintable(window.Model().index(0, FindingsModel::kUse).data().toString()));
         std::ifstream given(arguments);
         std::string line, all;
