@@ -51,6 +51,8 @@ std::vector<Finding> ParseFencatJson(const QByteArray& lines) {
         const QJsonValue uid = object.value(QLatin1String("uid")), fd = object.value(QLatin1String("fd"));
         if (uid.isDouble()) finding.uid = static_cast<int64_t>(uid.toDouble());
         if (fd.isDouble()) finding.descriptor = static_cast<int64_t>(fd.toDouble());
+        // fuser's letters cannot tell reading from writing; the words can.
+        finding.access |= AccessOfWords(object.value(QLatin1String("use")).toString().toStdString());
         findings.push_back(std::move(finding));
     }
     return findings;

@@ -137,16 +137,20 @@ private slots:
             "\"uid\":33,\"user\":\"www-data\",\"access\":\"m\",\"fd\":null}\n"
             "not json\n"
             "{\"pid\":8001,\"name\":\"sh\",\"kind\":\"handle\",\"path\":\"/srv/a\",\"file\":\"/srv/a\",\"uid\":0,"
-            "\"user\":\"root\",\"access\":\"F.c..\",\"fd\":12}\n";
+            "\"user\":\"root\",\"access\":\"F.c..\",\"fd\":12,\"use\":\"open for reading and writing, current folder\"}\n"
+            "{\"pid\":8002,\"kind\":\"handle\",\"access\":\"f\",\"use\":\"open for reading\"}\n";
         const std::vector<Finding> findings = ParseFencatJson(lines);
-        QCOMPARE(findings.size(), size_t(2));
+        QCOMPARE(findings.size(), size_t(3));
         QCOMPARE(findings[0].pid, 8000u);
         QCOMPARE(findings[0].processName, std::string("py\xffthon"));
         QCOMPARE(findings[0].path, std::string("/srv/\xc3\xa9"));
         QCOMPARE(findings[0].access, uint32_t(Finding::kMapped));
         QCOMPARE(findings[0].descriptor, Finding::kUnknown);
         QCOMPARE(findings[0].uid, int64_t(33));
-        QCOMPARE(findings[1].access, uint32_t(Finding::kOpen | Finding::kWrite | Finding::kCurrentFolder));
+        // The words tell what the letters cannot: reading as well as writing, or reading alone.
+        QCOMPARE(findings[1].access,
+                 uint32_t(Finding::kOpen | Finding::kRead | Finding::kWrite | Finding::kCurrentFolder));
+        QCOMPARE(FindingsModel::UseInWords(findings[2].access), QStringLiteral("open for reading"));
         QCOMPARE(findings[1].descriptor, int64_t(12));
         QCOMPARE(findings[0].kind, Finding::Kind::Module);
         QCOMPARE(findings[1].kind, Finding::Kind::Handle);
