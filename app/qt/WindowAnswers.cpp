@@ -19,6 +19,15 @@ QString Plural(qsizetype count, const char* one, const char* many) {
     return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? one : many));
 }
 
+// Processes not examined to the end in the widest of the reports: each
+// report looked at every process.
+uint32_t NotExamined(const std::vector<SearchReport>& reports) {
+    uint32_t most = 0;
+    for (const SearchReport& report : reports)
+        most = std::max<uint32_t>(most, report.refused + static_cast<uint32_t>(report.stalled.size()));
+    return most;
+}
+
 }  // namespace
 
 // One sentence per thing to say: what is missing, what failed, who uses the
@@ -96,12 +105,9 @@ void FencatWindow::Looked(const FreeWatch* watch, WaitState state, const std::ve
     if (state == WaitState::Free) {
         said = QStringLiteral("%1 %2 free now.").arg(files, one ? QStringLiteral("is") : QStringLiteral("are"));
     } else {
-        uint32_t notExamined = 0;
-        for (const SearchReport& report : reports)
-            notExamined = std::max<uint32_t>(notExamined, report.refused + static_cast<uint32_t>(report.stalled.size()));
         said = QStringLiteral("No process that could be examined uses %1 now, but %2 could not be examined and may "
                               "use %3.")
-                   .arg(files, Plural(notExamined, "process", "processes"),
+                   .arg(files, Plural(NotExamined(reports), "process", "processes"),
                         one ? QStringLiteral("it") : QStringLiteral("them"));
         const QString root = RootRowsSentence();
         if (!root.isEmpty()) said += u' ' + root;
