@@ -17,6 +17,9 @@ if [ -z "${FENCAT_IN_OWN_MOUNTS:-}" ]; then
   for tool in Xvfb dbus-daemon dbus-run-session pkexec unshare setpriv useradd /usr/lib/polkit-1/polkitd; do
     command -v "$tool" >/dev/null || { echo "$tool is not installed: skipped"; exit 77; }
   done
+  # What the window says is read as a screen reader reads it.
+  [ -x /usr/libexec/at-spi-bus-launcher ] && /usr/bin/python3 -c 'import pyatspi' 2>/dev/null ||
+    { echo "no at-spi2-core or python3-pyatspi: skipped"; exit 77; }
   id "$user" >/dev/null 2>&1 || useradd --system --no-create-home --shell /usr/sbin/nologin "$user"
   # Mounts of its own: its system bus socket and polkit rules hide nothing
   # of the machine's from anyone else.
