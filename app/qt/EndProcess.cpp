@@ -37,6 +37,7 @@ QString Names(const std::vector<ResultRow>& rows) {
 
 EndProcess::EndProcess(QWidget* window) : QObject(window), m_window(window), m_admin(new AdminEnd(this)) {
     connect(m_admin, &AdminEnd::Done, this, &EndProcess::Done);
+    connect(m_admin, &AdminEnd::NotUsing, this, &EndProcess::NotUsing);
 }
 
 void EndProcess::Start(const std::vector<ResultRow>& rows) {

@@ -30,6 +30,8 @@ public:
 signals:
     // What became of them, in one line for the window; then it looks again.
     void Done(const QString& outcome);
+    // A look as root found these processes using none of their rows' files.
+    void NotUsing(const std::vector<uint32_t>& pids);
 
 private:
     void OfferKill();

@@ -80,6 +80,8 @@ FencatWindow::FencatWindow(QWidget* parent) : QMainWindow(parent) {
                 Searched(reports);
             });
     connect(m_searcher, &Searcher::Looked, this, &FencatWindow::Looked);
+    // Root's look at them could see them: it decides.
+    connect(m_endProcess, &EndProcess::NotUsing, m_model, &FindingsModel::DropRootRowsOf);
     connect(m_endProcess, &EndProcess::Done, this, [this](const QString& outcome) {
         Refresh();
         statusBar()->showMessage(outcome);

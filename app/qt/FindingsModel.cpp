@@ -117,6 +117,16 @@ void FindingsModel::MergeFromRoot(const std::vector<Finding>& findings, const QD
     if (!m_rows.empty()) emit dataChanged(index(0, kUse), index(rowCount() - 1, kUse));
 }
 
+void FindingsModel::DropRootRowsOf(const std::vector<uint32_t>& pids) {
+    for (size_t i = m_rows.size(); i-- > 0;) {
+        const ResultRow& row = m_rows[i];
+        if (!row.rootAt.isValid() || std::find(pids.begin(), pids.end(), row.pid) == pids.end()) continue;
+        beginRemoveRows(QModelIndex(), static_cast<int>(i), static_cast<int>(i));
+        m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(i));
+        endRemoveRows();
+    }
+}
+
 int FindingsModel::RootRows() const {
     return static_cast<int>(std::count_if(m_rows.begin(), m_rows.end(), [](const ResultRow& row) { return row.rootAt.isValid(); }));
 }

@@ -307,6 +307,7 @@ private slots:
         std::filesystem::permissions(folder, std::filesystem::perms::none);
         FencatWindow& window = Searched(path);
         const bool offered = window.Action("checkAll").isEnabled();
+        Picture(window, "permission-denied");
         const bool checked = Checked(window);
         std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
         QVERIFY2(window.StateText().contains(QStringLiteral("Permission denied")) || checked, qPrintable(window.StateText()));
@@ -397,6 +398,9 @@ private slots:
         QVERIFY2(window.statusBar()->currentMessage().contains(QStringLiteral("no longer uses the file")),
                  qPrintable(window.statusBar()->currentMessage()));
         QVERIFY(Running(idle) && Running(nobody));
+        // Root's look could see it, and did not find it using the file.
+        QVERIFY(!Pids(window).contains(idle));
+        Picture(window, "ended-as-administrator");
     }
 };
 

@@ -126,7 +126,7 @@ setpriv --reuid="$user" --regid="$(id -g "$user")" --init-groups \
         org.a11y.Bus.GetAddress >/dev/null 2>&1 && break; sleep 0.1; done
     fi
     "$@"; status=$?
-    [ -z "${bus:-}" ] || kill $bus
+    [ -z "${bus:-}" ] || kill $bus 2>/dev/null
     exit $status' _ "$test_program" "$@" 2>&1 | grep -v 'fd limit'
 status=${PIPESTATUS[0]}
 if [ -n "${FENCAT_SCREENSHOT_DIR:-}" ]; then
