@@ -1,6 +1,7 @@
 // The table's model: findings folded into one row per process and path,
 // its columns, sorting, updates that keep rows in place, findings merged
 // from a check as root, and type-ahead on names.
+#include <QCoreApplication>
 #include <QSortFilterProxyModel>
 #include <QTest>
 
@@ -129,6 +130,38 @@ private slots:
         QCOMPARE(model.Row(0).descriptors, (std::vector<int64_t>{3, 5}));
         QVERIFY(model.Row(0).process == held.process);
         QVERIFY(!model.Row(1).process);
+    }
+
+    // Rows only root found are marked with when; this user's own rows stay
+    // theirs; a later check replaces the earlier one's rows, and a look as
+    // root that no longer finds a process takes its row away.
+    void RootsRowsAreMarkedAndReplacedOnlyByALookThatSawThem() {
+        FindingsModel model;
+        const uint32_t self = static_cast<uint32_t>(QCoreApplication::applicationPid());
+        Finding own = Found(10, "a", "/f", kOpenRead, 3);
+        own.process = std::make_shared<StillThere>();
+        model.Update({own});
+        const QDateTime first = QDateTime::fromString(QStringLiteral("2026-01-02T03:04:05"), Qt::ISODate);
+        model.MergeFromRoot({Found(10, "a", "/f", Finding::kOpen, 3), Found(self, "me", "/f", kOpenRead, 4)}, first);
+        QCOMPARE(model.RootRows(), 1);
+        QCOMPARE(Column(model, FindingsModel::kUse),
+                 (QStringList{"open for reading", "open for reading (as root, 03:04:05)"}));
+        QVERIFY(model.Row(0).process == own.process);
+        QVERIFY(model.Row(1).started != 0);
+
+        // A look that could not see it leaves it; one that could, decides.
+        const auto unseen = [](const ResultRow& row) { return row.rootAt.isValid(); };
+        model.Update({own}, unseen);
+        QCOMPARE(Column(model, FindingsModel::kPid), (QStringList{"10", QString::number(self)}));
+        model.Update({own});
+        QCOMPARE(Column(model, FindingsModel::kPid), QStringList{"10"});
+
+        model.MergeFromRoot({Found(self, "me", "/f", kOpenRead, 4), Found(30, "c", "/f", kOpenRead, 5)}, first);
+        model.MergeFromRoot({Found(30, "c", "/f", kOpenRead, 5)}, first.addSecs(60));
+        QCOMPARE(Column(model, FindingsModel::kPid), (QStringList{"10", "30"}));
+        QVERIFY(model.index(1, FindingsModel::kUse).data().toString().endsWith(QStringLiteral("03:05:05)")));
+        model.DropRootRowsOf({10, 30});
+        QCOMPARE(Column(model, FindingsModel::kPid), QStringList{"10"});
     }
 
     void FencatsJsonLinesBecomeFindingsWithTheirBytes() {
