@@ -83,8 +83,8 @@ FencatWindow::FencatWindow(QWidget* parent) : QMainWindow(parent) {
     // Root's look at them could see them: it decides.
     connect(m_endProcess, &EndProcess::NotUsing, m_model, &FindingsModel::DropRootRowsOf);
     connect(m_endProcess, &EndProcess::Done, this, [this](const QString& outcome) {
-        Refresh();
         statusBar()->showMessage(outcome);
+        Reread();
     });
     connect(m_rootCheck, &RootCheck::Found, this, &FencatWindow::RootFound);
     connect(m_rootCheck, &RootCheck::Failed, this, [this](uint64_t question, const QString& why) {
@@ -92,7 +92,7 @@ FencatWindow::FencatWindow(QWidget* parent) : QMainWindow(parent) {
     });
     m_watchTimer.setInterval(kWatchMilliseconds);
     connect(&m_watchTimer, &QTimer::timeout, this, [this] {
-        if (!m_searcher->Busy() && !m_wait) Refresh();
+        if (!m_searcher->Busy() && !m_wait) Reread();
     });
 
     resize(860, 480);
@@ -313,15 +313,20 @@ QString FencatWindow::TargetsText() const {
     return text;
 }
 
-// Every look starts from the names again, so that a file made since the
-// last look is found, and one replaced is the new one.
+// A look the user asks for: what was said of the last one is no news of it.
 void FencatWindow::Refresh() {
     if (m_targets.empty()) return;
     StartLook();
-    m_searcher->Start(m_targets, true, m_question);
+    Reread();
 }
 
-// What was said of the last look is no news of the next.
+// Every look starts from the names again, so that a file made since the
+// last look is found, and one replaced is the new one. Watch's looks and
+// End's own leave the status and a failed check's reason as they are.
+void FencatWindow::Reread() {
+    if (!m_targets.empty()) m_searcher->Start(m_targets, true, m_question);
+}
+
 void FencatWindow::StartLook() {
     statusBar()->clearMessage();
     m_checkProblem->hide();

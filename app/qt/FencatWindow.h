@@ -66,6 +66,7 @@ private:
     QAction* AddAction(const char* name, const QString& text, const QList<QKeySequence>& keys);
 
     void Refresh();
+    void Reread();
     void StartLook();
     void Searched(const std::vector<SearchReport>& reports);
     void Looked(const FreeWatch* watch, WaitState state, const std::vector<SearchReport>& reports);
