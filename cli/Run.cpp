@@ -9,12 +9,13 @@
 #include <system_error>
 #include <thread>
 
-#include "app/core/Drop.h"
 #include "cli/Platform.h"
 #include "search/Diagnostics.h"
+#include "search/Notices.h"
 #include "search/Paths.h"
 #include "search/Process.h"
 #include "search/ResultLine.h"
+#include "search/Trace.h"
 #include "search/Wait.h"
 
 bool NameToSearch(const std::string& file, std::string& name, std::string& error, bool tree) {
@@ -62,6 +63,15 @@ bool FinishOutput(FILE* out, FILE* err) {
 }
 
 namespace {
+
+// The trace and the reasons a search stopped, in this system's words.
+const TraceWords& Words() {
+#ifdef _WIN32
+    return WindowsTraceWords();
+#else
+    return LinuxTraceWords();
+#endif
+}
 
 // The searches of the names that can be searched, each with the FILE or
 // DIR it came from; a name that cannot be searched is told once.
@@ -121,7 +131,7 @@ void AddNotExamined(const SearchReport& report, SearchReport& into) {
         into.someRefused = report.someRefused;
     }
     if (report.stalled.size() > into.stalled.size()) into.stalled = report.stalled;
-    into.unlisted = std::max(into.unlisted, report.unlisted);
+    into.loadedUnlisted = std::max(into.loadedUnlisted, report.loadedUnlisted);
     into.privileged = into.privileged || report.privileged;
     if (into.hidden.empty()) into.hidden = report.hidden;
 }
@@ -143,7 +153,7 @@ Run Collect(std::vector<SearchReport> reports, const Requests& made) {
 void TellFailures(const Run& run, FILE* err) {
     for (const Answer& answer : run.answers) {
         if (answer.report.Finished()) continue;
-        std::string why = answer.report.failure;
+        std::string why = Words().stopped(answer.report.stop);
         while (!why.empty() && why.back() == '\n') why.pop_back();
         std::fprintf(err, "fencat: %s: the search stopped: %s\n", VisibleText(answer.query).c_str(),
                      VisibleText(why.empty() ? "no reason given" : why).c_str());
@@ -175,7 +185,7 @@ bool SignalAll(const Options& options, const Run& run, FILE* err, FILE* in) {
     for (const Answer& answer : run.answers) {
         for (const Finding& f : answer.report.findings) {
             if (!done.insert(f.pid).second) continue;
-            const std::string who = std::to_string(f.pid) + " (" + VisibleText(f.processName) + ")";
+            const std::string who = std::to_string(f.pid) + " (" + VisibleText(f.processName, answer.report.style) + ")";
             if (!f.process) {
                 std::fprintf(err, "fencat: %s could not be held, so it is not signalled\n", who.c_str());
                 ok = false;
@@ -213,7 +223,7 @@ WaitState WaitUntilFree(const Options& options, FreeWatch& watch) {
     Clock::duration pause = std::chrono::milliseconds(10);
     for (;;) {
         const WaitState state = watch.Look();
-        TraceSearches(watch.Reports());
+        TraceSearches(watch.Reports(), Words());
         if (state != WaitState::InUse || Stopped(watch.Reports()) || (!forever && Clock::now() >= until))
             return state;
         std::this_thread::sleep_for(forever ? pause : std::min(pause, until - Clock::now()));
@@ -237,7 +247,7 @@ int RunSearches(const Options& options, FILE* out, FILE* err, FILE* in) {
     // A wait looks for itself; -k needs the processes first.
     if (!options.wait || options.kill) {
         std::vector<SearchReport> reports = RunSearch(made.requests);
-        TraceSearches(reports);
+        TraceSearches(reports, Words());
         run = Collect(std::move(reports), made);
         if (!options.wait) PrintFindings(out, options.format, run.answers);
         failed = !FinishOutput(out, err) || failed;
@@ -251,8 +261,8 @@ int RunSearches(const Options& options, FILE* out, FILE* err, FILE* in) {
     }
     TellFailures(run, err);
     std::fputs(NotExaminedNotice(run.notExamined).c_str(), err);
-    if (run.notExamined.unlisted != 0)
-        std::fprintf(err, "fencat: %s", UnlistedNotice(run.notExamined.unlisted, "fencat.exe").c_str());
+    if (run.notExamined.loadedUnlisted != 0)
+        std::fprintf(err, "fencat: %s", UnlistedNotice(run.notExamined.loadedUnlisted, "fencat.exe").c_str());
     if (failed || run.failed) return kFailed;
     if (options.wait) {
         if (state == WaitState::FreeAmongExamined) return kNotAllExamined;
