@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <system_error>
 #include <thread>
@@ -14,15 +15,14 @@
 #include "search/Notices.h"
 #include "search/Paths.h"
 #include "search/Process.h"
+#include "search/Request.h"
 #include "search/ResultLine.h"
 #include "search/Trace.h"
 #include "search/Wait.h"
 
 bool NameToSearch(const std::string& file, std::string& name, std::string& error, bool tree) {
-    if (file.empty()) {
-        error = tree ? "empty folder name" : "empty file name";
-        return false;
-    }
+    error = Refusal(file, tree ? Asked::Tree : Asked::File);
+    if (!error.empty()) return false;
     switch (CheckPath(file, name, error)) {
     case PathCheck::There: return true;
     case PathCheck::Missing: error = file + ": " + error; return false;
@@ -80,32 +80,29 @@ struct Requests {
     std::vector<std::string> arguments;  // beside requests
 };
 
-// What a query asks the search for; false with a message when it cannot.
-bool MakeRequest(const Options& options, const Query& query, std::string& name, SearchScope& scope,
-                 std::string& error) {
-    if (query.kind == Query::Kind::Name) {
-        name = query.argument;
-        scope = SearchScope::Name;
-        if (!name.empty() && !NamesAPath(name)) return true;
-        error = "--name " + name + ": a NAME is one file name, with no folder part";
-        return false;
-    }
+// What a query asks the search for; none, with a message, when it cannot.
+std::optional<SearchRequest> RequestFor(const Options& options, const Query& query, std::string& error) {
     const bool tree = query.kind == Query::Kind::Tree;
-    scope = tree ? SearchScope::Tree : options.fileSystem ? SearchScope::Device : SearchScope::File;
-    return NameToSearch(query.argument, name, error, tree);
+    const Asked asked = query.kind == Query::Kind::Name ? Asked::Name
+                        : tree                          ? Asked::Tree
+                        : options.fileSystem            ? Asked::FileSystem
+                                                        : Asked::File;
+    return MakeRequest(query.argument, asked, error, [tree](const Text& file, Text& name, std::string& why) {
+        return NameToSearch(file, name, why, tree);
+    });
 }
 
 Requests MakeRequests(const Options& options, FILE* err, bool& failed) {
     Requests made;
     for (const Query& query : options.queries) {
-        std::string name, error;
-        SearchScope scope;
-        if (!MakeRequest(options, query, name, scope, error)) {
+        std::string error;
+        std::optional<SearchRequest> request = RequestFor(options, query, error);
+        if (!request) {
             std::fprintf(err, "fencat: %s\n", VisibleText(error).c_str());
             failed = true;
             continue;
         }
-        made.requests.push_back(SearchRequest{name, scope});
+        made.requests.push_back(std::move(*request));
         made.arguments.push_back(query.argument);
     }
     return made;

@@ -5,6 +5,7 @@
 
 #include "search/Diagnostics.h"
 #include "search/Paths.h"
+#include "search/Request.h"
 #include "search/Notices.h"
 #include "search/ResultLine.h"
 #include "search/Trace.h"
@@ -28,7 +29,7 @@ uint32_t NameListDrop::QueryFile(uint32_t index, char* buffer, uint32_t size) co
 }
 
 SearchScope DropScope(const std::string& name, SearchScope scope) {
-    return scope == SearchScope::File && !NamesAPath(name, PathStyle::Windows) ? SearchScope::Name : scope;
+    return scope == SearchScope::File ? ScopeOf(name, Asked::Dropped, PathStyle::Windows) : scope;
 }
 
 DropEnd HandleDrop(const DroppedFiles& drop, ResultList& list, WaitCursor& cursor, SearchScope scope) {
