@@ -182,7 +182,8 @@ bool SignalAll(const Options& options, const Run& run, FILE* err, FILE* in) {
     for (const Answer& answer : run.answers) {
         for (const Finding& f : answer.report.findings) {
             if (!done.insert(f.pid).second) continue;
-            const std::string who = std::to_string(f.pid) + " (" + VisibleText(f.processName, answer.report.style) + ")";
+            const std::string who =
+                std::to_string(f.pid) + " (" + VisibleText(f.processName, answer.report.style) + ")";
             if (!f.process) {
                 std::fprintf(err, "fencat: %s could not be held, so it is not signalled\n", who.c_str());
                 ok = false;

@@ -49,7 +49,9 @@ bool NamesAPath(std::basic_string_view<Char> name, PathStyle style) {
     return dots || FinalComponentStart(name, style) != 0;
 }
 
-inline bool NamesAPath(std::string_view name, PathStyle style = kHostPathStyle) { return NamesAPath<char>(name, style); }
+inline bool NamesAPath(std::string_view name, PathStyle style = kHostPathStyle) {
+    return NamesAPath<char>(name, style);
+}
 inline std::string_view FinalComponent(std::string_view path, PathStyle style = kHostPathStyle) {
     return FinalComponent<char>(path, style);
 }

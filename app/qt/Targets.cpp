@@ -14,7 +14,9 @@
 namespace {
 
 // A refusal of the core's, as the window's sentences go on after the name.
-QString Refused(const std::string& why) { return QStringLiteral("cannot be searched: %1").arg(QFile::decodeName(why.c_str())); }
+QString Refused(const std::string& why) {
+    return QStringLiteral("cannot be searched: %1").arg(QFile::decodeName(why.c_str()));
+}
 
 QString Problem(int error) {
     if (error == ENOENT || error == ENOTDIR) return QStringLiteral("does not exist");

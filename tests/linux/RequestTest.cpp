@@ -20,7 +20,8 @@ TEST(RequestTest, EachRefusalIsWordedAndEachAcceptedNameGetsItsScope) {
     EXPECT_EQ(Refusal("", Asked::Tree), "empty folder name");
     EXPECT_EQ(Refusal("", Asked::Name), "--name: an empty NAME names no file");
     for (const char* path : {"a/b", "/a", "a/", ".", ".."})
-        EXPECT_EQ(Refusal(path, Asked::Name), "--name " + std::string(path) + ": a NAME is one file name, with no folder part");
+        EXPECT_EQ(Refusal(path, Asked::Name),
+                  "--name " + std::string(path) + ": a NAME is one file name, with no folder part");
     // Only Windows takes the backslash for a separator.
     EXPECT_EQ(Refusal("a\\b", Asked::Name, PathStyle::Unix), "");
     EXPECT_NE(Refusal("a\\b", Asked::Name, PathStyle::Windows), "");
