@@ -76,8 +76,8 @@ void PrintTable(FILE* out, const Answer& answer) {
         std::string user = UserName(f);
         if (user.empty()) user = "?";
         std::fprintf(out, "%-12s %7u %-6s %-20s %s\n", VisibleText(user).c_str(), static_cast<unsigned>(f.pid),
-                     AccessLetters(access[i], true).c_str(), VisibleText(f.processName).c_str(),
-                     VisibleText(DisplayPath(f)).c_str());
+                     AccessLetters(access[i], true).c_str(), VisibleText(f.processName, answer.report.style).c_str(),
+                     VisibleText(DisplayPath(f), answer.report.style).c_str());
     }
 }
 
@@ -105,9 +105,10 @@ void PrintFindings(FILE* out, OutputFormat format, const std::vector<Answer>& an
         case OutputFormat::Verbose: PrintTable(out, answer); break;
         default:
             for (const Finding& finding : answer.report.findings) {
-                const Text line = FormatResultLine(finding.pid, finding.processName);
+                const Text line = FormatResultLine(finding.pid, finding.processName, answer.report.style);
                 if (format == OutputFormat::Long)
-                    std::fprintf(out, "%s  %s\n", line.c_str(), VisibleText(DisplayPath(finding)).c_str());
+                    std::fprintf(out, "%s  %s\n", line.c_str(),
+                                 VisibleText(DisplayPath(finding), answer.report.style).c_str());
                 else
                     std::fprintf(out, "%s\n", line.c_str());
             }

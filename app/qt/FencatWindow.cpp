@@ -23,7 +23,6 @@
 #include <QWindow>
 #include <set>
 
-#include "app/core/Drop.h"
 #include "app/qt/AboutBox.h"
 #include "app/qt/AdminEnd.h"
 #include "app/qt/EndProcess.h"
@@ -33,7 +32,9 @@
 #include "app/qt/ProcessState.h"
 #include "app/qt/RootCheck.h"
 #include "app/qt/Searcher.h"
+#include "search/Notices.h"
 #include "search/ResultLine.h"
+#include "search/Trace.h"
 
 namespace {
 
@@ -333,7 +334,7 @@ void FencatWindow::StartLook() {
 }
 
 void FencatWindow::Searched(const std::vector<SearchReport>& reports) {
-    TraceSearches(reports);
+    TraceSearches(reports, LinuxTraceWords());
     std::vector<Finding> findings;
     for (const SearchReport& report : reports) {
         findings.insert(findings.end(), report.findings.begin(), report.findings.end());

@@ -9,7 +9,9 @@
 
 #include "app/qt/FencatWindow.h"
 #include "app/qt/RootCheck.h"
+#include "search/Notices.h"
 #include "search/ResultLine.h"
+#include "search/Trace.h"
 
 namespace {
 
@@ -46,7 +48,7 @@ void FencatWindow::ShowReports(const std::vector<SearchReport>& reports) {
         if (next >= reports.size()) break;
         const SearchReport& report = reports[next++];
         if (!report.Finished()) {
-            const QString failure = QString::fromLocal8Bit(report.failure.c_str()).trimmed();
+            const QString failure = QString::fromLocal8Bit(LinuxTraceWords().stopped(report.stop).c_str()).trimmed();
             said << QStringLiteral("%1 could not be searched (%2).").arg(target.shown, failure);
             continue;
         }
