@@ -11,6 +11,8 @@
 #include <memory>
 #include <vector>
 
+#include "app/qt/EndProcess.h"
+#include "app/qt/FencatWindow.h"
 #include "search/Diagnostics.h"
 
 QObject* NewModelTest();
@@ -49,6 +51,9 @@ int main(int argc, char** argv) {
     QApplication::setApplicationName(QStringLiteral("fencat_window_tests"));
     // The window's trace is fencat-window's to print, not the tests'.
     DiscardDiagnostics();
+    // The product's waits, short: a test waits on them, not for them.
+    EndProcess::SetGraceMilliseconds(400);
+    FencatWindow::SetWatchMilliseconds(400);
     const bool list = argc > 1 && std::strcmp(argv[1], "--list") == 0;
     const char* only = argc > 1 && argv[1][0] != '-' ? argv[1] : nullptr;
     // QtTest reads the arguments after the class's name as its own.
