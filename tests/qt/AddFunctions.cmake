@@ -20,7 +20,7 @@ if(NOT EXISTS "${TESTS_FILE}" OR "${PROGRAM}" IS_NEWER_THAN "${TESTS_FILE}" OR
     list(GET parts 1 name)
     string(APPEND content
       "add_test([==[${PREFIX}.${function}]==] ${LAUNCHER} [==[${PROGRAM}]==] ${class} ${name})\n"
-      "set_tests_properties([==[${PREFIX}.${function}]==] PROPERTIES TIMEOUT ${TIMEOUT} "
+      "set_tests_properties([==[${PREFIX}.${function}]==] PROPERTIES TIMEOUT ${TIMEOUT} LABELS ${PREFIX} "
       "ENVIRONMENT [==[${ENVIRONMENT}]==])\n")
   endforeach()
   file(WRITE "${TESTS_FILE}" "${content}")
