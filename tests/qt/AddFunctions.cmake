@@ -1,9 +1,9 @@
 # Run by ctest before the tests (see CMakeLists.txt): asks the window tests'
 # program for its functions and adds each as a test of its own, listing
-# again only when the program is newer than the list.
+# again only when the program or the settings are newer than the list.
 #   TESTS_FILE PROGRAM PREFIX LAUNCHER TIMEOUT ENVIRONMENT
 if(NOT EXISTS "${TESTS_FILE}" OR "${PROGRAM}" IS_NEWER_THAN "${TESTS_FILE}" OR
-   "${CMAKE_CURRENT_LIST_FILE}" IS_NEWER_THAN "${TESTS_FILE}")
+   "${CMAKE_CURRENT_LIST_FILE}" IS_NEWER_THAN "${TESTS_FILE}" OR "${CMAKE_PARENT_LIST_FILE}" IS_NEWER_THAN "${TESTS_FILE}")
   execute_process(COMMAND env ${ENVIRONMENT} "${PROGRAM}" --list
                   OUTPUT_VARIABLE listed ERROR_VARIABLE errors RESULT_VARIABLE status TIMEOUT 60)
   if(NOT status EQUAL 0)
