@@ -1,5 +1,6 @@
 #include "app/qt/EndProcess.h"
 
+#include <atomic>
 #include <csignal>
 #include <set>
 #include <string>
@@ -17,6 +18,8 @@ QString ProcessLabel(const ResultRow& row) {
 }
 
 namespace {
+
+std::atomic<int> g_graceMilliseconds{EndProcess::kGraceMilliseconds};
 
 bool Ask(QWidget* parent, const QString& title, const QString& text, const QString& informative, const QString& yes) {
     QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Cancel, parent);
@@ -39,6 +42,10 @@ EndProcess::EndProcess(QWidget* window) : QObject(window), m_window(window), m_a
     connect(m_admin, &AdminEnd::Done, this, &EndProcess::Done);
     connect(m_admin, &AdminEnd::NotUsing, this, &EndProcess::NotUsing);
 }
+
+int EndProcess::GraceMilliseconds() { return g_graceMilliseconds; }
+
+void EndProcess::SetGraceMilliseconds(int milliseconds) { g_graceMilliseconds = milliseconds; }
 
 void EndProcess::Start(const std::vector<ResultRow>& rows) {
     std::vector<ResultRow> distinct, others;
@@ -77,7 +84,7 @@ void EndProcess::Start(const std::vector<ResultRow>& rows) {
         return;
     }
     if (!outcomes.isEmpty()) emit Done(outcomes.join(QStringLiteral(" ")));
-    QTimer::singleShot(kGraceMilliseconds, this, &EndProcess::OfferKill);
+    QTimer::singleShot(GraceMilliseconds(), this, &EndProcess::OfferKill);
 }
 
 // Empty when the signal went out; otherwise what the user is told.
