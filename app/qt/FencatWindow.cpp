@@ -83,8 +83,11 @@ FencatWindow::FencatWindow(QWidget* parent) : QMainWindow(parent) {
                 Searched(reports);
             });
     connect(m_searcher, &Searcher::Looked, this, &FencatWindow::Looked);
-    // Root's look at them could see them: it decides.
-    connect(m_endProcess, &EndProcess::NotUsing, m_model, &FindingsModel::DropRootRowsOf);
+    // Root's look at them could see them: it decides, for the question they
+    // were found for.
+    connect(m_endProcess, &EndProcess::NotUsing, this, [this](const std::vector<uint32_t>& pids) {
+        if (m_endQuestion == m_question) m_model->DropRootRowsOf(pids);
+    });
     connect(m_endProcess, &EndProcess::Done, this, [this](const QString& outcome) {
         statusBar()->showMessage(outcome);
         Reread();
@@ -457,7 +460,10 @@ void FencatWindow::OpenContainingFolder() {
     });
 }
 
-void FencatWindow::EndSelected() { m_endProcess->Start(SelectedRows()); }
+void FencatWindow::EndSelected() {
+    m_endQuestion = m_question;
+    m_endProcess->Start(SelectedRows());
+}
 
 // The hint changes on the window as it is: re-creating it would make it
 // vanish and come back elsewhere.

@@ -113,6 +113,7 @@ private:
     // Which question the window asks: each new search is a new one, and an
     // answer to an earlier one is dropped.
     uint64_t m_question = 0;
+    uint64_t m_endQuestion = 0;  // the question whose rows End Process was given
     QString m_fieldText;  // the path field's text when the last search began
     QTimer m_watchTimer;
     std::shared_ptr<FreeWatch> m_wait;  // while waiting until the files are free
