@@ -21,6 +21,9 @@ typedef NTSTATUS(OSAPI* PFN_NtQueryInformationFile)(HANDLE FileHandle, IO_STATUS
 typedef NTSTATUS(OSAPI* PFN_NtQueryInformationProcess)(HANDLE ProcessHandle, ULONG ProcessInformationClass,
                                                        PVOID ProcessInformation, ULONG ProcessInformationLength,
                                                        PULONG ReturnLength);
+typedef NTSTATUS(OSAPI* PFN_NtQueryVirtualMemory)(HANDLE ProcessHandle, PVOID BaseAddress,
+                                                  ULONG MemoryInformationClass, PVOID MemoryInformation,
+                                                  SIZE_T MemoryInformationLength, SIZE_T* ReturnLength);
 
 // PSAPI.DLL entry points, bound by name after LoadLibraryA.
 typedef BOOL(OSAPI* PFN_EnumProcessModules)(HANDLE hProcess, HMODULE* lphModule, DWORD cb, LPDWORD lpcbNeeded);
