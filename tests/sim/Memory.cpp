@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -49,28 +50,33 @@ BOOL VirtualFree(LPVOID lpAddress, SIZE_T dwSize, DWORD dwFreeType) {
 SIZE_T VirtualQueryEx(HANDLE hProcess, const void* lpAddress, MEMORY_BASIC_INFORMATION* lpBuffer, SIZE_T dwLength) {
     State& state = Sim();
     std::lock_guard<std::mutex> lock(state.mutex);
+    ++state.data.record.virtualQueries;
     DWORD error;
     sim::Process* process = ProcessOfHandle(state.data, hProcess, PROCESS_QUERY_INFORMATION, error);
     if (process == nullptr || lpBuffer == nullptr || dwLength < sizeof *lpBuffer) {
         simbase::LastError() = process == nullptr ? error : ERROR_INVALID_PARAMETER;
         return 0;
     }
-    // Free space up to each view, then the view; nothing lies beyond the last.
+    // Free space up to each view, then the view's regions; nothing lies
+    // beyond the last.
     const uintptr_t address = reinterpret_cast<uintptr_t>(lpAddress);
     std::memset(lpBuffer, 0, sizeof *lpBuffer);
     for (const auto& view : process->views) {
         if (address < view.base) {
             lpBuffer->BaseAddress = const_cast<void*>(lpAddress);
             lpBuffer->RegionSize = view.base - address;
-            lpBuffer->State = 0x10000;  // MEM_FREE
+            lpBuffer->State = MEM_FREE;
             return sizeof *lpBuffer;
         }
         if (address - view.base < view.size) {
-            lpBuffer->BaseAddress = reinterpret_cast<PVOID>(view.base);
+            const size_t region = view.size / view.regions;
+            const size_t index = std::min<size_t>((address - view.base) / region, view.regions - 1);
+            const uintptr_t start = view.base + index * region;
+            lpBuffer->BaseAddress = reinterpret_cast<PVOID>(start);
             lpBuffer->AllocationBase = reinterpret_cast<PVOID>(view.base);
-            lpBuffer->RegionSize = view.size;
+            lpBuffer->RegionSize = index + 1 == view.regions ? view.base + view.size - start : region;
             lpBuffer->State = MEM_COMMIT;
-            lpBuffer->Type = MEM_MAPPED;
+            lpBuffer->Type = view.type;
             return sizeof *lpBuffer;
         }
     }
@@ -79,3 +85,65 @@ SIZE_T VirtualQueryEx(HANDLE hProcess, const void* lpAddress, MEMORY_BASIC_INFOR
 }
 
 }  // namespace os
+
+namespace sim {
+namespace detail {
+
+using namespace os;
+
+namespace {
+
+const MappedView* ViewAt(const Process& process, PVOID base) {
+    const uintptr_t address = reinterpret_cast<uintptr_t>(base);
+    for (const auto& view : process.views) {
+        if (address >= view.base && address - view.base < view.size) return &view;
+    }
+    return nullptr;
+}
+
+// The file's name as a counted string followed by its characters.
+NTSTATUS WriteSectionName(const MappedView& view, PVOID info, SIZE_T length, SIZE_T* returned) {
+    const std::u16string name = Wide(view.deviceName);
+    const SIZE_T needed = sizeof(UNICODE_STRING) + (name.size() + 1) * sizeof(WCHAR);
+    if (returned != nullptr) *returned = needed;
+    if (length < needed) return STATUS_BUFFER_OVERFLOW;
+    auto* string = static_cast<UNICODE_STRING*>(info);
+    auto* text = reinterpret_cast<WCHAR*>(string + 1);
+    std::copy(name.begin(), name.end(), text);
+    text[name.size()] = 0;
+    string->Buffer = text;
+    string->Length = static_cast<USHORT>(name.size() * sizeof(WCHAR));
+    string->MaximumLength = static_cast<USHORT>(string->Length + sizeof(WCHAR));
+    return STATUS_SUCCESS;
+}
+
+}  // namespace
+
+NTSTATUS OSAPI SimNtQueryVirtualMemory(HANDLE process, PVOID base, ULONG infoClass, PVOID info, SIZE_T length,
+                                       SIZE_T* returned) {
+    State& state = Sim();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    ++state.data.record.nativeViewQueries;
+    DWORD error;
+    const Process* owner = ProcessOfHandle(state.data, process, PROCESS_QUERY_INFORMATION, error);
+    if (owner == nullptr) return STATUS_ACCESS_DENIED;
+    const MappedView* view = ViewAt(*owner, base);
+    if (view == nullptr || info == nullptr) return STATUS_INVALID_PARAMETER;
+    if (infoClass == MemoryMappedFilenameInformation) {
+        if (view->nativeNameFails || view->deviceName.empty()) return STATUS_INVALID_PARAMETER;
+        return WriteSectionName(*view, info, length, returned);
+    }
+    if (infoClass == MemoryRegionInformation && !state.data.settings.regionInfoFails) {
+        if (length < sizeof(MEMORY_REGION_INFORMATION)) return STATUS_INFO_LENGTH_MISMATCH;
+        MEMORY_REGION_INFORMATION region = {};
+        region.AllocationBase = reinterpret_cast<PVOID>(view->base);
+        region.RegionSize = view->size;
+        std::memcpy(info, &region, sizeof region);
+        if (returned != nullptr) *returned = sizeof region;
+        return STATUS_SUCCESS;
+    }
+    return STATUS_INVALID_INFO_CLASS;
+}
+
+}  // namespace detail
+}  // namespace sim

@@ -117,11 +117,20 @@ struct LoadedModule {
     bool nameFails = false;
 };
 
-// A file mapped into a process's memory: one view.
+// A file mapped into a process's memory: one view, or a loaded image.
 struct MappedView {
     uintptr_t base;
     size_t size;
     std::string deviceName;  // UTF-8, as GetMappedFileNameW names it
+    uint32_t type = 0x40000;  // MEM_MAPPED, or MEM_IMAGE (0x1000000)
+    unsigned regions = 1;     // equal regions of the one allocation, as sections with their own protection
+    bool psapiNameFails = false;   // GetMappedFileNameW fails, as Wine's does past MAX_PATH
+    bool nativeNameFails = false;  // NtQueryVirtualMemory's file name fails
+
+    MappedView& Image();
+    MappedView& Regions(unsigned count);
+    MappedView& PsapiNameFails();
+    MappedView& NativeNameFails();
 };
 
 struct Process {
@@ -152,6 +161,8 @@ struct Process {
     Process& ExitsAfterListings(unsigned count);
     Process& Is64Bit();
     Process& View(uintptr_t base, size_t size, std::string deviceName);
+    // The view added last, to set it up further.
+    MappedView& LastView();
 };
 
 // A name of a file on a volume. Names added with the same volume and ID
@@ -163,8 +174,10 @@ struct FileName {
     uint64_t id = 0;
     bool openFails = false;  // CreateFileW is refused
     bool idFails = false;    // opens, but tells no identity
+    bool caseSensitive = false;  // a folder that tells names apart by case
 
     FileName& Short(std::string path83);
+    FileName& CaseSensitive();
     FileName& OpenFails();
     FileName& IdFails();
 };
@@ -228,6 +241,9 @@ struct Settings {
     bool terminationIsLate = false;
 
     NameCase nameCase = NameCase::Ignore;
+    // NtQueryVirtualMemory cannot tell the allocation a region belongs to,
+    // as older systems.
+    bool regionInfoFails = false;
 };
 
 struct OpenCall {
@@ -270,6 +286,9 @@ struct Record {
     unsigned fileNameQueries = 0;
     unsigned processInfoQueries = 0;
     unsigned threadInfoQueries = 0;
+    unsigned virtualQueries = 0;        // VirtualQueryEx
+    unsigned mappedNameQueries = 0;     // GetMappedFileNameW
+    unsigned nativeViewQueries = 0;     // NtQueryVirtualMemory
 
     unsigned libraryLoads = 0;  // successful LoadLibraryA calls
     unsigned libraryFrees = 0;
