@@ -67,7 +67,10 @@ bool MakeTarget(const SearchRequest& request, Target& target, SearchReport& repo
         return true;
     }
     if (!FullPath(target.given, target.name, report.failure)) return false;
+    // A literal name is full already, and stays as it is spelled, whatever
+    // the system's full-path rules would make of it.
     target.literal = StartsWith(target.given, u"\\\\?\\");
+    if (target.literal) target.name = PlainPath(target.given);
     // A literal name is opened as given: its trailing dots and blanks are
     // part of it, and a reserved name in it is a file, not a device.
     const WideText open = target.literal ? LiteralPath(target.name) : target.name;
