@@ -1,12 +1,18 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "tests/sim/State.h"
 
 namespace os {
 
 using namespace sim::detail;
+
+namespace {
+// The highest address a view may reach: the walk's last question.
+constexpr uintptr_t kTopOfMemory = 0x7FFF0000;
+}  // namespace
 
 LPVOID VirtualAlloc(LPVOID lpAddress, SIZE_T dwSize, DWORD flAllocationType, DWORD flProtect) {
     State& state = Sim();
@@ -57,8 +63,8 @@ SIZE_T VirtualQueryEx(HANDLE hProcess, const void* lpAddress, MEMORY_BASIC_INFOR
         simbase::LastError() = process == nullptr ? error : ERROR_INVALID_PARAMETER;
         return 0;
     }
-    // Free space up to each view, then the view's regions; nothing lies
-    // beyond the last.
+    // Free space up to each view, then the view's regions, then free space
+    // up to the top of the address space, beyond which nothing lies.
     const uintptr_t address = reinterpret_cast<uintptr_t>(lpAddress);
     std::memset(lpBuffer, 0, sizeof *lpBuffer);
     for (const auto& view : process->views) {
@@ -80,8 +86,61 @@ SIZE_T VirtualQueryEx(HANDLE hProcess, const void* lpAddress, MEMORY_BASIC_INFOR
             return sizeof *lpBuffer;
         }
     }
+    if (address < kTopOfMemory) {
+        lpBuffer->BaseAddress = const_cast<void*>(lpAddress);
+        lpBuffer->RegionSize = kTopOfMemory - address;
+        lpBuffer->State = MEM_FREE;
+        return sizeof *lpBuffer;
+    }
     simbase::LastError() = ERROR_INVALID_PARAMETER;
     return 0;
+}
+
+namespace {
+
+// An image's first page, as far as anyone reads it: the offset of its PE
+// header at 0x3C, and there the signature, the file header and the optional
+// header, whose SizeOfImage stands 56 bytes in.
+std::vector<unsigned char> ImageHeader(const sim::MappedView& view) {
+    std::vector<unsigned char> page(0x200, 0);
+    const uint32_t peOffset = 0x80;
+    std::memcpy(&page[0x3C], &peOffset, sizeof peOffset);
+    std::memcpy(&page[peOffset], "PE\0\0", 4);
+    const uint32_t size = static_cast<uint32_t>(view.headerSize != 0 ? view.headerSize : view.size);
+    std::memcpy(&page[peOffset + 4 + 20 + 56], &size, sizeof size);
+    return page;
+}
+
+}  // namespace
+
+BOOL ReadProcessMemory(HANDLE hProcess, const void* lpBaseAddress, void* lpBuffer, SIZE_T nSize,
+                       SIZE_T* lpNumberOfBytesRead) {
+    State& state = Sim();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    ++state.data.record.memoryReads;
+    if (lpNumberOfBytesRead != nullptr) *lpNumberOfBytesRead = 0;
+    DWORD error;
+    sim::Process* process = ProcessOfHandle(state.data, hProcess, PROCESS_VM_READ, error);
+    if (process == nullptr || lpBuffer == nullptr) {
+        simbase::LastError() = process == nullptr ? error : ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    if (process->denyRead) {
+        simbase::LastError() = ERROR_ACCESS_DENIED;
+        return FALSE;
+    }
+    // Only images' headers hold anything to read here.
+    const uintptr_t address = reinterpret_cast<uintptr_t>(lpBaseAddress);
+    for (const auto& view : process->views) {
+        if (view.type != MEM_IMAGE || address < view.base) continue;
+        const std::vector<unsigned char> page = ImageHeader(view);
+        if (address - view.base + nSize > page.size()) continue;
+        std::memcpy(lpBuffer, &page[address - view.base], nSize);
+        if (lpNumberOfBytesRead != nullptr) *lpNumberOfBytesRead = nSize;
+        return TRUE;
+    }
+    simbase::LastError() = ERROR_PARTIAL_COPY;
+    return FALSE;
 }
 
 }  // namespace os

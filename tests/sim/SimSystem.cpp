@@ -285,6 +285,11 @@ MappedView& MappedView::NativeNameFails() {
     return *this;
 }
 
+MappedView& MappedView::HeaderSize(size_t size) {
+    headerSize = size;
+    return *this;
+}
+
 FileName& FileName::CaseSensitive() {
     caseSensitive = true;
     return *this;

@@ -126,11 +126,15 @@ struct MappedView {
     unsigned regions = 1;     // equal regions of the one allocation, as sections with their own protection
     bool psapiNameFails = false;   // GetMappedFileNameW fails, as Wine's does past MAX_PATH
     bool nativeNameFails = false;  // NtQueryVirtualMemory's file name fails
+    // An image's header tells its size in memory; a process may write any
+    // there. 0: the image's true size.
+    size_t headerSize = 0;
 
     MappedView& Image();
     MappedView& Regions(unsigned count);
     MappedView& PsapiNameFails();
     MappedView& NativeNameFails();
+    MappedView& HeaderSize(size_t size);
 };
 
 struct Process {
@@ -148,6 +152,7 @@ struct Process {
     bool ended = false;    // TerminateProcess ended it
     bool terminateDenied = false;
     std::vector<MappedView> views;  // in address order
+    bool denyRead = false;  // ReadProcessMemory is refused
 
     Process& Module(uintptr_t handle, std::string path);
     Process& ModuleNameFails(uintptr_t handle);
@@ -289,6 +294,7 @@ struct Record {
     unsigned virtualQueries = 0;        // VirtualQueryEx
     unsigned mappedNameQueries = 0;     // GetMappedFileNameW
     unsigned nativeViewQueries = 0;     // NtQueryVirtualMemory
+    unsigned memoryReads = 0;           // ReadProcessMemory
 
     unsigned libraryLoads = 0;  // successful LoadLibraryA calls
     unsigned libraryFrees = 0;

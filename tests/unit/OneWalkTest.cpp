@@ -74,8 +74,9 @@ TEST_F(OneWalkTest, EveryRequestIsAnsweredFromOneLook) {
     EXPECT_EQ(log.opens.size(), 3u);
     // The size probe and the read of the extended table, once.
     EXPECT_LE(log.SystemQueries(64), 2u);
-    // Each process's views walked once: up to the view, the view, the end.
-    EXPECT_LE(log.virtualQueries, 3u + 2u);
+    // Each process's views walked once: up to the view, the view, the free
+    // space above it, the top; the other two see free space and the top.
+    EXPECT_LE(log.virtualQueries, 4u + 2u * 2u);
 }
 
 // A request that cannot be searched stops with its own line; the others
@@ -192,8 +193,9 @@ TEST_F(OneWalkTest, ViewsWalkNamesOnlyWhatCanBeAMappedFile) {
     SearchMappedViews(true);
     EXPECT_EQ(Pids("img.exe", SearchScope::Name), std::vector<uint32_t>{8});
     EXPECT_EQ(sim::Log().mappedNameQueries, 0u);
-    // Free space, the image (asked where its allocation ends), the end.
-    EXPECT_EQ(sim::Log().virtualQueries, 3u);
+    // Free space, the image (asked where its allocation ends), free space
+    // to the top, the top.
+    EXPECT_EQ(sim::Log().virtualQueries, 4u);
     sim::Reset();
     sim::AddProcess(8, u"img.exe")
         .EnumModulesFails()
@@ -206,12 +208,35 @@ TEST_F(OneWalkTest, ViewsWalkNamesOnlyWhatCanBeAMappedFile) {
     const SearchReport report = Search({SearchRequest("img.exe", SearchScope::Name)}).front();
     ASSERT_EQ(report.findings.size(), 1u);
     EXPECT_EQ(report.findings[0].kind, Finding::Kind::Mapped);
-    // Where the system cannot tell allocations, every region is asked.
+    // Where the system cannot tell allocations (Wine), an image is stepped
+    // over by the size its header tells, once its last byte is seen to lie
+    // in the same allocation.
     sim::Set().regionInfoFails = true;
-    const unsigned before = sim::Log().virtualQueries;
+    unsigned before = sim::Log().virtualQueries;
     EXPECT_EQ(Pids("img.exe", SearchScope::Name), std::vector<uint32_t>{8});
-    // Free space, eight regions, the end; and the end of the other process.
-    EXPECT_EQ(sim::Log().virtualQueries - before, 1u + 8u + 1u + 1u);
+    // Free space, the image, its last byte, free space, the top; and the
+    // other process's free space and top.
+    EXPECT_EQ(sim::Log().virtualQueries - before, 1u + 1u + 1u + 2u + 2u);
+    EXPECT_GT(sim::Log().memoryReads, 0u);
+}
+
+// A process writes what it likes in its images' headers: a size that
+// reaches past the image hides no view behind it, and a header that cannot
+// be read leaves the walk going region by region.
+TEST_F(OneWalkTest, AnImageHeaderHidesNoView) {
+    sim::Set().regionInfoFails = true;
+    sim::Process& process = sim::AddProcess(8, u"liar.exe").Module(0x400000, "C:\\liar.exe");
+    process.View(0x400000, 0x4000, "\\Device\\HarddiskVolume1\\liar.exe").LastView().Image().Regions(4).HeaderSize(
+        0x100000);
+    process.View(0x404000, 0x1000, "\\Device\\HarddiskVolume1\\hidden.bin");
+    process.Handle(0x4, "File", u"\\Device\\HarddiskVolume1\\log.txt");
+    SearchMappedViews(true);
+    EXPECT_EQ(Pids("hidden.bin", SearchScope::Name), std::vector<uint32_t>{8});
+    sim::FindProcess(8)->denyRead = true;
+    const unsigned before = sim::Log().virtualQueries;
+    EXPECT_EQ(Pids("hidden.bin", SearchScope::Name), std::vector<uint32_t>{8});
+    // Free space, four image regions, the view, free space, the top.
+    EXPECT_EQ(sim::Log().virtualQueries - before, 1u + 4u + 1u + 2u);
 }
 
 // A 32-bit program that cannot list a 64-bit process's modules does not

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <new>
 #include <set>
@@ -35,6 +36,7 @@ private:
     }
     WideText NameOf(os::HANDLE process, os::PVOID base);
     uintptr_t AllocationEnd(os::HANDLE process, const os::MEMORY_BASIC_INFORMATION& region);
+    uintptr_t ImageEnd(os::HANDLE process, const os::MEMORY_BASIC_INFORMATION& region);
 
     os::PFN_GetMappedFileNameW m_getName = nullptr;
     os::PFN_NtQueryVirtualMemory m_query = nullptr;
@@ -75,17 +77,44 @@ WideText ViewReader::NameOf(os::HANDLE process, os::PVOID base) {
 // cannot tell.
 uintptr_t ViewReader::AllocationEnd(os::HANDLE process, const os::MEMORY_BASIC_INFORMATION& region) {
     const uintptr_t end = reinterpret_cast<uintptr_t>(region.BaseAddress) + region.RegionSize;
-    if (!m_regionsTold || m_query == nullptr || region.State == os::MEM_FREE || region.AllocationBase == nullptr)
-        return end;
-    os::MEMORY_REGION_INFORMATION info = {};
-    if (m_query(process, region.AllocationBase, os::MemoryRegionInformation, &info, sizeof info, nullptr) !=
-            os::STATUS_SUCCESS ||
-        info.AllocationBase != region.AllocationBase) {
+    if (region.State == os::MEM_FREE || region.AllocationBase == nullptr) return end;
+    if (m_regionsTold && m_query != nullptr) {
+        os::MEMORY_REGION_INFORMATION info = {};
+        if (m_query(process, region.AllocationBase, os::MemoryRegionInformation, &info, sizeof info, nullptr) ==
+                os::STATUS_SUCCESS &&
+            info.AllocationBase == region.AllocationBase) {
+            const uintptr_t allocationEnd = reinterpret_cast<uintptr_t>(info.AllocationBase) + info.RegionSize;
+            return allocationEnd > end ? allocationEnd : end;
+        }
         m_regionsTold = false;
-        return end;
     }
-    const uintptr_t allocationEnd = reinterpret_cast<uintptr_t>(info.AllocationBase) + info.RegionSize;
-    return allocationEnd > end ? allocationEnd : end;
+    return region.Type == os::MEM_IMAGE && region.BaseAddress == region.AllocationBase ? ImageEnd(process, region)
+                                                                                       : end;
+}
+
+// Where an image ends, by the size its header tells, where the system
+// cannot tell allocations (Wine). The process can write any size there, so
+// the walk steps that far only once the last byte is seen to lie in the
+// same allocation; else it goes on region by region.
+uintptr_t ViewReader::ImageEnd(os::HANDLE process, const os::MEMORY_BASIC_INFORMATION& region) {
+    const uintptr_t base = reinterpret_cast<uintptr_t>(region.BaseAddress);
+    const uintptr_t end = base + region.RegionSize;
+    uint32_t peOffset = 0;
+    unsigned char header[4 + 20 + 60] = {};
+    if (!os::ReadProcessMemory(process, reinterpret_cast<const void*>(base + 0x3C), &peOffset, sizeof peOffset,
+                               nullptr) ||
+        peOffset > 0x1000 ||
+        !os::ReadProcessMemory(process, reinterpret_cast<const void*>(base + peOffset), header, sizeof header, nullptr) ||
+        std::memcmp(header, "PE\0\0", 4) != 0)
+        return end;
+    uint32_t size = 0;
+    std::memcpy(&size, header + 4 + 20 + 56, sizeof size);
+    if (base + size <= end || base + size < base) return end;
+    os::MEMORY_BASIC_INFORMATION last;
+    if (os::VirtualQueryEx(process, reinterpret_cast<const void*>(base + size - 1), &last, sizeof last) != sizeof last ||
+        last.AllocationBase != region.AllocationBase || last.State == os::MEM_FREE)
+        return end;
+    return base + size;
 }
 
 std::set<WideText> ViewReader::MappedFiles(os::HANDLE process, bool images) {
