@@ -65,7 +65,7 @@ TEST_F(OneWalkTest, EveryRequestIsAnsweredFromOneLook) {
     EXPECT_EQ(Pids(reports[2]), std::vector<uint32_t>{10});
     EXPECT_EQ(Pids(reports[3]), (std::vector<uint32_t>{8, 9, 10}));
     EXPECT_TRUE(reports[4].findings.empty());
-    for (const SearchReport& report : reports) EXPECT_TRUE(report.Finished()) << report.failure;
+    for (const SearchReport& report : reports) EXPECT_TRUE(report.Finished()) << static_cast<int>(report.stop.cause);
     EXPECT_EQ(reports[3].findings[0].kind, Finding::Kind::Module);
     EXPECT_EQ(reports[3].findings[1].kind, Finding::Kind::Handle);
     EXPECT_EQ(reports[3].findings[2].kind, Finding::Kind::Mapped);
@@ -90,19 +90,19 @@ TEST_F(OneWalkTest, ARequestThatStopsStopsAlone) {
         SearchRequest("C:\\", SearchScope::Device),
         SearchRequest("a.dll", SearchScope::Name),
     });
-    EXPECT_EQ(reports[0].failure, "GetDeviceFileName() failed.\n");
-    EXPECT_EQ(reports[0].reached, SearchStage::ModulesListed);
+    EXPECT_EQ(reports[0].stop.cause, SearchStop::Cause::DeviceUnnamed);
+    EXPECT_EQ(reports[0].reached, SearchStage::LoadedFilesRead);
     EXPECT_TRUE(reports[0].findings.empty());
     EXPECT_TRUE(reports[1].Finished());
     EXPECT_EQ(Pids(reports[1]), std::vector<uint32_t>{9});
     EXPECT_EQ(reports[2].reached, SearchStage::Start);
-    EXPECT_NE(reports[2].failure, "");
+    EXPECT_EQ(reports[2].stop.cause, SearchStop::Cause::FileSystemUnsupported);
     EXPECT_EQ(Pids(reports[3]), std::vector<uint32_t>{8});
-    // A failure that stops the walk itself stops every request with its line.
+    // A failure that stops the walk itself stops every request, saying why.
     sim::Set().psapiLoadFails = true;
     for (const SearchReport& report : Search({SearchRequest("a.dll", SearchScope::Name),
                                               SearchRequest("C:\\data\\b.txt", SearchScope::File)}))
-        EXPECT_EQ(report.failure, "SystemModulesInformation::Refresh() failed.\n");
+        EXPECT_EQ(report.stop.cause, SearchStop::Cause::ProcessesUnread);
 }
 
 // A \\?\ name is the file it spells: holder A has "dots.txt." open and B

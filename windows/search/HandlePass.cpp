@@ -84,7 +84,7 @@ void RunHandlePass(std::vector<Searched>& searched, OwnerProcesses& owners, Cand
     for (Searched& one : searched) {
         if (!one.live) continue;
         if (!MakeDeviceForm(one.target)) {
-            one.Stop("GetDeviceFileName() failed.\n");
+            one.Stop(SearchStop::Cause::DeviceUnnamed);
             continue;
         }
         wantId = wantId || one.target.hasId;
@@ -114,8 +114,8 @@ void RunHandlePass(std::vector<Searched>& searched, OwnerProcesses& owners, Cand
     for (Searched& one : searched) {
         if (!one.live) continue;
         if (fileHandles == 0)
-            one.Stop("No handle information\n");
+            one.Stop(SearchStop::Cause::NoOpenFiles);
         else
-            one.report->reached = SearchStage::HandlesListed;
+            one.report->reached = SearchStage::OpenFilesRead;
     }
 }

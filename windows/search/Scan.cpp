@@ -1,7 +1,6 @@
 // The one walk: every request is answered from one look at the processes,
 // their modules, the handle table and the mapped views.
 #include <algorithm>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -15,23 +14,16 @@
 
 namespace {
 
-std::string Line(const char* format, int value) {
-    char line[96];
-    std::snprintf(line, sizeof line, format, value);
-    return line;
-}
-
 bool StartsWith(const WideText& text, std::u16string_view prefix) { return text.compare(0, prefix.size(), prefix) == 0; }
 
-// The full path of `name`, however long; false with the search's
-// diagnostic in `failure`.
-bool FullPath(const WideText& name, WideText& full, std::string& failure) {
+// The full path of `name`, however long; false with why in `stop`.
+bool FullPath(const WideText& name, WideText& full, SearchStop& stop) {
     WideText absolute;
     if (AbsolutePath(name, absolute)) {
         full = PlainPath(absolute);
         return true;
     }
-    failure = Line("GetFullPathName() failed. Error = %d\n", static_cast<int>(os::GetLastError()));
+    stop = SearchStop{SearchStop::Cause::NameUnresolved, static_cast<int>(os::GetLastError())};
     return false;
 }
 
@@ -50,12 +42,12 @@ WideText LongFormOf(const WideText& folder) {
     return NamesMatch(buffer, folder) ? WideText() : buffer;
 }
 
-// The target of one request; false with the report's failure set when the
+// The target of one request; false with the report's stop set when the
 // request cannot be searched at all.
 bool MakeTarget(const SearchRequest& request, Target& target, SearchReport& report) {
     if (request.scope == SearchScope::Device) {
         // Handle names carry no file system to compare.
-        report.failure = "Searching a whole file system is not supported here.\n";
+        report.stop.cause = SearchStop::Cause::FileSystemUnsupported;
         return false;
     }
     target.matching = request.scope == SearchScope::Tree   ? Matching::Tree
@@ -66,7 +58,7 @@ bool MakeTarget(const SearchRequest& request, Target& target, SearchReport& repo
         target.name = target.given;
         return true;
     }
-    if (!FullPath(target.given, target.name, report.failure)) return false;
+    if (!FullPath(target.given, target.name, report.stop)) return false;
     // A literal name is full already, and stays as it is spelled, whatever
     // the system's full-path rules would make of it.
     target.literal = StartsWith(target.given, u"\\\\?\\");
@@ -88,20 +80,20 @@ std::vector<uint32_t> RunModulePass(std::vector<Searched>& searched, OwnerProces
     for (Searched& one : searched) {
         if (!one.live) continue;
         if (!refreshed) {
-            one.Stop("SystemModulesInformation::Refresh() failed.\n");
+            one.Stop(SearchStop::Cause::ProcessesUnread);
             continue;
         }
         // Told even when the list's emptiness stops the search: when every
         // process refused, this is why.
         one.report->reached = SearchStage::ProcessesRead;
         one.report->refused = modules.DeniedProcesses();
-        one.report->unlisted = modules.UnlistedProcesses();
-        if (modules.Entries().empty()) one.Stop("No module information\n");
+        one.report->loadedUnlisted = modules.UnlistedProcesses();
+        if (modules.Entries().empty()) one.Stop(SearchStop::Cause::NoLoadedFiles);
     }
     if (!refreshed || modules.Entries().empty()) return modules.UnreadProcesses();
     snapshot.Refresh();
     for (Searched& one : searched) {
-        if (one.live) one.report->reached = SearchStage::ModulesListed;
+        if (one.live) one.report->reached = SearchStage::LoadedFilesRead;
     }
     for (const ModuleEntry& module : modules.Entries()) {
         for (Searched& one : searched) {
@@ -115,6 +107,7 @@ std::vector<uint32_t> RunModulePass(std::vector<Searched>& searched, OwnerProces
 
 std::vector<SearchReport> RunSearch(std::vector<SearchRequest>& requests) {
     std::vector<SearchReport> reports(requests.size());
+    for (SearchReport& report : reports) report.style = PathStyle::Windows;
     std::vector<Searched> searched;
     searched.reserve(requests.size());
     for (size_t i = 0; i < requests.size(); ++i) {

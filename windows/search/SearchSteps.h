@@ -91,16 +91,16 @@ struct Searched {
     SearchReport* report;
     bool live = true;
 
-    // Stops this request's search with the diagnostic line `failure`.
-    void Stop(std::string failure) {
-        report->failure = std::move(failure);
+    // Stops this request's search, for the reason `cause`.
+    void Stop(SearchStop::Cause cause, int code = 0) {
+        report->stop = SearchStop{cause, code};
         live = false;
     }
 };
 
 // Each pass reads the system once and compares what it read with every
-// live request; it stops the requests it cannot serve, with their
-// diagnostics. The module pass gives the processes whose modules it could
+// live request; it stops the requests it cannot serve, saying why. The
+// module pass gives the processes whose modules it could
 // not list, ascending.
 std::vector<uint32_t> RunModulePass(std::vector<Searched>& searched, OwnerProcesses& owners, CandidateFiles& files);
 void RunHandlePass(std::vector<Searched>& searched, OwnerProcesses& owners, CandidateFiles& files);

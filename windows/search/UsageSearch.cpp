@@ -10,8 +10,6 @@
 #include "windows/sysinfo/NativeApi.h"
 #include "windows/sysinfo/SystemProcessesInformation.h"
 
-const PathStyle kPathStyle = PathStyle::Windows;
-
 namespace {
 
 bool g_mappedViews = false;
