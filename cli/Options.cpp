@@ -26,6 +26,7 @@ const OptionSpec kOptions[] = {
     {OptionId::Under, 0, "under", Arg::Required, " DIR"},
     {OptionId::Name, 0, "name", Arg::Required, " NAME"},
     {OptionId::Mount, 'm', "mount", Arg::None, ""},
+    {OptionId::Pid, 0, "pid", Arg::Required, " PID"},
     {OptionId::Terse, 't', "terse", Arg::None, ""},
     {OptionId::Verbose, 'v', "verbose", Arg::None, ""},
     {OptionId::Long, 0, "long", Arg::None, ""},
@@ -66,12 +67,26 @@ bool SetWaitSeconds(const std::string& seconds, Options& options, std::string& e
     return true;
 }
 
+bool AddPid(const std::string& text, Options& options, std::string& error) {
+    uint64_t pid = 0;
+    const bool digits = !text.empty() && text.size() <= 10 &&
+                        std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (digits) pid = std::strtoull(text.c_str(), nullptr, 10);
+    if (pid == 0 || pid > UINT32_MAX) {
+        error = "invalid process ID '" + text + "'";
+        return false;
+    }
+    options.pids.push_back(static_cast<uint32_t>(pid));
+    return true;
+}
+
 // Applies one option; `value` is null where none was given.
 bool Apply(OptionId id, const std::string* value, Options& options, Formats& formats, std::string& error) {
     switch (id) {
     case OptionId::Under: options.queries.push_back(Query{*value, Query::Kind::Tree}); break;
     case OptionId::Name: options.queries.push_back(Query{*value, Query::Kind::Name}); break;
     case OptionId::Mount: options.fileSystem = true; break;
+    case OptionId::Pid: return AddPid(*value, options, error);
     case OptionId::Terse: formats.terse = true; break;
     case OptionId::Verbose: formats.verbose = true; break;
     case OptionId::Long: formats.wantLong = true; break;
@@ -156,6 +171,8 @@ bool Check(const Formats& f, Options& options, std::string& error) {
         error = "-i asks before -k signals; give -k too";
     } else if (options.signal != 0 && !options.kill) {
         error = "a signal is sent only with -k";
+    } else if (options.wait && !options.pids.empty()) {
+        error = "-w waits for every process; it takes no --pid";
     }
     if (!error.empty()) return false;
     if (options.signal == 0) options.signal = DefaultSignal();

@@ -2,6 +2,7 @@
 // written, and the parser that turns arguments into what to do.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,7 @@ struct Options {
     bool wait = false;
     double waitSeconds = -1;     // below 0: as long as it takes
     std::vector<Query> queries;  // in the order given
+    std::vector<uint32_t> pids;  // --pid: only these processes' findings; empty: every process's
 };
 
 // Exit statuses, as users of fuser and grep expect them; with -w, 0 once the

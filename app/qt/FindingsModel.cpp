@@ -5,7 +5,7 @@
 #include <tuple>
 #include <utility>
 
-#include "cli/Platform.h"
+#include "linux/Owner.h"
 #include "search/ResultLine.h"
 
 namespace {

@@ -1,5 +1,4 @@
 #include <fcntl.h>
-#include <pwd.h>
 #include <signal.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -7,6 +6,7 @@
 #include <cerrno>
 
 #include "cli/Platform.h"
+#include "linux/Owner.h"
 
 const char kHelpIntro[] =
     "Usage: fencat [OPTION]... FILE...\n"
@@ -49,16 +49,24 @@ const char* OptionHelp(OptionId option) {
     case OptionId::Mount:
         return "a FILE names a file system (its mount point or any file\n"
                "on it): the processes that use any file on it";
+    case OptionId::Pid:
+        return "only what process PID uses; may be given again. With -k,\n"
+               "PID is signalled only if it uses a FILE in this same look";
     case OptionId::Terse: return "decimal process IDs only, each once, for kill and xargs";
     case OptionId::Verbose:
-        return "a table: USER, PID, ACCESS, COMMAND and PATH; ACCESS is\n"
-               "f open, F open for writing, r root folder, c current\n"
-               "folder, e executable, m mapped file or library";
+        return "a table: USER, PID, ACCESS, COMMAND, UNIT and PATH; ACCESS\n"
+               "is f open, F open for writing, r root folder, c current\n"
+               "folder, e executable, m mapped file or library; UNIT is\n"
+               "the systemd unit (user: a user's own) or the container\n"
+               "(docker:ID), - for none, ? where it could not be read";
     case OptionId::Long: return "each line followed by the matched path";
     case OptionId::Json:
         return "one JSON object per finding: pid, name, kind (module or\n"
                "handle), path, file (the FILE as given), uid, user,\n"
-               "access, fd; bytes that are no UTF-8 are written \\udcXX";
+               "access, fd, and of the process: exe, cmdline (a list),\n"
+               "started (ISO 8601, UTC), ppid, parent, unit, user_unit,\n"
+               "container (runtime, id, pod), services; null where not\n"
+               "known; bytes that are no UTF-8 are written \\udcXX";
     case OptionId::Kill: return "send SIGKILL (or the signal given) to the processes found";
     case OptionId::Signal: return "the signal for -k, by name or number (-TERM, -15)";
     case OptionId::ListSignals: return "list the signal names";
@@ -95,16 +103,6 @@ bool CanSearchFileSystems() { return true; }
 const char* PlatformHelpArgument() { return nullptr; }
 
 uint32_t OwnProcessId() { return static_cast<uint32_t>(getpid()); }
-
-std::string UserNameOf(int64_t uid) {
-    if (uid == Finding::kUnknown) return std::string();
-    passwd entry;
-    passwd* found = nullptr;
-    char buffer[4096];
-    if (getpwuid_r(static_cast<uid_t>(uid), &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr)
-        return found->pw_name;
-    return std::to_string(uid);
-}
 
 std::string UserName(const Finding& finding) { return UserNameOf(finding.uid); }
 

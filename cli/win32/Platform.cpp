@@ -43,14 +43,17 @@ const char* OptionHelp(OptionId option) {
     case OptionId::Under: return "the processes that use DIR or anything below it";
     case OptionId::Name: return "the processes that use a file named NAME in any folder";
     case OptionId::Mount: return nullptr;
+    case OptionId::Pid: return "only what process PID uses; may be given again";
     case OptionId::Terse: return "decimal process IDs only, each once";
     case OptionId::Verbose:
         return "a table: USER, PID, ACCESS (m module or mapped file,\n"
-               "f handle), COMMAND and PATH";
+               "f handle), COMMAND, UNIT (a service host's services)\n"
+               "and PATH";
     case OptionId::Long: return "each line followed by the matched path";
     case OptionId::Json:
         return "one JSON object per finding: pid, name, kind, path,\n"
-               "file, uid, user, access, fd";
+               "file, uid, user, access, fd, exe, services (of a service\n"
+               "host), and more, null here";
     case OptionId::Kill: return "end the processes found (TerminateProcess)";
     case OptionId::Signal: return "KILL or TERM: either ends a process at once here";
     case OptionId::ListSignals: return "list the signal names";

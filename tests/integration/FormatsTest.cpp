@@ -38,7 +38,8 @@ import json, sys
 sys.argv[1].encode("utf-8")  # JSON text is UTF-8: no raw stray bytes
 for line in sys.argv[1].splitlines():
     o = json.loads(line)
-    assert sorted(o) == ["access", "fd", "file", "kind", "name", "path", "pid", "uid", "user"], sorted(o)
+    assert sorted(o) == ["access", "cmdline", "container", "exe", "fd", "file", "kind", "name", "parent", "path",
+                         "pid", "ppid", "services", "started", "uid", "unit", "user", "user_unit"], sorted(o)
     assert type(o["pid"]) is int and o["kind"] in ("module", "handle")
     assert type(o["uid"]) is int and type(o["user"]) is str
     assert (o["kind"] == "module") == (o["access"] in ("m", "e")) and o["access"]
