@@ -24,6 +24,7 @@
 
 #include "app/core/Drop.h"
 #include "app/qt/AboutBox.h"
+#include "app/qt/Columns.h"
 #include "app/qt/EndProcess.h"
 #include "app/qt/FileManager.h"
 #include "app/qt/Icons.h"
@@ -165,6 +166,7 @@ void FencatWindow::BuildControls() {
                                             {FindingsModel::kUser, 10}, {FindingsModel::kUse, 24},
                                             {FindingsModel::kDescriptor, 8}})
         m_table->setColumnWidth(column, qMax(characters * character, m_table->horizontalHeader()->sectionSizeHint(column)));
+    SetUpWhoColumns(m_table);
     m_table->setContextMenuPolicy(Qt::ActionsContextMenu);
     layout->addWidget(m_table, 1);
     setCentralWidget(central);

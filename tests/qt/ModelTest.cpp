@@ -1,8 +1,15 @@
 // The table's model: findings folded into one row per process and path,
 // its columns, sorting, updates that keep rows in place, findings merged
 // from a check as root, and type-ahead on names.
+#include <QHeaderView>
+#include <QMenu>
+#include <QSignalSpy>
 #include <QSortFilterProxyModel>
+#include <QStandardItemModel>
+#include <QTableView>
 #include <QTest>
+
+#include "app/qt/Columns.h"
 
 #include "app/qt/FindingsModel.h"
 #include "app/qt/ResultTable.h"
@@ -36,6 +43,30 @@ QStringList Column(const QAbstractItemModel& model, int column) {
     QStringList texts;
     for (int row = 0; row < model.rowCount(); ++row) texts << model.index(row, column).data().toString();
     return texts;
+}
+
+// Two python3 processes, as the Linux search reads them.
+std::vector<Finding> TwoPythons(const char* secondArgument = "http.server") {
+    auto first = std::make_shared<ProcessIdentity>();
+    first->exe = "/usr/bin/python3.11";
+    first->commandLineRead = true;
+    first->commandLine = {"python3", "serve.py", "--name", "a b", "it's"};
+    first->startedMs = 1800000000000;
+    first->parentPid = 1200;
+    first->parentName = "bash";
+    first->placeRead = true;
+    first->unit = "app-serve.service";
+    first->userUnit = true;
+    auto second = std::make_shared<ProcessIdentity>(*first);
+    second->commandLine = {"python3", "-m", secondArgument};
+    second->startedMs = 1700000000000;
+    second->parentPid = ProcessIdentity::kUnknown;
+    second->parentName.clear();
+    second->container = Container{"docker", std::string(40, 'e') + "0123456789abcdef0123456789", "pod-9"};
+    std::vector<Finding> findings{Found(10, "python3", "/f", kOpenRead, 3), Found(11, "python3", "/f", kOpenRead, 4)};
+    findings[0].identity = first;
+    findings[1].identity = second;
+    return findings;
 }
 
 }  // namespace
@@ -80,7 +111,8 @@ private slots:
         QStringList headers;
         for (int column = 0; column < model.columnCount(); ++column)
             headers << model.headerData(column, Qt::Horizontal).toString();
-        QCOMPARE(headers, (QStringList{"PID", "Process", "User", "Use", "Descriptor", "Path"}));
+        QCOMPARE(headers, (QStringList{"PID", "Process", "User", "Use", "Descriptor", "Path", "Command Line",
+                                       "Unit/Container", "Executable", "Started", "Parent"}));
         QCOMPARE(model.RowText(0), QStringLiteral("4242\ta\\x0ab\troot\topen for reading\t7\t/tmp/x\\\\y"));
         // A user the system cannot name is shown by number.
         QCOMPARE(model.index(1, FindingsModel::kUser).data().toString(), QStringLiteral("3999999999"));
@@ -102,6 +134,70 @@ private slots:
         QCOMPARE(Column(proxy, FindingsModel::kDescriptor), (QStringList{"100", "10", "9"}));
         proxy.sort(FindingsModel::kProcess);
         QCOMPARE(Column(proxy, FindingsModel::kProcess), (QStringList{"awk", "Bash", "zsh"}));
+    }
+
+    void TwoProcessesOfOneProgramAreToldApartByWhoTheyAre() {
+        FindingsModel model;
+        model.Update(TwoPythons());
+        QCOMPARE(Column(model, FindingsModel::kCommandLine),
+                 (QStringList{"python3 serve.py --name 'a b' 'it'\\''s'", "python3 -m http.server"}));
+        QCOMPARE(Column(model, FindingsModel::kPlace), (QStringList{"user:app-serve.service", "docker:eeeeeeeeeeee"}));
+        QCOMPARE(Column(model, FindingsModel::kExecutable), (QStringList{"/usr/bin/python3.11", "/usr/bin/python3.11"}));
+        QCOMPARE(Column(model, FindingsModel::kParent), (QStringList{"bash (1200)", ""}));
+        QVERIFY(Column(model, FindingsModel::kStarted).front().startsWith(QStringLiteral("2027-01-1")));
+        // The process's tooltip holds it all, whole.
+        const QString first = model.index(0, FindingsModel::kProcess).data(Qt::ToolTipRole).toString();
+        QVERIFY2(first.contains(QStringLiteral("\nCommand line: python3 serve.py --name 'a b'")), qPrintable(first));
+        QVERIFY2(first.contains(QStringLiteral("\nUnit (the user's own): app-serve.service")), qPrintable(first));
+        QVERIFY2(first.contains(QStringLiteral("\nParent: bash (1200)")), qPrintable(first));
+        const QString second = model.index(1, FindingsModel::kProcess).data(Qt::ToolTipRole).toString();
+        QVERIFY2(second.contains(QStringLiteral("\nContainer: docker eeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeee0123456789abcdef")),
+                 qPrintable(second));
+        QVERIFY2(second.contains(QStringLiteral("\nPod: pod-9")) && !second.contains(QStringLiteral("Parent")),
+                 qPrintable(second));
+        // A copied row stays as it was; the start sorts as time does.
+        QCOMPARE(model.RowText(0), QStringLiteral("10\tpython3\troot\topen for reading\t3\t/f"));
+        QSortFilterProxyModel proxy;
+        proxy.setSourceModel(&model);
+        proxy.setSortRole(FindingsModel::kSortRole);
+        proxy.sort(FindingsModel::kStarted);
+        QCOMPARE(Column(proxy, FindingsModel::kPid), (QStringList{"11", "10"}));
+
+        // Each look reads who they are anew: only a change repaints.
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        model.Update(TwoPythons());
+        QCOMPARE(changed.size(), 0);
+        model.Update(TwoPythons("other"));
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(changed.front().front().toModelIndex().row(), 1);
+    }
+
+    void TheHeaderShowsCommandLineAndPlaceAtFirstAndTogglesEveryColumn() {
+        FindingsModel model;
+        model.Update(TwoPythons());
+        QTableView table;
+        table.setModel(&model);
+        SetUpWhoColumns(&table);
+        QHeaderView* header = table.horizontalHeader();
+        for (const int shown : {FindingsModel::kCommandLine, FindingsModel::kPlace, FindingsModel::kPath})
+            QVERIFY(!header->isSectionHidden(shown));
+        for (const int hidden : {FindingsModel::kExecutable, FindingsModel::kStarted, FindingsModel::kParent})
+            QVERIFY(header->isSectionHidden(hidden));
+        QCOMPARE(header->logicalIndex(header->count() - 1), int(FindingsModel::kPath));
+        std::unique_ptr<QMenu> menu(ColumnMenu(header));
+        const QList<QAction*> actions = menu->actions();
+        QCOMPARE(actions.size(), int(FindingsModel::kColumns));
+        QCOMPARE(actions[FindingsModel::kStarted]->text(), QStringLiteral("Started"));
+        QVERIFY(!actions[FindingsModel::kStarted]->isChecked() && actions[FindingsModel::kCommandLine]->isChecked());
+        QVERIFY(!actions[FindingsModel::kProcess]->isEnabled());
+        actions[FindingsModel::kStarted]->trigger();
+        actions[FindingsModel::kCommandLine]->trigger();
+        QVERIFY(!header->isSectionHidden(FindingsModel::kStarted));
+        QVERIFY(header->isSectionHidden(FindingsModel::kCommandLine));
+        // A fresh menu shows the header as it is now.
+        std::unique_ptr<QMenu> again(ColumnMenu(header));
+        QVERIFY(again->actions()[FindingsModel::kStarted]->isChecked());
+        QVERIFY(!again->actions()[FindingsModel::kCommandLine]->isChecked());
     }
 
     // Updates and merges

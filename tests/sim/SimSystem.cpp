@@ -249,6 +249,11 @@ Process& Process::ExitsAfterListings(unsigned count) {
     return *this;
 }
 
+Process& Process::Exe(std::string path) {
+    exePath = std::move(path);
+    return *this;
+}
+
 Process& Process::Is64Bit() {
     is64Bit = true;
     return *this;

@@ -139,7 +139,9 @@ struct Process {
     bool ended = false;    // TerminateProcess ended it
     bool terminateDenied = false;
     std::vector<MappedView> views;  // in address order
+    std::string exePath;  // UTF-8, as QueryFullProcessImageNameW names it; empty: refused
 
+    Process& Exe(std::string path);
     Process& Module(uintptr_t handle, std::string path);
     Process& ModuleNameFails(uintptr_t handle);
     HandleRow& Handle(uintptr_t value, std::string type, std::u16string name = std::u16string());
@@ -152,6 +154,12 @@ struct Process {
     Process& ExitsAfterListings(unsigned count);
     Process& Is64Bit();
     Process& View(uintptr_t base, size_t size, std::string deviceName);
+};
+
+// A service that runs, in the process that hosts it.
+struct Service {
+    std::string name;  // UTF-8
+    uint32_t pid = 0;
 };
 
 // A name of a file on a volume. Names added with the same volume and ID
@@ -228,6 +236,9 @@ struct Settings {
     bool terminationIsLate = false;
 
     NameCase nameCase = NameCase::Ignore;
+
+    std::vector<Service> services;  // in the order the service manager lists them
+    os::DWORD serviceManagerError = 0;  // OpenSCManagerW fails with it
 };
 
 struct OpenCall {
@@ -280,6 +291,7 @@ struct Record {
     std::vector<std::string> dosDeviceQueries;
     std::vector<std::string> fileOpens;  // CreateFileW's names, UTF-8
     unsigned terminateProcessCalls = 0;
+    unsigned serviceEnumerations = 0;  // EnumServicesStatusExW calls
 
     unsigned threadsCreated = 0;
     unsigned terminateCalls = 0;

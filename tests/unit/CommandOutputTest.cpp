@@ -212,6 +212,11 @@ TEST(ParseCommandLineTest, CommandLinesThatCannotRun) {
     EXPECT_TRUE(ParseCommandLine({"--json", "--help"}, help, error)) << error;
 }
 
+// What the Windows search cannot tell of a process, after its fd.
+const std::string kNoIdentity =
+    ",\"exe\":null,\"cmdline\":null,\"started\":null,\"ppid\":null,\"parent\":null,\"unit\":null,"
+    "\"user_unit\":false,\"container\":null,\"services\":[]";
+
 class PrinterTest : public SimTest {
 protected:
     void SetUp() override {
@@ -263,18 +268,42 @@ TEST_F(PrinterTest, LongLinesAddThePathInDriveLetterFormWhereADriveHoldsIt) {
 TEST_F(PrinterTest, JsonLinesCarryEachFinding) {
     EXPECT_EQ(Print("C:\\dir\\file.txt", OutputFormat::Json),
               "{\"pid\":8,\"name\":\"a.exe\",\"kind\":\"module\",\"path\":\"C:\\\\dir\\\\file.txt\","
-              "\"file\":\"C:\\\\dir\\\\file.txt\",\"uid\":null,\"user\":null,\"access\":\"m\",\"fd\":null}\n"
+              "\"file\":\"C:\\\\dir\\\\file.txt\",\"uid\":null,\"user\":null,\"access\":\"m\",\"fd\":null" + kNoIdentity +
+              "}\n"
               "{\"pid\":4660,\"name\":\"b \\\"quoted\\\".exe\",\"kind\":\"handle\",\"path\":\"C:\\\\dir\\\\file.txt\","
-              "\"file\":\"C:\\\\dir\\\\file.txt\",\"uid\":null,\"user\":null,\"access\":\"f\",\"fd\":null}\n");
+              "\"file\":\"C:\\\\dir\\\\file.txt\",\"uid\":null,\"user\":null,\"access\":\"f\",\"fd\":null" + kNoIdentity +
+              "}\n");
+}
+
+TEST_F(PrinterTest, JsonNamesTheExecutableAndTheServicesAServiceHostRuns) {
+    sim::FindProcess(0x1234)->Exe("C:\\Windows\\System32\\svch\xC3\xB6st.exe");
+    sim::Set().services = {{"Dnscache", 0x1234}, {"Spooler", 99}, {"nsi", 0x1234}};
+    const std::string json = Print("C:\\dir\\file.txt", OutputFormat::Json);
+    const std::string host = json.substr(json.find('\n') + 1);
+    EXPECT_EQ(host.substr(host.find(",\"exe\"")),
+              ",\"exe\":\"C:\\\\Windows\\\\System32\\\\svch\xC3\xB6st.exe\",\"cmdline\":null,\"started\":null,\"ppid\":null,"
+              "\"parent\":null,\"unit\":null,\"user_unit\":false,\"container\":null,\"services\":[\"Dnscache\",\"nsi\"]}\n");
+    EXPECT_EQ(Print("C:\\dir\\file.txt", OutputFormat::Verbose),
+              "USER             PID ACCESS COMMAND              UNIT                 PATH\n"
+              "?                  8 ....m  a.exe                -                    C:\\dir\\file.txt\n"
+              "?               4660 f....  b \"quoted\".exe       Dnscache,nsi         C:\\dir\\file.txt\n");
+    EXPECT_GE(sim::Log().serviceEnumerations, 1u);
+    EXPECT_TRUE(sim::Log().faults.empty());
+    // A service manager that does not answer takes nothing else away.
+    sim::Set().serviceManagerError = os::ERROR_ACCESS_DENIED;
+    const std::string refused = Print("C:\\dir\\file.txt", OutputFormat::Json);
+    EXPECT_NE(refused.find("svch\xC3\xB6st.exe\",\"cmdline\""), std::string::npos) << refused;
+    EXPECT_NE(refused.find("\"services\":[]}\n"), std::string::npos) << refused;
+    EXPECT_EQ(sim::OpenObjects(), 0u);
 }
 
 TEST_F(PrinterTest, TerseAndVerboseGiveEachProcessOnce) {
     sim::FindProcess(8)->Handle(0x8, "File", u"\\Device\\HarddiskVolume1\\dir\\file.txt");
     EXPECT_EQ(Print("C:\\dir\\file.txt", OutputFormat::Terse), "8\n4660\n");
     EXPECT_EQ(Print("C:\\dir\\file.txt", OutputFormat::Verbose),
-              "USER             PID ACCESS COMMAND              PATH\n"
-              "?                  8 f...m  a.exe                C:\\dir\\file.txt\n"
-              "?               4660 f....  b \"quoted\".exe       C:\\dir\\file.txt\n");
+              "USER             PID ACCESS COMMAND              UNIT                 PATH\n"
+              "?                  8 f...m  a.exe                -                    C:\\dir\\file.txt\n"
+              "?               4660 f....  b \"quoted\".exe       -                    C:\\dir\\file.txt\n");
 }
 
 TEST_F(PrinterTest, AProcessGoneFromTheSnapshotHasAnEmptyName) {

@@ -6,6 +6,7 @@
 #include "search/Search.h"
 #include "windows/platform/Api.h"
 #include "windows/search/MappedViews.h"
+#include "windows/search/Owner.h"
 #include "windows/search/SearchSteps.h"
 #include "windows/sysinfo/DevicePaths.h"
 #include "windows/sysinfo/NativeApi.h"
@@ -228,7 +229,10 @@ Text DisplayPath(const Finding& finding) {
 
 std::vector<SearchReport> RunSearch(std::vector<SearchRequest>& requests) {
     std::vector<SearchReport> reports;
-    for (const SearchRequest& request : requests) reports.push_back(SearchOne(request.name, request.scope));
+    for (const SearchRequest& request : requests) {
+        reports.push_back(SearchOne(request.name, request.scope));
+        AddIdentities(reports.back());
+    }
     return reports;
 }
 
