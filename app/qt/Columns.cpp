@@ -43,3 +43,16 @@ QMenu* ColumnMenu(QHeaderView* header) {
     }
     return menu;
 }
+
+namespace {
+
+QByteArray Mark(int columns) { return "columns " + QByteArray::number(columns) + ":"; }
+
+}  // namespace
+
+QByteArray SavedColumns(const QHeaderView* header) { return Mark(header->count()) + header->saveState(); }
+
+void RestoreColumns(QHeaderView* header, const QByteArray& saved) {
+    const QByteArray mark = Mark(header->count());
+    if (saved.startsWith(mark)) header->restoreState(saved.mid(mark.size()));
+}

@@ -3,6 +3,8 @@
 // each.
 #pragma once
 
+#include <QByteArray>
+
 class QHeaderView;
 class QMenu;
 class QTableView;
@@ -13,3 +15,9 @@ void SetUpWhoColumns(QTableView* table);
 
 // The header's menu: a check for each column, shown or hidden as checked.
 QMenu* ColumnMenu(QHeaderView* header);
+
+// The header's state as settings keep it, marked with the number of columns;
+// a state saved with another number (a version with other columns) is not
+// restored, so that columns new to it show as set up.
+QByteArray SavedColumns(const QHeaderView* header);
+void RestoreColumns(QHeaderView* header, const QByteArray& saved);

@@ -100,7 +100,7 @@ FencatWindow::FencatWindow(QWidget* parent) : QMainWindow(parent) {
     resize(860, 480);
     const QSettings settings;
     restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray());
-    m_table->horizontalHeader()->restoreState(settings.value(QStringLiteral("window/columns")).toByteArray());
+    RestoreColumns(m_table->horizontalHeader(), settings.value(QStringLiteral("window/columns")).toByteArray());
     SetState(QStringLiteral("Drop files or folders here, type a path above, or choose Open…"));
     UpdateActions();
 }
@@ -506,7 +506,7 @@ void FencatWindow::UpdateActions() {
 void FencatWindow::closeEvent(QCloseEvent* event) {
     QSettings settings;
     settings.setValue(QStringLiteral("window/geometry"), saveGeometry());
-    settings.setValue(QStringLiteral("window/columns"), m_table->horizontalHeader()->saveState());
+    settings.setValue(QStringLiteral("window/columns"), SavedColumns(m_table->horizontalHeader()));
     QMainWindow::closeEvent(event);
 }
 

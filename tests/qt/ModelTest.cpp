@@ -200,6 +200,33 @@ private slots:
         QVERIFY(!again->actions()[FindingsModel::kCommandLine]->isChecked());
     }
 
+    void AHeaderSavedBeforeTheseColumnsLeavesThemAsSetUp() {
+        QStandardItemModel older(0, FindingsModel::kCopiedColumns);
+        QTableView before;
+        before.setModel(&older);
+        const QByteArray saved = before.horizontalHeader()->saveState();
+        FindingsModel model;
+        QTableView table;
+        table.setModel(&model);
+        SetUpWhoColumns(&table);
+        QHeaderView* header = table.horizontalHeader();
+        // Saved before these columns were: what they are set up to be stays.
+        RestoreColumns(header, saved);
+        QVERIFY(!header->isSectionHidden(FindingsModel::kCommandLine));
+        QVERIFY(header->isSectionHidden(FindingsModel::kExecutable));
+        QCOMPARE(header->logicalIndex(header->count() - 1), int(FindingsModel::kPath));
+        // Saved with them: as the user left them.
+        header->showSection(FindingsModel::kExecutable);
+        header->resizeSection(FindingsModel::kUse, 333);
+        const QByteArray now = SavedColumns(header);
+        QTableView later;
+        later.setModel(&model);
+        SetUpWhoColumns(&later);
+        RestoreColumns(later.horizontalHeader(), now);
+        QVERIFY(!later.horizontalHeader()->isSectionHidden(FindingsModel::kExecutable));
+        QCOMPARE(later.horizontalHeader()->sectionSize(FindingsModel::kUse), 333);
+    }
+
     // Updates and merges
 
     void ALookAgainRemovesRowsThatWentAndKeepsTheSelectionOnThoseThatStay() {
