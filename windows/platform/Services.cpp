@@ -5,14 +5,14 @@
 namespace os {
 
 SC_HANDLE OpenSCManagerW(const WCHAR* machine, const WCHAR* database, DWORD access) {
-    return ::OpenSCManagerW(reinterpret_cast<LPCWSTR>(machine), reinterpret_cast<LPCWSTR>(database), access);
+    return ::OpenSCManagerW(reinterpret_cast<::LPCWSTR>(machine), reinterpret_cast<::LPCWSTR>(database), access);
 }
 
 BOOL EnumServicesStatusExW(SC_HANDLE manager, int level, DWORD type, DWORD state, BYTE* services, DWORD size,
                            DWORD* needed, DWORD* returned, DWORD* resume, const WCHAR* group) {
     return ::EnumServicesStatusExW(static_cast<::SC_HANDLE>(manager), static_cast<::SC_ENUM_TYPE>(level), type, state,
-                                   services, size, reinterpret_cast<LPDWORD>(needed), reinterpret_cast<LPDWORD>(returned),
-                                   reinterpret_cast<LPDWORD>(resume), reinterpret_cast<LPCWSTR>(group));
+                                   services, size, reinterpret_cast<::LPDWORD>(needed), reinterpret_cast<::LPDWORD>(returned),
+                                   reinterpret_cast<::LPDWORD>(resume), reinterpret_cast<::LPCWSTR>(group));
 }
 
 BOOL CloseServiceHandle(SC_HANDLE handle) { return ::CloseServiceHandle(static_cast<::SC_HANDLE>(handle)); }
