@@ -254,6 +254,12 @@ Process& Process::Exe(std::string path) {
     return *this;
 }
 
+Process& Process::Parent(uint32_t pid, int64_t created) {
+    parentPid = pid;
+    createTime = created;
+    return *this;
+}
+
 Process& Process::Is64Bit() {
     is64Bit = true;
     return *this;

@@ -140,8 +140,11 @@ struct Process {
     bool terminateDenied = false;
     std::vector<MappedView> views;  // in address order
     std::string exePath;  // UTF-8, as QueryFullProcessImageNameW names it; empty: refused
+    uint32_t parentPid = 0;
+    int64_t createTime = 0;  // 100 ns units since 1601, as the process record has it
 
     Process& Exe(std::string path);
+    Process& Parent(uint32_t pid, int64_t created);
     Process& Module(uintptr_t handle, std::string path);
     Process& ModuleNameFails(uintptr_t handle);
     HandleRow& Handle(uintptr_t value, std::string type, std::u16string name = std::u16string());

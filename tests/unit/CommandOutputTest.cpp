@@ -214,7 +214,7 @@ TEST(ParseCommandLineTest, CommandLinesThatCannotRun) {
 
 // What the Windows search cannot tell of a process, after its fd.
 const std::string kNoIdentity =
-    ",\"exe\":null,\"cmdline\":null,\"started\":null,\"ppid\":null,\"parent\":null,\"unit\":null,"
+    ",\"exe\":null,\"cmdline\":null,\"started\":null,\"ppid\":0,\"parent\":null,\"unit\":null,"
     "\"user_unit\":false,\"container\":null,\"services\":[]";
 
 class PrinterTest : public SimTest {
@@ -276,19 +276,24 @@ TEST_F(PrinterTest, JsonLinesCarryEachFinding) {
 }
 
 TEST_F(PrinterTest, JsonNamesTheExecutableAndTheServicesAServiceHostRuns) {
-    sim::FindProcess(0x1234)->Exe("C:\\Windows\\System32\\svch\xC3\xB6st.exe");
+    // Started at 2026-12-07T22:57:12.345Z, after its parent.
+    sim::FindProcess(8)->Parent(4, 134411578320000000);
+    sim::FindProcess(0x1234)->Exe("C:\\Windows\\System32\\svch\xC3\xB6st.exe").Parent(8, 134411578323450000);
     sim::Set().services = {{"Dnscache", 0x1234}, {"Spooler", 99}, {"nsi", 0x1234}};
     const std::string json = Print("C:\\dir\\file.txt", OutputFormat::Json);
     const std::string host = json.substr(json.find('\n') + 1);
     EXPECT_EQ(host.substr(host.find(",\"exe\"")),
-              ",\"exe\":\"C:\\\\Windows\\\\System32\\\\svch\xC3\xB6st.exe\",\"cmdline\":null,\"started\":null,\"ppid\":null,"
-              "\"parent\":null,\"unit\":null,\"user_unit\":false,\"container\":null,\"services\":[\"Dnscache\",\"nsi\"]}\n");
+              ",\"exe\":\"C:\\\\Windows\\\\System32\\\\svch\xC3\xB6st.exe\",\"cmdline\":null,"
+              "\"started\":\"2026-12-07T22:57:12.345Z\",\"ppid\":8,\"parent\":\"a.exe\",\"unit\":null,\"user_unit\":false,\"container\":null,\"services\":[\"Dnscache\",\"nsi\"]}\n");
     EXPECT_EQ(Print("C:\\dir\\file.txt", OutputFormat::Verbose),
               "USER             PID ACCESS COMMAND              UNIT                 PATH\n"
               "?                  8 ....m  a.exe                -                    C:\\dir\\file.txt\n"
               "?               4660 f....  b \"quoted\".exe       Dnscache,nsi         C:\\dir\\file.txt\n");
     EXPECT_GE(sim::Log().serviceEnumerations, 1u);
     EXPECT_TRUE(sim::Log().faults.empty());
+    // A parent that started after its child holds a reused ID: not named.
+    sim::FindProcess(8)->Parent(4, 134411578330000000);
+    EXPECT_NE(Print("C:\\dir\\file.txt", OutputFormat::Json).find("\"ppid\":8,\"parent\":null,"), std::string::npos);
     // A service manager that does not answer takes nothing else away.
     sim::Set().serviceManagerError = os::ERROR_ACCESS_DENIED;
     const std::string refused = Print("C:\\dir\\file.txt", OutputFormat::Json);

@@ -53,7 +53,27 @@ Text ExePath(const std::shared_ptr<HeldProcess>& held) {
     return Text();
 }
 
+int64_t FileTime(const os::LARGE_INTEGER& time) {
+    return static_cast<int64_t>(static_cast<uint64_t>(static_cast<uint32_t>(time.HighPart)) << 32 | time.LowPart);
+}
+
 }  // namespace
+
+std::shared_ptr<const ProcessIdentity> SnapshotIdentity(const SystemProcessesInformation& snapshot,
+                                                        const ProcessEntry& entry) {
+    // 100 ns units since 1601; 0 where the system does not tell.
+    constexpr int64_t kUnixEpoch = 116444736000000000;
+    auto identity = std::make_shared<ProcessIdentity>();
+    const int64_t created = FileTime(entry.CreateTime);
+    if (created > kUnixEpoch) identity->startedMs = (created - kUnixEpoch) / 10000;
+    const uint32_t parent = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(entry.InheritedFromUniqueProcessId));
+    identity->parentPid = parent;
+    const ProcessEntry* parentEntry = nullptr;
+    // A process started after this one holds a parent's ID that was reused.
+    if (parent != 0 && snapshot.Lookup(parent, parentEntry) && FileTime(parentEntry->CreateTime) <= created)
+        UnicodeStringToText(&parentEntry->ImageName, identity->parentName);
+    return identity;
+}
 
 void AddIdentities(SearchReport& report) {
     if (report.findings.empty()) return;
@@ -62,7 +82,8 @@ void AddIdentities(SearchReport& report) {
     for (Finding& finding : report.findings) {
         auto& identity = read[finding.pid];
         if (!identity) {
-            auto made = std::make_shared<ProcessIdentity>();
+            auto made = finding.identity ? std::make_shared<ProcessIdentity>(*finding.identity)
+                                         : std::make_shared<ProcessIdentity>();
             made->exe = ExePath(finding.process);
             // Windows places a process in no unit or container.
             made->placeRead = true;

@@ -131,7 +131,10 @@ void ReportFinding(SearchReport& report, const SystemProcessesInformation& snaps
     finding.access = kind == Finding::Kind::Handle ? Finding::kOpen : Finding::kMapped;
     finding.process = owner;
     const ProcessEntry* entry = nullptr;
-    if (snapshot.Lookup(pid, entry)) UnicodeStringToText(&entry->ImageName, finding.processName);
+    if (snapshot.Lookup(pid, entry)) {
+        UnicodeStringToText(&entry->ImageName, finding.processName);
+        finding.identity = SnapshotIdentity(snapshot, *entry);
+    }
     report.findings.push_back(std::move(finding));
 }
 
