@@ -22,7 +22,6 @@
 #include <QWindow>
 #include <set>
 
-#include "app/core/Drop.h"
 #include "app/qt/AboutBox.h"
 #include "app/qt/Columns.h"
 #include "app/qt/EndProcess.h"
@@ -31,7 +30,9 @@
 #include "app/qt/ResultTable.h"
 #include "app/qt/RootCheck.h"
 #include "app/qt/Searcher.h"
+#include "search/Notices.h"
 #include "search/ResultLine.h"
+#include "search/Trace.h"
 
 namespace {
 
@@ -304,7 +305,7 @@ void FencatWindow::Refresh() {
 }
 
 void FencatWindow::Searched(const std::vector<SearchReport>& reports) {
-    TraceSearches(reports);
+    TraceSearches(reports, LinuxTraceWords());
     std::vector<Finding> findings;
     for (const SearchReport& report : reports) {
         findings.insert(findings.end(), report.findings.begin(), report.findings.end());
@@ -332,7 +333,7 @@ void FencatWindow::ShowReports(const std::vector<SearchReport>& reports) {
         if (next >= reports.size()) break;
         const SearchReport& report = reports[next++];
         if (!report.Finished()) {
-            const QString failure = QString::fromLocal8Bit(report.failure.c_str()).trimmed();
+            const QString failure = QString::fromLocal8Bit(LinuxTraceWords().stopped(report.stop).c_str()).trimmed();
             said << QStringLiteral("%1 could not be searched (%2).").arg(target.shown, failure);
             continue;
         }
