@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include "app/qt/Columns.h"
+#include "cli/Output.h"
 
 #include "app/qt/FindingsModel.h"
 #include "app/qt/ResultTable.h"
@@ -252,6 +253,45 @@ private slots:
         QCOMPARE(model.Row(0).descriptors, (std::vector<int64_t>{3, 5}));
         QVERIFY(model.Row(0).process == held.process);
         QVERIFY(!model.Row(1).process);
+    }
+
+    void RootsFindingsSayWhoTheProcessIsAsFencatWroteIt() {
+        std::vector<Finding> written = TwoPythons();
+        auto odd = std::make_shared<ProcessIdentity>(*written[0].identity);
+        odd->commandLine = {"py\xffthon", "a b", ""};
+        odd->startedMs = 1800000000123;
+        written[0].identity = odd;
+        FILE* out = std::tmpfile();
+        SearchReport report;
+        report.findings = written;
+        PrintFindings(out, OutputFormat::Json, {Answer{"/f", report}});
+        std::rewind(out);
+        QByteArray lines;
+        char buffer[4096];
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, out)) > 0;) lines.append(buffer, qsizetype(n));
+        std::fclose(out);
+        const std::vector<Finding> read = ParseFencatJson(lines);
+        QCOMPARE(read.size(), size_t(2));
+        for (size_t i = 0; i < 2; ++i) {
+            const ProcessIdentity& was = *written[i].identity;
+            QVERIFY(read[i].identity);
+            const ProcessIdentity& is = *read[i].identity;
+            QCOMPARE(is.exe, was.exe);
+            QVERIFY(is.commandLineRead);
+            QCOMPARE(is.commandLine, was.commandLine);
+            QCOMPARE(is.startedMs, was.startedMs);
+            QCOMPARE(is.parentPid, was.parentPid);
+            QCOMPARE(is.parentName, was.parentName);
+            QCOMPARE(is.unit, was.unit);
+            QCOMPARE(is.userUnit, was.userUnit);
+            QVERIFY(is.placeRead);
+            QCOMPARE(is.container.runtime, was.container.runtime);
+            QCOMPARE(is.container.id, was.container.id);
+            QCOMPARE(is.container.pod, was.container.pod);
+        }
+        // An older fencat's lines: nothing known, the place not read.
+        const std::vector<Finding> older = ParseFencatJson("{\"pid\":7,\"kind\":\"handle\",\"access\":\"f\"}\n");
+        QVERIFY(older.at(0).identity && !older[0].identity->placeRead && !older[0].identity->commandLineRead);
     }
 
     void FencatsJsonLinesBecomeFindingsWithTheirBytes() {
