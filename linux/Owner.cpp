@@ -11,7 +11,6 @@
 #include "linux/ProcText.h"
 #include "linux/Scan.h"
 #include "linux/Watchdog.h"
-#include "search/Paths.h"
 
 std::string UserNameOf(int64_t uid) {
     if (uid == Finding::kUnknown) return std::string();
@@ -154,15 +153,6 @@ bool ReadLink(int dir, const char* name, std::string& target) {
     }
 }
 
-// The name ps shows: the kernel's, or the executable's where the kernel cut
-// it to 15 bytes.
-std::string NameOf(const ProcessStat& stat, std::string_view exe) {
-    StripDeleted(exe);
-    const std::string_view exeName = FinalComponent(exe, PathStyle::Unix);
-    const bool cut = stat.comm.size() == 15 && exeName.size() > 15 && exeName.compare(0, 15, stat.comm) == 0;
-    return std::string(cut || stat.comm.empty() ? exeName : stat.comm);
-}
-
 // When the system booted, in milliseconds since 1970: the start times in
 // stat are counted from there.
 int64_t BootMs() {
@@ -188,7 +178,7 @@ void ReadQuick(int dir, int procRoot, ProcessIdentity& identity) {
         std::string parentExe;
         if (stat.parent != 0 && ReadStat(procRoot, (ppid + "/stat").c_str(), parent)) {
             ReadLink(procRoot, (ppid + "/exe").c_str(), parentExe);
-            identity.parentName = NameOf(parent, parentExe);
+            identity.parentName = ProcessName(parent, parentExe);
         }
     }
     Place place;
