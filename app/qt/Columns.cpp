@@ -13,7 +13,7 @@ void SetUpWhoColumns(QTableView* table) {
     // Command lines and paths run long: cut, and whole in the tooltip.
     table->setTextElideMode(Qt::ElideMiddle);
     for (const auto& [column, characters] :
-         {std::pair{FindingsModel::kCommandLine, 36}, {FindingsModel::kPlace, 18}, {FindingsModel::kExecutable, 28},
+         {std::pair{FindingsModel::kCommandLine, 24}, {FindingsModel::kPlace, 14}, {FindingsModel::kExecutable, 28},
           {FindingsModel::kStarted, 19}, {FindingsModel::kParent, 16}})
         table->setColumnWidth(column, qMax(characters * character, header->sectionSizeHint(column)));
     for (const int column : {FindingsModel::kExecutable, FindingsModel::kStarted, FindingsModel::kParent})
