@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstring>
 
 #include "tests/sim/State.h"
@@ -38,7 +39,7 @@ BOOL EnumServicesStatusExW(SC_HANDLE hSCManager, int InfoLevel, DWORD dwServiceT
         return FALSE;
     }
     const auto& services = state.data.settings.services;
-    DWORD first = lpResumeHandle != nullptr ? *lpResumeHandle : 0;
+    const size_t first = std::min<size_t>(lpResumeHandle != nullptr ? *lpResumeHandle : 0, state.data.settings.services.size());
     size_t needed = 0;
     for (size_t i = first; i < services.size(); ++i)
         needed += sizeof(ENUM_SERVICE_STATUS_PROCESSW) + 2 * (Wide(services[i].name).size() + 1) * 2;
@@ -49,6 +50,9 @@ BOOL EnumServicesStatusExW(SC_HANDLE hSCManager, int InfoLevel, DWORD dwServiceT
         return FALSE;
     }
     const size_t count = services.size() - first;
+    *pcbBytesNeeded = 0;
+    if (lpResumeHandle != nullptr) *lpResumeHandle = 0;
+    if (count == 0) return TRUE;
     auto* rows = reinterpret_cast<ENUM_SERVICE_STATUS_PROCESSW*>(lpServices);
     auto* text = reinterpret_cast<WCHAR*>(lpServices + count * sizeof(ENUM_SERVICE_STATUS_PROCESSW));
     for (size_t i = 0; i < count; ++i) {
@@ -65,8 +69,6 @@ BOOL EnumServicesStatusExW(SC_HANDLE hSCManager, int InfoLevel, DWORD dwServiceT
         row.ServiceStatusProcess.dwProcessId = services[first + i].pid;
     }
     *lpServicesReturned = static_cast<DWORD>(count);
-    *pcbBytesNeeded = 0;
-    if (lpResumeHandle != nullptr) *lpResumeHandle = 0;
     return TRUE;
 }
 
