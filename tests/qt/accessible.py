@@ -56,14 +56,21 @@ def main():
         print(f"FAIL  tables: {[t.name for t in tables]}")
         return 1
     table = tables[0].queryTable()
-    # A hidden column's header may or may not be told; every shown one is.
-    hidden = {"Executable", "Started", "Parent"}
-    cells = [table.getColumnHeader(c) for c in range(table.nColumns)]
-    headers = [cell.name for cell in cells if cell is not None and cell.name not in hidden]
+    # On a loaded machine the window may still be searching, its headers and
+    # rows not yet there: read again for a while before judging.
+    deadline = time.time() + 20
+    while True:
+        # A hidden column's header may or may not be told; every shown one is.
+        cells = [table.getColumnHeader(c) for c in range(table.nColumns)]
+        headers = [getattr(cell, "name", None) for cell in cells]
+        headers = [name for name in headers if name not in ("Executable", "Started", "Parent")]
+        pids = [getattr(table.getAccessibleAt(r, 0), "name", None) for r in range(table.nRows)]
+        if (None not in headers and pid in pids) or time.time() > deadline:
+            break
+        time.sleep(0.2)
     if headers != ["PID", "Process", "User", "Use", "Descriptor", "Path", "Command Line", "Unit/Container"]:
         print(f"FAIL  column headers: {headers}")
         failures += 1
-    pids = [table.getAccessibleAt(r, 0).name for r in range(table.nRows)]
     if pid not in pids:
         print(f"FAIL  no row of PID {pid} among {pids}")
         failures += 1

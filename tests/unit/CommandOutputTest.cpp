@@ -268,13 +268,12 @@ TEST_F(PrinterTest, LongLinesAddThePathInDriveLetterFormWhereADriveHoldsIt) {
 TEST_F(PrinterTest, JsonLinesCarryEachFinding) {
     EXPECT_EQ(Print("C:\\dir\\file.txt", OutputFormat::Json),
               "{\"pid\":8,\"name\":\"a.exe\",\"kind\":\"module\",\"path\":\"C:\\\\dir\\\\file.txt\","
-              "\"file\":\"C:\\\\dir\\\\file.txt\",\"uid\":null,\"user\":null,\"access\":\"m\",\"fd\":null" + kNoIdentity +
-              "}\n"
+              "\"file\":\"C:\\\\dir\\\\file.txt\",\"uid\":null,\"user\":null,\"access\":\"m\",\"fd\":null,"
+              "\"use\":\"mapped\"" + kNoIdentity + "}\n"
               "{\"pid\":4660,\"name\":\"b \\\"quoted\\\".exe\",\"kind\":\"handle\",\"path\":\"C:\\\\dir\\\\file.txt\","
-              "\"file\":\"C:\\\\dir\\\\file.txt\",\"uid\":null,\"user\":null,\"access\":\"f\",\"fd\":null" + kNoIdentity +
-              "}\n");
+              "\"file\":\"C:\\\\dir\\\\file.txt\",\"uid\":null,\"user\":null,\"access\":\"f\",\"fd\":null,"
+              "\"use\":\"open\"" + kNoIdentity + "}\n");
 }
-
 TEST_F(PrinterTest, JsonNamesTheExecutableAndTheServicesAServiceHostRuns) {
     // Started at 2026-12-07T22:57:12.345Z, after its parent.
     sim::FindProcess(8)->Parent(4, 134411578320000000);
