@@ -17,6 +17,15 @@
 #include "search/ResultLine.h"
 #include "search/Wait.h"
 
+namespace {
+
+// For a bare FILE that is not in the current folder: where --name looks.
+std::string NameHint(const std::string& file, bool tree) {
+    return tree || NamesAPath(file) ? "" : " (--name " + file + " finds that name in any folder)";
+}
+
+}  // namespace
+
 bool NameToSearch(const std::string& file, std::string& name, std::string& error, bool tree) {
     if (file.empty()) {
         error = tree ? "empty folder name" : "empty file name";
@@ -25,6 +34,7 @@ bool NameToSearch(const std::string& file, std::string& name, std::string& error
     switch (CheckPath(file, name, error)) {
     case PathCheck::There: return true;
     case PathCheck::Missing: error = file + ": " + error; return false;
+    case PathCheck::NotFound: error = file + ": " + error + NameHint(file, tree); return false;
     case PathCheck::Canonical: break;
     }
     std::error_code code;
@@ -48,8 +58,8 @@ bool NameToSearch(const std::string& file, std::string& name, std::string& error
     std::error_code ignored;
     if (std::filesystem::is_symlink(std::filesystem::symlink_status(file, ignored)))
         error += " (a symbolic link to " + std::filesystem::read_symlink(file, ignored).string() + ")";
-    else if (!tree && !NamesAPath(file) && code == std::errc::no_such_file_or_directory)
-        error += " (--name " + file + " finds that name in any folder)";
+    else if (code == std::errc::no_such_file_or_directory)
+        error += NameHint(file, tree);
     return false;
 }
 
@@ -239,7 +249,8 @@ int RunSearches(const Options& options, FILE* out, FILE* err, FILE* in) {
         std::vector<SearchReport> reports = RunSearch(made.requests);
         TraceSearches(reports);
         run = Collect(std::move(reports), made);
-        if (!options.wait) PrintFindings(out, options.format, run.answers);
+        // A run that ends in exit 2 prints no table header above its errors.
+        if (!options.wait) PrintFindings(out, options.format, run.answers, !failed && !run.failed);
         failed = !FinishOutput(out, err) || failed;
         if (options.kill && run.Found() && !SignalAll(options, run, err, in)) failed = true;
     }

@@ -94,6 +94,8 @@ bool CanSearchFileSystems() { return true; }
 
 const char* PlatformHelpArgument() { return nullptr; }
 
+bool FoldsHandles() { return false; }
+
 uint32_t OwnProcessId() { return static_cast<uint32_t>(getpid()); }
 
 std::string UserNameOf(int64_t uid) {

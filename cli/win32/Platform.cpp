@@ -7,6 +7,9 @@
 #include <shellapi.h>
 
 #include <memory>
+#include <string_view>
+
+#include "search/Paths.h"
 
 #include "cli/win32/Console.h"
 #include "windows/search/MappedViews.h"
@@ -46,11 +49,13 @@ const char* OptionHelp(OptionId option) {
     case OptionId::Terse: return "decimal process IDs only, each once";
     case OptionId::Verbose:
         return "a table: USER, PID, ACCESS (m module or mapped file,\n"
-               "f handle), COMMAND and PATH";
+               "f handle), COMMAND and PATH, with the number of handles\n"
+               "where a process holds several";
     case OptionId::Long: return "each line followed by the matched path";
     case OptionId::Json:
         return "one JSON object per finding: pid, name, kind, path,\n"
-               "file, uid, user, access, fd";
+               "file, uid, user, access, fd, count (alike handles of one\n"
+               "process are one object)";
     case OptionId::Kill: return "end the processes found (TerminateProcess)";
     case OptionId::Signal: return "KILL or TERM: either ends a process at once here";
     case OptionId::ListSignals: return "list the signal names";
@@ -74,6 +79,8 @@ int DefaultSignal() { return 9; }
 bool CanSearchFileSystems() { return false; }
 
 const char* PlatformHelpArgument() { return "/?"; }
+
+bool FoldsHandles() { return true; }
 
 uint32_t OwnProcessId() { return ::GetCurrentProcessId(); }
 
@@ -118,21 +125,57 @@ std::vector<std::string> StartCommandLine(int, char**) {
     return arguments;
 }
 
-PathCheck CheckPath(const std::string& file, std::string& name, std::string& error) {
-    std::u16string absolute;
-    const bool made = AbsolutePath(FromUtf8(file), absolute);
-    const std::u16string path = ExtendedLengthPath(absolute);
-    if (made && ::GetFileAttributesW(reinterpret_cast<LPCWSTR>(path.c_str())) != INVALID_FILE_ATTRIBUTES) {
-        name = ToUtf8(absolute);
-        return PathCheck::There;
-    }
-    const DWORD code = ::GetLastError();
+namespace {
+
+std::string SystemMessage(DWORD code) {
     wchar_t* message = nullptr;
     ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                      nullptr, code, 0, reinterpret_cast<LPWSTR>(&message), 0, nullptr);
     std::u16string text = message != nullptr ? std::u16string(message, message + std::wcslen(message)) : u"";
     ::LocalFree(message);
     while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n' || text.back() == u'.')) text.pop_back();
-    error = text.empty() ? "error " + std::to_string(code) : ToUtf8(text);
-    return PathCheck::Missing;
+    return text.empty() ? "error " + std::to_string(code) : ToUtf8(text);
+}
+
+// Windows drops the blanks and dots a name ends with: a final component of
+// nothing else (but . and ..) leaves no name, and the folder above would be
+// taken for it.
+bool NoNameLeft(const std::u16string& name) {
+    const std::u16string_view final = FinalComponent<char16_t>(name, PathStyle::Windows);
+    if (final.empty() || final == u"." || final == u"..") return false;
+    return final.find_first_not_of(u" .") == std::u16string_view::npos;
+}
+
+}  // namespace
+
+PathCheck CheckPath(const std::string& file, std::string& name, std::string& error) {
+    const std::u16string given = FromUtf8(file);
+    const bool literal = given.compare(0, 4, u"\\\\?\\") == 0;
+    if (!literal && NoNameLeft(given)) {
+        error = "no file name is left once the blanks and dots it ends with are dropped";
+        return PathCheck::Missing;
+    }
+    std::u16string absolute;
+    ::SetLastError(0);
+    const bool made = AbsolutePath(given, absolute);
+    if (made && !literal && absolute.compare(0, 4, u"\\\\.\\") == 0) {
+        // CON, NUL, COM1 and the like, and \\.\ paths, name devices.
+        const bool device = absolute.find_first_of(u"\\/", 4) == std::u16string::npos;
+        error = device ? "a device, not a file"
+                       : "a path through a device (\\\\.\\): give the file by its own path (C:\\... or \\\\?\\C:\\...)";
+        return PathCheck::Missing;
+    }
+    const std::u16string path = ExtendedLengthPath(absolute);
+    if (made && ::GetFileAttributesW(reinterpret_cast<LPCWSTR>(path.c_str())) != INVALID_FILE_ATTRIBUTES) {
+        name = ToUtf8(absolute);
+        return PathCheck::There;
+    }
+    const DWORD code = ::GetLastError();
+    if (code == 0) {
+        // Nothing to say is no reason to say "success".
+        error = made ? "cannot be looked at, and the system says not why" : "the system makes no full path of it";
+        return PathCheck::Missing;
+    }
+    error = SystemMessage(code);
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? PathCheck::NotFound : PathCheck::Missing;
 }

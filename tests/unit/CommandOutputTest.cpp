@@ -8,6 +8,7 @@
 #include "cli/Options.h"
 #include "cli/Run.h"
 #include "cli/Output.h"
+#include "cli/Platform.h"
 #include "tests/sim/generic/Utf.h"
 #include "app/core/Drop.h"
 #include "search/ResultLine.h"
@@ -115,7 +116,8 @@ TEST(JsonStringTest, AnyBytesComeBackExactly) {
     // Bytes drawn to hit the edges: controls, quotes, ASCII, lead and
     // continuation bytes in every mix.
     const unsigned char pool[] = {0x00, 0x01, 0x1F, '"', '\\', '/', 'a', 0x7F, 0x80, 0xBF, 0xC2,
-                                  0xC3, 0xDF, 0xE0, 0xED, 0xEF, 0xF0, 0xF4, 0xF5, 0xFF, 0xA9, 0x9F};
+                                  0xC3, 0xDF, 0xE0, 0xED, 0xEF, 0xF0, 0xF4, 0xF5, 0xFF, 0xA9, 0x9F,
+                                  0xE2, 0x81, 0xAE, 0xA6};
     std::mt19937 random(20261207);
     std::uniform_int_distribution<size_t> length(0, 12), pick(0, sizeof pool - 1);
     for (int round = 0; round < 5000; ++round) {
@@ -234,7 +236,9 @@ protected:
         size_t n;
         while ((n = std::fread(buffer, 1, sizeof buffer, out)) > 0) text.append(buffer, n);
         std::fclose(out);
-        if (format != OutputFormat::Verbose && format != OutputFormat::Terse) {
+        // JSON folds alike handles where the platform does.
+        const bool folds = format == OutputFormat::Json && FoldsHandles();
+        if (format != OutputFormat::Verbose && format != OutputFormat::Terse && !folds) {
             EXPECT_EQ(answers[0].report.findings.size(), static_cast<size_t>(std::count(text.begin(), text.end(), '\n')));
         }
         return text;
@@ -261,11 +265,62 @@ TEST_F(PrinterTest, LongLinesAddThePathInDriveLetterFormWhereADriveHoldsIt) {
 }
 
 TEST_F(PrinterTest, JsonLinesCarryEachFinding) {
+    // Where alike handles fold, every object says how many it stands for.
+    const std::string one = FoldsHandles() ? ",\"count\":1" : "";
     EXPECT_EQ(Print("C:\\dir\\file.txt", OutputFormat::Json),
               "{\"pid\":8,\"name\":\"a.exe\",\"kind\":\"module\",\"path\":\"C:\\\\dir\\\\file.txt\","
-              "\"file\":\"C:\\\\dir\\\\file.txt\",\"uid\":null,\"user\":null,\"access\":\"m\",\"fd\":null}\n"
+              "\"file\":\"C:\\\\dir\\\\file.txt\",\"uid\":null,\"user\":null,\"access\":\"m\",\"fd\":null" + one + "}\n"
               "{\"pid\":4660,\"name\":\"b \\\"quoted\\\".exe\",\"kind\":\"handle\",\"path\":\"C:\\\\dir\\\\file.txt\","
-              "\"file\":\"C:\\\\dir\\\\file.txt\",\"uid\":null,\"user\":null,\"access\":\"f\",\"fd\":null}\n");
+              "\"file\":\"C:\\\\dir\\\\file.txt\",\"uid\":null,\"user\":null,\"access\":\"f\",\"fd\":null" + one + "}\n");
+}
+
+// Thousands of handles of one process to one file are one JSON object and
+// one table row with their count where the platform folds them (Windows),
+// while the result lines keep one line per handle, as the window does.
+TEST_F(PrinterTest, ManyHandlesOfOneProcessToOneFile) {
+    for (uintptr_t handle = 0x8; handle <= 0x14; handle += 4)
+        sim::FindProcess(0x1234)->Handle(handle, "File", u"\\Device\\HarddiskVolume1\\dir\\file.txt");
+    sim::FindProcess(10)->Handle(0x8, "File", u"\\Device\\HarddiskVolume1\\dir\\file.txt");
+    const std::string lines = Print("C:\\dir\\file.txt", OutputFormat::Lines);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 7);
+    const std::string json = Print("C:\\dir\\file.txt", OutputFormat::Json);
+    const std::string table = Print("C:\\dir\\file.txt", OutputFormat::Verbose);
+    if (FoldsHandles()) {
+        EXPECT_EQ(std::count(json.begin(), json.end(), '\n'), 3) << json;
+        EXPECT_NE(json.find("\"pid\":4660,\"name\":\"b \\\"quoted\\\".exe\",\"kind\":\"handle\""), std::string::npos);
+        EXPECT_NE(json.find("\"fd\":null,\"count\":5}\n{\"pid\":10,"), std::string::npos) << json;
+        EXPECT_NE(json.find("\"pid\":10,"), std::string::npos);
+        EXPECT_NE(json.find(",\"count\":1}\n", json.find("\"pid\":10,")), std::string::npos) << json;
+        EXPECT_NE(table.find("4660 f....  b \"quoted\".exe       C:\\dir\\file.txt  (5 handles)\n"), std::string::npos)
+            << table;
+        EXPECT_NE(table.find("10 f....  c.exe                C:\\dir\\file.txt\n"), std::string::npos) << table;
+    } else {
+        EXPECT_EQ(std::count(json.begin(), json.end(), '\n'), 7) << json;
+        EXPECT_EQ(json.find("count"), std::string::npos) << json;
+        EXPECT_EQ(table.find("handles)"), std::string::npos) << table;
+    }
+}
+
+// A run that fails prints no table header above its errors.
+TEST_F(PrinterTest, TheTableHeaderOnlyAboveAnAnswer) {
+    FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    PrintFindings(out, OutputFormat::Verbose, {}, false);
+    EXPECT_EQ(std::ftell(out), 0L);
+    PrintFindings(out, OutputFormat::Verbose, {}, true);
+    EXPECT_GT(std::ftell(out), 0L);
+    std::fclose(out);
+
+    Options options;
+    std::string error;
+    ASSERT_TRUE(ParseCommandLine({"-v", "no-such-file-here.txt"}, options, error)) << error;
+    FILE* printed = std::tmpfile();
+    FILE* errors = std::tmpfile();
+    EXPECT_EQ(RunSearches(options, printed, errors, nullptr), kFailed);
+    EXPECT_EQ(std::ftell(printed), 0L);
+    EXPECT_GT(std::ftell(errors), 0L);
+    std::fclose(printed);
+    std::fclose(errors);
 }
 
 TEST_F(PrinterTest, TerseAndVerboseGiveEachProcessOnce) {
