@@ -36,6 +36,10 @@ bool CanSearchFileSystems();
 // This platform's own way of asking for help (as /? on Windows), or null.
 const char* PlatformHelpArgument();
 
+// Why the search of `file` stopped, in the user's words where the search's
+// own diagnostic (`failure`) would not tell them.
+std::string StopReason(const std::string& file, const std::string& failure);
+
 // Whether many handles of one process to one file are one JSON object and
 // counted in the table: Windows handles carry no number a user acts on.
 bool FoldsHandles();

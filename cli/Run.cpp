@@ -153,7 +153,7 @@ Run Collect(std::vector<SearchReport> reports, const Requests& made) {
 void TellFailures(const Run& run, FILE* err) {
     for (const Answer& answer : run.answers) {
         if (answer.report.Finished()) continue;
-        std::string why = answer.report.failure;
+        std::string why = StopReason(answer.query, answer.report.failure);
         while (!why.empty() && why.back() == '\n') why.pop_back();
         std::fprintf(err, "fencat: %s: the search stopped: %s\n", VisibleText(answer.query).c_str(),
                      VisibleText(why.empty() ? "no reason given" : why).c_str());

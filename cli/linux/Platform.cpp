@@ -96,6 +96,8 @@ const char* PlatformHelpArgument() { return nullptr; }
 
 bool FoldsHandles() { return false; }
 
+std::string StopReason(const std::string&, const std::string& failure) { return failure; }
+
 uint32_t OwnProcessId() { return static_cast<uint32_t>(getpid()); }
 
 std::string UserNameOf(int64_t uid) {

@@ -82,6 +82,18 @@ const char* PlatformHelpArgument() { return "/?"; }
 
 bool FoldsHandles() { return true; }
 
+std::string StopReason(const std::string& file, const std::string& failure) {
+    // The handle pass needs the device that holds the file; the system did
+    // not name one (a drive letter it does not know yet, as one added while
+    // it runs may be).
+    if (failure != "GetDeviceFileName() failed.\n") return failure;
+    std::u16string full;
+    const std::string where = AbsolutePath(FromUtf8(file), full) && full.size() >= 2 && full[1] == u':'
+                                  ? "drive " + ToUtf8(full.substr(0, 2))
+                                  : "where it lies";
+    return "the system names no device for " + where + ", so no open handle to it can be told";
+}
+
 uint32_t OwnProcessId() { return ::GetCurrentProcessId(); }
 
 std::string UserName(const Finding& finding) {

@@ -339,3 +339,18 @@ TEST_F(PrinterTest, AProcessGoneFromTheSnapshotHasAnEmptyName) {
 }
 
 }  // namespace
+
+namespace {
+
+// The search's own diagnostics name a call; the user is told what it means.
+TEST(StopReasonTest, ADriveWithoutADeviceIsNamed) {
+    EXPECT_EQ(StopReason("C:\\f.txt", "No handle information\n"), "No handle information\n");
+#ifdef _WIN32
+    EXPECT_EQ(StopReason("Q:\\dir\\f.txt", "GetDeviceFileName() failed.\n"),
+              "the system names no device for drive Q:, so no open handle to it can be told");
+#else
+    EXPECT_EQ(StopReason("/f", "GetDeviceFileName() failed.\n"), "GetDeviceFileName() failed.\n");
+#endif
+}
+
+}  // namespace
