@@ -44,23 +44,6 @@ std::string JsonString(const std::string& bytes) {
     return out;
 }
 
-std::string AccessLetters(uint32_t access, bool dots) {
-    const bool open = (access & (Finding::kOpen | Finding::kRead | Finding::kWrite)) != 0;
-    const bool exe = (access & Finding::kExecutable) != 0;
-    const char letters[] = {
-        open ? ((access & Finding::kWrite) ? 'F' : 'f') : '.',
-        (access & Finding::kRootFolder) ? 'r' : '.',
-        (access & Finding::kCurrentFolder) ? 'c' : '.',
-        exe ? 'e' : '.',
-        (access & Finding::kMapped) && !exe ? 'm' : '.',
-    };
-    std::string text;
-    for (const char c : letters) {
-        if (c != '.' || dots) text += c;
-    }
-    return text;
-}
-
 namespace {
 
 std::string Number(int64_t value) { return value == Finding::kUnknown ? "null" : std::to_string(value); }
@@ -97,9 +80,7 @@ void PrintJson(FILE* out, const Answer& answer) {
                      "{\"pid\":%u,\"name\":%s,\"kind\":\"%s\",\"path\":%s,\"file\":%s,\"uid\":%s,\"user\":%s,"
                      "\"access\":\"%s\",\"fd\":%s%s}\n",
                      static_cast<unsigned>(f.pid), JsonString(f.processName).c_str(),
-                     f.kind == Finding::Kind::Module   ? "module"
-                     : f.kind == Finding::Kind::Handle ? "handle"
-                                                       : "mapped", JsonString(DisplayPath(f)).c_str(),
+                     WordOfKind(f.kind), JsonString(DisplayPath(f)).c_str(),
                      JsonString(answer.query).c_str(), Number(f.uid).c_str(),
                      user.empty() ? "null" : JsonString(user).c_str(), AccessLetters(f.access, false).c_str(),
                      Number(f.descriptor).c_str(), count.c_str());

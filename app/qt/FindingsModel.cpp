@@ -7,6 +7,7 @@
 
 #include "cli/Platform.h"
 #include "search/ResultLine.h"
+#include "search/Uses.h"
 
 namespace {
 
@@ -124,23 +125,7 @@ void FindingsModel::Clear() {
     endResetModel();
 }
 
-QString FindingsModel::UseInWords(uint32_t access) {
-    QStringList words;
-    const bool read = access & Finding::kRead, write = access & Finding::kWrite;
-    if (read && write)
-        words << QStringLiteral("open for reading and writing");
-    else if (read)
-        words << QStringLiteral("open for reading");
-    else if (write)
-        words << QStringLiteral("open for writing");
-    else if (access & Finding::kOpen)
-        words << QStringLiteral("open");
-    if (access & Finding::kMapped) words << QStringLiteral("mapped");
-    if (access & Finding::kExecutable) words << QStringLiteral("executable");
-    if (access & Finding::kCurrentFolder) words << QStringLiteral("current folder");
-    if (access & Finding::kRootFolder) words << QStringLiteral("root folder");
-    return words.join(QStringLiteral(", "));
-}
+QString FindingsModel::UseInWords(uint32_t access) { return QString::fromUtf8(UseWords(access).c_str()); }
 
 QString FindingsModel::Text(const ResultRow& row, int column) const {
     switch (column) {

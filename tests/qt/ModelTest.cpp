@@ -148,6 +148,16 @@ private slots:
         QCOMPARE(findings[0].uid, int64_t(33));
         QCOMPARE(findings[1].access, uint32_t(Finding::kOpen | Finding::kWrite | Finding::kCurrentFolder));
         QCOMPARE(findings[1].descriptor, int64_t(12));
+        QCOMPARE(findings[0].kind, Finding::Kind::Module);
+        QCOMPARE(findings[1].kind, Finding::Kind::Handle);
+
+        // fencat.exe's mapped views keep their kind; a kind unknown here is still a use.
+        const std::vector<Finding> others = ParseFencatJson(
+            "{\"pid\":1,\"kind\":\"mapped\",\"access\":\"m\"}\n{\"pid\":2,\"kind\":\"socket\",\"access\":\"f\"}\n");
+        QCOMPARE(others.size(), size_t(2));
+        QCOMPARE(others[0].kind, Finding::Kind::Mapped);
+        QCOMPARE(others[1].kind, Finding::Kind::Handle);
+        QCOMPARE(others[1].access, uint32_t(Finding::kOpen));
     }
 
     // Type-ahead
