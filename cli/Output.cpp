@@ -107,10 +107,11 @@ void PrintTable(FILE* out, const Answer& answer) {
         const Finding& f = *row.first;
         std::string user = UserName(f);
         if (user.empty()) user = "?";
-        std::string path = VisibleText(DisplayPath(f));
+        const PathStyle style = answer.report.style;
+        std::string path = VisibleText(DisplayPath(f), style);
         if (FoldsHandles() && row.handles > 1) path += "  (" + std::to_string(row.handles) + " handles)";
         std::fprintf(out, "%s %7u %-6s %s %s\n", PadRight(VisibleText(user), 12).c_str(), static_cast<unsigned>(f.pid),
-                     AccessLetters(row.access, true).c_str(), PadRight(VisibleText(f.processName), 20).c_str(),
+                     AccessLetters(row.access, true).c_str(), PadRight(VisibleText(f.processName, style), 20).c_str(),
                      path.c_str());
     }
 }
@@ -139,9 +140,10 @@ void PrintFindings(FILE* out, OutputFormat format, const std::vector<Answer>& an
         case OutputFormat::Verbose: PrintTable(out, answer); break;
         default:
             for (const Finding& finding : answer.report.findings) {
-                const Text line = FormatResultLine(finding.pid, finding.processName);
+                const Text line = FormatResultLine(finding.pid, finding.processName, answer.report.style);
                 if (format == OutputFormat::Long)
-                    std::fprintf(out, "%s  %s\n", line.c_str(), VisibleText(DisplayPath(finding)).c_str());
+                    std::fprintf(out, "%s  %s\n", line.c_str(),
+                                 VisibleText(DisplayPath(finding), answer.report.style).c_str());
                 else
                     std::fprintf(out, "%s\n", line.c_str());
             }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "search/Finding.h"
+#include "search/Search.h"
 
 struct Signal {
     const char* name;  // without "SIG"
@@ -30,9 +31,9 @@ bool CanSearchFileSystems();
 // This platform's own way of asking for help (as /? on Windows), or null.
 const char* PlatformHelpArgument();
 
-// Why the search of `file` stopped, in the user's words where the search's
-// own diagnostic (`failure`) would not tell them.
-std::string StopReason(const std::string& file, const std::string& failure);
+// Why the search of `file` stopped, as a line: the trace's words, or the
+// user's where those name a call that would not tell them.
+std::string StopReason(const std::string& file, const SearchStop& stop);
 
 // Whether many handles of one process to one file are one JSON object and
 // counted in the table: Windows handles carry no number a user acts on.

@@ -6,7 +6,10 @@
 
 #include "search/Diagnostics.h"
 #include "search/Paths.h"
+#include "search/Request.h"
+#include "search/Notices.h"
 #include "search/ResultLine.h"
+#include "search/Trace.h"
 
 namespace {
 
@@ -27,20 +30,7 @@ uint32_t NameListDrop::QueryFile(uint32_t index, char* buffer, uint32_t size) co
 }
 
 SearchScope DropScope(const std::string& name, SearchScope scope) {
-    return scope == SearchScope::File && !NamesAPath(name) ? SearchScope::Name : scope;
-}
-
-void TraceSearch(const SearchReport& report) {
-    if (report.reached >= SearchStage::ModulesListed) Diag("%s", PassHeader(kModulePassRule).c_str());
-    if (report.reached == SearchStage::HandlesListed) Diag("%s", PassHeader(kHandlePassRule).c_str());
-    if (!report.Finished()) Diag("%s", report.failure.c_str());
-}
-
-void TraceSearches(const std::vector<SearchReport>& reports) {
-    for (const SearchReport& report : reports) {
-        Diag("DragDrop\n");
-        TraceSearch(report);
-    }
+    return scope == SearchScope::File ? ScopeOf(name, Asked::Dropped, PathStyle::Windows) : scope;
 }
 
 namespace {
@@ -59,7 +49,7 @@ Missed MissedBy(const std::vector<SearchReport>& reports) {
         if (report.reached < SearchStage::ProcessesRead) continue;
         missed.looked = true;
         missed.notExamined = std::max(missed.notExamined, report.refused + static_cast<uint32_t>(report.stalled.size()));
-        missed.unlisted = std::max(missed.unlisted, report.unlisted);
+        missed.unlisted = std::max(missed.unlisted, report.loadedUnlisted);
     }
     return missed;
 }
@@ -89,7 +79,7 @@ void Fill(const std::vector<SearchReport>& reports, ResultList& list) {
     }
     for (const SearchReport& report : reports) {
         for (const Finding& finding : report.findings)
-            list.Append(FormatResultLine(finding.pid, finding.processName).c_str(), finding);
+            list.Append(FormatResultLine(finding.pid, finding.processName, report.style).c_str(), finding);
     }
     const Missed missed = MissedBy(reports);
     const std::string note = MissedNote(missed.notExamined, missed.unlisted);
@@ -120,7 +110,8 @@ DropEnd HandleDrop(const DroppedFiles& drop, ResultList& list, WaitCursor& curso
     CursorScope cursorScope(cursor);
     list.Clear();
     list.Repaint();
-    Diag("DragDrop\n");
+    const TraceWords& words = WindowsTraceWords();
+    Diag("%s\n", words.begin);
     uint32_t length = drop.QueryFile(0, nullptr, 0);
     if (length == 0) return DropEnd::NoName;
     // No path the system can name is longer (a counted string of 16-bit
@@ -137,7 +128,7 @@ DropEnd HandleDrop(const DroppedFiles& drop, ResultList& list, WaitCursor& curso
     std::vector<SearchRequest> requests{SearchRequest(name.data(), DropScope(name.data(), scope))};
     const std::vector<SearchReport> reports = RunSearch(requests);
     Fill(reports, list);
-    TraceSearch(reports.front());
+    TraceSearch(reports.front(), words);
     TraceMissed(reports);
     return reports.front().Finished() ? DropEnd::Finished : DropEnd::Stopped;
 }
@@ -151,13 +142,14 @@ void HandleStartup(const std::vector<StartupName>& names, ResultList& list, Wait
         if (!name.name.empty())
             requests.emplace_back(name.name, DropScope(name.name, name.folder ? SearchScope::Tree : SearchScope::File));
     }
+    const TraceWords& words = WindowsTraceWords();
     if (requests.empty()) {
-        Diag("DragDrop\n");
+        Diag("%s\n", words.begin);
         return;
     }
     // One look at the processes answers every name.
     const std::vector<SearchReport> reports = RunSearch(requests);
     Fill(reports, list);
-    TraceSearches(reports);
+    TraceSearches(reports, words);
     TraceMissed(reports);
 }

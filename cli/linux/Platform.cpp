@@ -7,6 +7,7 @@
 #include <cerrno>
 
 #include "cli/Platform.h"
+#include "search/Trace.h"
 
 const char kHelpIntro[] =
     "Usage: fencat [OPTION]... FILE...\n"
@@ -54,7 +55,7 @@ const char* PlatformHelpArgument() { return nullptr; }
 
 bool FoldsHandles() { return false; }
 
-std::string StopReason(const std::string&, const std::string& failure) { return failure; }
+std::string StopReason(const std::string&, const SearchStop& stop) { return LinuxTraceWords().stopped(stop); }
 
 uint32_t OwnProcessId() { return static_cast<uint32_t>(getpid()); }
 

@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "search/Paths.h"
+#include "search/Trace.h"
 
 #include "cli/win32/Console.h"
 #include "windows/search/MappedViews.h"
@@ -50,16 +51,16 @@ const char* PlatformHelpArgument() { return "/?"; }
 
 bool FoldsHandles() { return true; }
 
-std::string StopReason(const std::string& file, const std::string& failure) {
+std::string StopReason(const std::string& file, const SearchStop& stop) {
     // The handle pass needs the device that holds the file; the system did
     // not name one (a drive letter it does not know yet, as one added while
     // it runs may be).
-    if (failure != "GetDeviceFileName() failed.\n") return failure;
+    if (stop.cause != SearchStop::Cause::DeviceUnnamed) return WindowsTraceWords().stopped(stop);
     std::u16string full;
     const std::string where = AbsolutePath(FromUtf8(file), full) && full.size() >= 2 && full[1] == u':'
                                   ? "drive " + ToUtf8(full.substr(0, 2))
                                   : "where it lies";
-    return "the system names no device for " + where + ", so no open handle to it can be told";
+    return "the system names no device for " + where + ", so no open handle to it can be told\n";
 }
 
 uint32_t OwnProcessId() { return ::GetCurrentProcessId(); }

@@ -13,6 +13,7 @@
 #include "app/core/Drop.h"
 #include "search/ResultLine.h"
 #include "search/Search.h"
+#include "search/Trace.h"
 
 namespace {
 
@@ -343,13 +344,17 @@ TEST_F(PrinterTest, AProcessGoneFromTheSnapshotHasAnEmptyName) {
 namespace {
 
 // The search's own diagnostics name a call; the user is told what it means.
-TEST(StopReasonTest, ADriveWithoutADeviceIsNamed) {
-    EXPECT_EQ(StopReason("C:\\f.txt", "No handle information\n"), "No handle information\n");
+TEST(DeviceReasonTest, ADriveWithoutADeviceIsNamed) {
+    SearchStop stop;
+    stop.cause = SearchStop::Cause::NoOpenFiles;
 #ifdef _WIN32
-    EXPECT_EQ(StopReason("Q:\\dir\\f.txt", "GetDeviceFileName() failed.\n"),
-              "the system names no device for drive Q:, so no open handle to it can be told");
+    EXPECT_EQ(StopReason("C:\\f.txt", stop), "No handle information\n");
+    stop.cause = SearchStop::Cause::DeviceUnnamed;
+    EXPECT_EQ(StopReason("Q:\\dir\\f.txt", stop),
+              "the system names no device for drive Q:, so no open handle to it can be told\n");
 #else
-    EXPECT_EQ(StopReason("/f", "GetDeviceFileName() failed.\n"), "GetDeviceFileName() failed.\n");
+    EXPECT_EQ(StopReason("/f", stop), LinuxTraceWords().stopped(stop));
+    EXPECT_FALSE(StopReason("/f", stop).empty());
 #endif
 }
 
