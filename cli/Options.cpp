@@ -40,8 +40,8 @@ constexpr OptionRow kOptionRows[] = {
             "handle), path, file (the FILE as given), uid, user,\n"
             "access, fd; bytes that are no UTF-8 are written \\udcXX",
             "one JSON object per finding: pid, name, kind, path,\n"
-            "file, uid, user, access, fd, count (alike handles of one\n"
-            "process are one object)")},
+            "file, uid, user, access, fd, use, count (alike handles of\n"
+            "one process are one object)")},
     {OptionId::Kill, 'k', "kill", Arg::None, "",
      OnEach("send SIGKILL (or the signal given) to the processes found", "end the processes found (TerminateProcess)")},
     {OptionId::Signal, 0, "signal", Arg::Required, "=SIGNAL",

@@ -78,12 +78,12 @@ void PrintJson(FILE* out, const Answer& answer) {
         const std::string count = FoldsHandles() ? ",\"count\":" + std::to_string(folded.count) : "";
         std::fprintf(out,
                      "{\"pid\":%u,\"name\":%s,\"kind\":\"%s\",\"path\":%s,\"file\":%s,\"uid\":%s,\"user\":%s,"
-                     "\"access\":\"%s\",\"fd\":%s%s}\n",
+                     "\"access\":\"%s\",\"fd\":%s,\"use\":%s%s}\n",
                      static_cast<unsigned>(f.pid), JsonString(f.processName).c_str(),
                      WordOfKind(f.kind), JsonString(DisplayPath(f)).c_str(),
                      JsonString(answer.query).c_str(), Number(f.uid).c_str(),
                      user.empty() ? "null" : JsonString(user).c_str(), AccessLetters(f.access, false).c_str(),
-                     Number(f.descriptor).c_str(), count.c_str());
+                     Number(f.descriptor).c_str(), JsonString(UseWords(f.access)).c_str(), count.c_str());
     }
 }
 

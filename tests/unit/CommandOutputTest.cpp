@@ -270,9 +270,11 @@ TEST_F(PrinterTest, JsonLinesCarryEachFinding) {
     const std::string one = FoldsHandles() ? ",\"count\":1" : "";
     EXPECT_EQ(Print("C:\\dir\\file.txt", OutputFormat::Json),
               "{\"pid\":8,\"name\":\"a.exe\",\"kind\":\"module\",\"path\":\"C:\\\\dir\\\\file.txt\","
-              "\"file\":\"C:\\\\dir\\\\file.txt\",\"uid\":null,\"user\":null,\"access\":\"m\",\"fd\":null" + one + "}\n"
+              "\"file\":\"C:\\\\dir\\\\file.txt\",\"uid\":null,\"user\":null,\"access\":\"m\",\"fd\":null,"
+              "\"use\":\"mapped\"" + one + "}\n"
               "{\"pid\":4660,\"name\":\"b \\\"quoted\\\".exe\",\"kind\":\"handle\",\"path\":\"C:\\\\dir\\\\file.txt\","
-              "\"file\":\"C:\\\\dir\\\\file.txt\",\"uid\":null,\"user\":null,\"access\":\"f\",\"fd\":null" + one + "}\n");
+              "\"file\":\"C:\\\\dir\\\\file.txt\",\"uid\":null,\"user\":null,\"access\":\"f\",\"fd\":null,"
+              "\"use\":\"open\"" + one + "}\n");
 }
 
 // Thousands of handles of one process to one file are one JSON object and
@@ -289,7 +291,7 @@ TEST_F(PrinterTest, ManyHandlesOfOneProcessToOneFile) {
     if (FoldsHandles()) {
         EXPECT_EQ(std::count(json.begin(), json.end(), '\n'), 3) << json;
         EXPECT_NE(json.find("\"pid\":4660,\"name\":\"b \\\"quoted\\\".exe\",\"kind\":\"handle\""), std::string::npos);
-        EXPECT_NE(json.find("\"fd\":null,\"count\":5}\n{\"pid\":10,"), std::string::npos) << json;
+        EXPECT_NE(json.find("\"use\":\"open\",\"count\":5}\n{\"pid\":10,"), std::string::npos) << json;
         EXPECT_NE(json.find("\"pid\":10,"), std::string::npos);
         EXPECT_NE(json.find(",\"count\":1}\n", json.find("\"pid\":10,")), std::string::npos) << json;
         EXPECT_NE(table.find("4660 f....  b \"quoted\".exe       C:\\dir\\file.txt  (5 handles)\n"), std::string::npos)
