@@ -39,7 +39,8 @@ constexpr OptionRow kOptionRows[] = {
             "(docker:ID), - for none, ? where it could not be read",
             "a table: USER, PID, ACCESS (m module or mapped file,\n"
             "f handle), COMMAND, UNIT (a service host's services)\n"
-            "and PATH")},
+            "and PATH, with the number of handles where a process\n"
+            "holds several")},
     {OptionId::Long, 0, "long", Arg::None, "", "each line followed by the matched path"},
     {OptionId::Json, 0, "json", Arg::None, "",
      OnEach("one JSON object per finding: pid, name, kind (module or\n"
@@ -49,7 +50,8 @@ constexpr OptionRow kOptionRows[] = {
             "container (runtime, id, pod), services; null where not\n"
             "known; bytes that are no UTF-8 are written \\udcXX",
             "one JSON object per finding: pid, name, kind, path,\n"
-            "file, uid, user, access, fd, exe, started, ppid, parent,\n"
+            "file, uid, user, access, fd, use, count (alike handles of\n"
+            "one process are one object), exe, started, ppid, parent,\n"
             "services (of a service host), and more, null here")},
     {OptionId::Kill, 'k', "kill", Arg::None, "",
      OnEach("send SIGKILL (or the signal given) to the processes found", "end the processes found (TerminateProcess)")},

@@ -1,6 +1,8 @@
 #include "cli/Output.h"
 
 #include <algorithm>
+#include <map>
+#include <tuple>
 
 #include "cli/Platform.h"
 #include "search/Identity.h"
@@ -28,11 +30,14 @@ std::string JsonString(const std::string& bytes) {
         case '\r': out += "\\r"; break;
         case '\t': out += "\\t"; break;
         default:
-            // The C1 controls (U+0080 to U+009F) too: CSI steers a terminal.
-            if (code < 0x20 || (code >= 0x80 && code < 0xA0))
-                AppendEscape(out, "\\u00", static_cast<unsigned>(code));
-            else
+            // The C1 controls too (CSI steers a terminal), and the
+            // bidirectional ones, which reorder what a reader sees.
+            if (code < 0x20 || (code >= 0x80 && IsControlCode(code))) {
+                AppendEscape(out, "\\u", static_cast<unsigned>(code >> 8));
+                AppendEscape(out, "", static_cast<unsigned>(code & 0xFF));
+            } else {
                 out.append(bytes, i, n);
+            }
         }
         i += n;
     }
@@ -69,9 +74,34 @@ std::string IdentityJson(const Finding& f) {
     return json + ",\"services\":" + JsonList(id.services);
 }
 
+// A finding, standing for `count` alike: handles of one process to one
+// file, with the same access, where the platform folds them.
+struct Folded {
+    const Finding* finding;
+    size_t count;
+};
+
+std::vector<Folded> Fold(const std::vector<Finding>& findings) {
+    std::vector<Folded> folded;
+    std::map<std::tuple<uint32_t, std::string, uint32_t>, size_t> seen;
+    for (const Finding& f : findings) {
+        if (f.kind == Finding::Kind::Handle && FoldsHandles()) {
+            const auto added = seen.emplace(std::make_tuple(f.pid, f.path, f.access), folded.size());
+            if (!added.second) {
+                ++folded[added.first->second].count;
+                continue;
+            }
+        }
+        folded.push_back(Folded{&f, 1});
+    }
+    return folded;
+}
+
 void PrintJson(FILE* out, const Answer& answer) {
-    for (const Finding& f : answer.report.findings) {
+    for (const Folded& folded : Fold(answer.report.findings)) {
+        const Finding& f = *folded.finding;
         const std::string user = UserName(f);
+        const std::string count = FoldsHandles() ? ",\"count\":" + std::to_string(folded.count) : "";
         std::fprintf(out,
                      "{\"pid\":%u,\"name\":%s,\"kind\":\"%s\",\"path\":%s,\"file\":%s,\"uid\":%s,\"user\":%s,"
                      "\"access\":\"%s\",\"fd\":%s,\"use\":%s%s}\n",
@@ -79,41 +109,45 @@ void PrintJson(FILE* out, const Answer& answer) {
                      WordOfKind(f.kind), JsonString(DisplayPath(f)).c_str(),
                      JsonString(answer.query).c_str(), Number(f.uid).c_str(),
                      user.empty() ? "null" : JsonString(user).c_str(), AccessLetters(f.access, false).c_str(),
-                     Number(f.descriptor).c_str(), JsonString(UseWords(f.access)).c_str(), IdentityJson(f).c_str());
+                     Number(f.descriptor).c_str(), JsonString(UseWords(f.access)).c_str(), (IdentityJson(f) + count).c_str());
     }
 }
 
 // One row per process, with all the ways it uses the file; the path of its
-// first finding.
+// first finding, and where handles fold, how many it holds.
 void PrintTable(FILE* out, const Answer& answer) {
-    std::vector<const Finding*> firsts;
-    std::vector<uint32_t> access;
+    struct Row {
+        const Finding* first;
+        uint32_t access;
+        size_t handles;
+    };
+    std::vector<Row> rows;
     for (const Finding& finding : answer.report.findings) {
         size_t i = 0;
-        while (i < firsts.size() && firsts[i]->pid != finding.pid) ++i;
-        if (i == firsts.size()) {
-            firsts.push_back(&finding);
-            access.push_back(0);
-        }
-        access[i] |= finding.access;
+        while (i < rows.size() && rows[i].first->pid != finding.pid) ++i;
+        if (i == rows.size()) rows.push_back(Row{&finding, 0, 0});
+        rows[i].access |= finding.access;
+        if (finding.kind == Finding::Kind::Handle) ++rows[i].handles;
     }
-    for (size_t i = 0; i < firsts.size(); ++i) {
-        const Finding& f = *firsts[i];
+    for (const Row& row : rows) {
+        const Finding& f = *row.first;
         std::string user = UserName(f);
         if (user.empty()) user = "?";
+        const PathStyle style = answer.report.style;
+        std::string path = VisibleText(DisplayPath(f), style);
+        if (FoldsHandles() && row.handles > 1) path += "  (" + std::to_string(row.handles) + " handles)";
         // "?" where the place could not be read, "-" where there is none.
         std::string place = f.identity && f.identity->placeRead ? PlaceText(*f.identity) : "?";
         if (place.empty()) place = "-";
-        std::fprintf(out, "%-12s %7u %-6s %-20s %-20s %s\n", VisibleText(user).c_str(), static_cast<unsigned>(f.pid),
-                     AccessLetters(access[i], true).c_str(), VisibleText(f.processName, answer.report.style).c_str(),
-                     VisibleText(place, answer.report.style).c_str(),
-                     VisibleText(DisplayPath(f), answer.report.style).c_str());
+        std::fprintf(out, "%s %7u %-6s %s %s %s\n", PadRight(VisibleText(user), 12).c_str(), static_cast<unsigned>(f.pid),
+                     AccessLetters(row.access, true).c_str(), PadRight(VisibleText(f.processName, style), 20).c_str(),
+                     PadRight(VisibleText(place, style), 20).c_str(), path.c_str());
     }
 }
 
 }  // namespace
 
-void PrintFindings(FILE* out, OutputFormat format, const std::vector<Answer>& answers) {
+void PrintFindings(FILE* out, OutputFormat format, const std::vector<Answer>& answers, bool header) {
     if (format == OutputFormat::Terse) {
         std::vector<uint32_t> pids;
         for (const Answer& answer : answers) {
@@ -124,7 +158,7 @@ void PrintFindings(FILE* out, OutputFormat format, const std::vector<Answer>& an
         for (const uint32_t pid : pids) std::fprintf(out, "%u\n", static_cast<unsigned>(pid));
         return;
     }
-    if (format == OutputFormat::Verbose)
+    if (format == OutputFormat::Verbose && header)
         std::fprintf(out, "%-12s %7s %-6s %-20s %-20s %s\n", "USER", "PID", "ACCESS", "COMMAND", "UNIT", "PATH");
     for (const Answer& answer : answers) {
         // JSON objects name their FILE themselves; a heading would break the stream.

@@ -32,5 +32,6 @@ struct Answer {
 
 // Writes the findings of a run's searches in `format`; several searches get
 // a "FILE:" heading each, but for the formats that name their FILE
-// themselves or have none.
-void PrintFindings(FILE* out, OutputFormat format, const std::vector<Answer>& answers);
+// themselves or have none. The table's header only with `header`: a run
+// that failed prints none.
+void PrintFindings(FILE* out, OutputFormat format, const std::vector<Answer>& answers, bool header = true);

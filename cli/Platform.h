@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "search/Finding.h"
+#include "search/Search.h"
 
 struct Signal {
     const char* name;  // without "SIG"
@@ -30,6 +31,14 @@ bool CanSearchFileSystems();
 // This platform's own way of asking for help (as /? on Windows), or null.
 const char* PlatformHelpArgument();
 
+// Why the search of `file` stopped, as a line: the trace's words, or the
+// user's where those name a call that would not tell them.
+std::string StopReason(const std::string& file, const SearchStop& stop);
+
+// Whether many handles of one process to one file are one JSON object and
+// counted in the table: Windows handles carry no number a user acts on.
+bool FoldsHandles();
+
 // This process, which -k never signals.
 uint32_t OwnProcessId();
 
@@ -44,6 +53,8 @@ std::vector<std::string> StartCommandLine(int argc, char** argv);
 // How a FILE or DIR with a folder part reaches the search: made canonical
 // by the command line (Canonical), or made absolute here by the system's
 // own rule, for paths of any length, with no link resolved (There, with the
-// absolute path in `name`; or Missing, with the reason in `error`).
-enum class PathCheck { Canonical, There, Missing };
+// absolute path in `name`; or, with the reason in `error`, NotFound where
+// no such file is there, Missing where it cannot be looked at or is no
+// file).
+enum class PathCheck { Canonical, There, Missing, NotFound };
 PathCheck CheckPath(const std::string& file, std::string& name, std::string& error);

@@ -20,12 +20,22 @@
 #include "search/Trace.h"
 #include "search/Wait.h"
 
+namespace {
+
+// For a bare FILE that is not in the current folder: where --name looks.
+std::string NameHint(const std::string& file, bool tree) {
+    return tree || NamesAPath(file) ? "" : " (--name " + file + " finds that name in any folder)";
+}
+
+}  // namespace
+
 bool NameToSearch(const std::string& file, std::string& name, std::string& error, bool tree) {
     error = Refusal(file, tree ? Asked::Tree : Asked::File);
     if (!error.empty()) return false;
     switch (CheckPath(file, name, error)) {
     case PathCheck::There: return true;
     case PathCheck::Missing: error = file + ": " + error; return false;
+    case PathCheck::NotFound: error = file + ": " + error + NameHint(file, tree); return false;
     case PathCheck::Canonical: break;
     }
     std::error_code code;
@@ -49,8 +59,8 @@ bool NameToSearch(const std::string& file, std::string& name, std::string& error
     std::error_code ignored;
     if (std::filesystem::is_symlink(std::filesystem::symlink_status(file, ignored)))
         error += " (a symbolic link to " + std::filesystem::read_symlink(file, ignored).string() + ")";
-    else if (!tree && !NamesAPath(file) && code == std::errc::no_such_file_or_directory)
-        error += " (--name " + file + " finds that name in any folder)";
+    else if (code == std::errc::no_such_file_or_directory)
+        error += NameHint(file, tree);
     return false;
 }
 
@@ -150,7 +160,7 @@ Run Collect(std::vector<SearchReport> reports, const Requests& made) {
 void TellFailures(const Run& run, FILE* err) {
     for (const Answer& answer : run.answers) {
         if (answer.report.Finished()) continue;
-        std::string why = Words().stopped(answer.report.stop);
+        std::string why = StopReason(answer.query, answer.report.stop);
         while (!why.empty() && why.back() == '\n') why.pop_back();
         std::fprintf(err, "fencat: %s: the search stopped: %s\n", VisibleText(answer.query).c_str(),
                      VisibleText(why.empty() ? "no reason given" : why).c_str());
@@ -261,7 +271,8 @@ int RunSearches(const Options& options, FILE* out, FILE* err, FILE* in) {
         if (!options.pids.empty()) KeepFindingsOf(reports, options.pids);
         TraceSearches(reports, Words());
         run = Collect(std::move(reports), made);
-        if (!options.wait) PrintFindings(out, options.format, run.answers);
+        // A run that ends in exit 2 prints no table header above its errors.
+        if (!options.wait) PrintFindings(out, options.format, run.answers, !failed && !run.failed);
         failed = !FinishOutput(out, err) || failed;
         if (options.kill && run.Found() && !SignalAll(options, run, err, in)) failed = true;
     }

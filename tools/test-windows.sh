@@ -117,6 +117,8 @@ rm -rf "$held_dir" && mkdir -p "$held_dir"
 winpath() { local p="Z:$1"; echo "${p//\//\\}"; }
 held_name="fencat-held-$$.txt"
 cyrillic="Файл-$$.txt" cjk="文件-$$.txt" mapped="mapped-$$.bin"
+# A name with a right-to-left override, and a file held open twice.
+bidi="rlo-$$-"$'\xe2\x80\xae'"txt.exe" twice="twice-$$.txt"
 deep="$held_dir/$(printf 'd%.0s' $(seq 120))/$(printf 'e%.0s' $(seq 120))"
 mkdir -p "$deep"
 cp "build/$main_build/tests/windows/dummy.dll" "$held_dir/dummy.dll"
@@ -125,6 +127,7 @@ stop_files+=("$stop")
 rm -f "$stop"
 wine "build/$main_build/tests/windows/HoldFile.exe" "$stop" 300 open "$(winpath "$held_dir/$held_name")" \
   open "$held_dir/$cyrillic" open "$held_dir/$cjk" open "$deep/long.txt" map "$held_dir/$mapped" \
+  open "$held_dir/$bidi" open "$held_dir/$twice" open "$held_dir/$twice" \
   load "$(winpath "$held_dir/dummy.dll")" open "$(winpath "$held_dir/dots.txt")" map "$(winpath "$deep/longmap.bin")" \
   >"$out/HoldFile.out" 2>&1 &
 for _ in $(seq 100); do grep -q holding "$out/HoldFile.out" 2>/dev/null && break; sleep 0.1; done
@@ -215,6 +218,59 @@ fi
 run_fencat $main_build "$held_name"
 expect_eq "a bare FILE that is not in the current folder exits 2" 2 "$status"
 grep -q "$held_name" "$out/fencat.err" || fail "a bare FILE not here: no message naming it"
+if grep -qF -- "(--name $held_name finds that name in any folder)" "$out/fencat.err"; then
+  pass "a bare FILE not here points to --name"
+else
+  fail "no --name hint: $(cat "$out/fencat.err")"
+fi
+
+echo "== Windows: fencat.exe's reasons and text"
+# Every exit 2 says why, and never that all went well.
+expect_reason() {  # what, text the reason holds, args...
+  local what=$1 reason=$2; shift 2
+  run_fencat $main_build "$@"
+  local said
+  said=$(tr -d '\r' <"$out/fencat.err")
+  if [ "$status" = 2 ] && grep -qF -- "$reason" <<<"$said" && ! grep -qi success <<<"$said"; then
+    pass "$what"
+  else
+    fail "$what: status $status, [$said]"
+  fi
+}
+expect_reason "a blank FILE: its true reason" "no file name is left" " "
+expect_reason "CON: a device" "CON: a device, not a file" CON
+expect_reason "NUL: a device" "NUL: a device, not a file" NUL
+expect_reason "a \\\\.\\ path: through a device" "a path through a device" '\\.\C:\windows\win.ini'
+run_fencat $main_build -v "$held_dir/no-such-file.txt"
+expect_eq "-v prints no header when it exits 2" "/2" "$lines/$status"
+# A drive letter made while Wine runs: found, or told for what it is.
+rm -f "$WINEPREFIX/dosdevices/q:"
+ln -s "$held_dir" "$WINEPREFIX/dosdevices/q:"
+run_fencat $main_build "Q:\\$held_name"
+if [ "$lines/$status" = "$holder_line/0" ] ||
+   { [ "$status" = 2 ] && grep -q 'no device for drive Q:' "$out/fencat.err" && ! grep -q 'GetDeviceFileName' "$out/fencat.err"; }; then
+  pass "a drive added while Wine runs: found, or its missing device told"
+else
+  fail "a drive added while Wine runs: [$lines] $status $(cat "$out/fencat.err")"
+fi
+rm -f "$WINEPREFIX/dosdevices/q:"
+run_fencat $main_build --long "$held_dir/$bidi"
+if [ "$status" = 0 ] && grep -qF 'rlo-'$$'-\xe2\x80\xaetxt.exe' <<<"$lines" && ! grep -q $'\xe2\x80\xae' <<<"$lines"; then
+  pass "a right-to-left override in a name is escaped"
+else
+  fail "right-to-left override: [$lines]"
+fi
+run_fencat $main_build --json "$held_dir/$twice"
+if [ "$(grep -c . <<<"$lines")" = 1 ] && grep -q '"kind":"handle",.*"count":2}$' <<<"$lines"; then
+  pass "--json: two handles of one process to one file are one object with a count"
+else
+  fail "--json two handles: [$lines]"
+fi
+run_fencat $main_build -v "$held_dir/$twice"
+if grep -q 'HoldFile.exe .*  (2 handles)$' <<<"$lines"; then pass "-v: the number of handles"; else fail "-v two handles: [$lines]"; fi
+run_fencat $main_build "$held_dir/$twice"
+expect_eq "the result lines keep one line per handle" "$holder_line
+$holder_line" "$lines"
 
 echo "== Windows: fencat.exe's options"
 holder_decimal=$(printf '%d' "$holder_pid")
@@ -263,7 +319,7 @@ run_fencat $main_build "\\\\?\\$(winpath "$held_dir/nul.txt")"
 expect_eq "\\\\?\\...\\nul.txt is a file, not the NUL device" "$literal_line/0" "$lines/$status"
 run_fencat $main_build "\\\\.\\$(winpath "$held_dir/$held_name")"
 expect_eq "a \\\\.\\ path is refused" "/2" "$lines/$status"
-grep -q 'names a device' "$out/fencat.err" && pass "and the refusal says it is a device" ||
+grep -q 'through a device' "$out/fencat.err" && pass "and the refusal says it is a device" ||
   fail "\\\\.\\: $(cat "$out/fencat.err")"
 touch "$literal_stop"
 
@@ -373,6 +429,40 @@ else
 fi
 [ "$gui_status" -ne 124 ] || fail "TolvarFencat.exe had to be stopped by the time-out"
 
+# Runs a build's window with the given files, as Send To or Explorer's verb
+# start it; its list in $list once it holds `count` entries, then closes it.
+run_window() {  # build, count, files...
+  local build=$1 count=$2; shift 2
+  ( timeout 300 wine "build/$build/TolvarFencat.exe" "$@" >"$out/TolvarFencat-$build.out" 2>&1 ) &
+  local started=$!
+  list=""
+  if probe wait "$title" 60; then
+    list=$(probe list "$title" "$count" 60 | tr -d '\r' || true)
+    probe syscommand "$title" 0xF060 >/dev/null 2>&1 || true
+  fi
+  probe gone "$title" 20 >/dev/null 2>&1 || true
+  wait "$started" || true
+}
+run_window $main_build 3 "$(winpath "$held_dir/$mapped")" "$(winpath "$held_dir/$cyrillic")" "$(winpath "$deep")"
+expect_eq "the window searches every file it is started with: a mapped one, a held one, a folder's tree" \
+  "$holder_line
+$holder_line
+$holder_line" "$list"
+if [ -n "$wow64_build" ]; then
+  run_window $wow64_build 1 "$(winpath "$held_dir/dummy.dll")"
+  case $(tail -1 <<<"$list") in
+    '('*'64-bit program)') pass "the 32-bit window says in its list what only the 64-bit one lists: [$list]" ;;
+    *) fail "the 32-bit window's note: [$list]" ;;
+  esac
+  if grep -q 'could not be listed by this 32-bit program' "$out/TolvarFencat-$wow64_build.out"; then
+    pass "and on its diagnostics output"
+  else
+    fail "no notice on the 32-bit window's output: $(cat "$out/TolvarFencat-$wow64_build.out")"
+  fi
+else
+  skip "the 32-bit window's note: no 32-bit programs run on this machine"
+fi
+
 echo "== Windows: the per-user installer in a fresh prefix"
 (cd "build/$main_build" && cpack -G NSIS >"$out/cpack-nsis.log" 2>&1) || { cat "$out/cpack-nsis.log"; fail "cpack -G NSIS"; }
 installer="$root/build/$main_build/packages/TolvarFencat-$version-$main_build.exe"
@@ -382,10 +472,35 @@ in_prefix() { WINEPREFIX="$install_prefix" WINEDLLOVERRIDES='winemenubuilder.exe
 stop_install_prefix() { in_prefix wineserver -k 2>/dev/null || true; }
 trap 'cleanup; stop_install_prefix' EXIT
 in_prefix timeout 120 wine wineboot -i >/dev/null 2>&1 </dev/null || true
+user_dir="$install_prefix/drive_c/users/$(whoami)"
+# The user's part of the prefix, to compare before installing and after
+# uninstalling: every key and value under HKCU but Wine's own, and every
+# file and folder in the user's folder but the copy in TEMP that NSIS runs
+# the uninstaller from.
+user_state() {  # file
+  local regfile="$install_prefix/drive_c/user-state.reg"
+  rm -f "$regfile"
+  in_prefix timeout 60 wine reg export HKCU 'C:\user-state.reg' /y >/dev/null 2>&1 </dev/null || true
+  if [ -s "$regfile" ]; then
+    iconv -f UTF-16LE -t UTF-8 "$regfile" | sed '1s/^\xEF\xBB\xBF//' | tr -d '\r' |
+      awk '/^\[/ { keep = $0 !~ /^\[HKEY_CURRENT_USER\\Software\\Wine(\\|\])/ } keep' >"$1.reg"
+  else
+    echo "reg export HKCU failed at $(date +%s.%N)" >"$1.reg"
+  fi
+  rm -f "$regfile"
+  (cd "$user_dir" && find . | grep -v '/Temp/~nsu[^/]*\.tmp\(/\|$\)' | sort) >"$1.files"
+}
+# Whatever was added since `before`, and whatever went.
+expect_state_as() {  # what, before, now
+  local added
+  added=$(diff "$2.reg" "$3.reg"; diff "$2.files" "$3.files") || true
+  if [ -z "$added" ]; then pass "$1"; else fail "$1: $(head -40 <<<"$added")"; fi
+}
+in_prefix timeout 60 wineserver -w || true
+user_state "$out/state-before"
 # The uninstaller runs again from TEMP: the server's end is the end of both.
 in_prefix timeout 120 wine "$installer" /S >/dev/null 2>&1 </dev/null || fail "the silent install failed"
 in_prefix timeout 120 wineserver -w || true
-user_dir="$install_prefix/drive_c/users/$(whoami)"
 inst="$user_dir/AppData/Local/Programs/Tolvar Fencat"
 menu="$user_dir/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Tolvar Fencat.lnk"
 sendto="$user_dir/AppData/Roaming/Microsoft/Windows/SendTo/Tolvar Fencat.lnk"
@@ -449,6 +564,9 @@ for key in 'HKCU\Software\Classes\*\shell\TolvarFencat' 'HKCU\Software\Classes\D
   "$uninstall_key"; do
   if in_prefix wine reg query "$key" >/dev/null 2>&1; then fail "key left: $key"; else pass "key removed: $key"; fi
 done
+user_state "$out/state-uninstalled"
+expect_state_as "after uninstalling, the registry and the user's folder are as before the install" \
+  "$out/state-before" "$out/state-uninstalled"
 # Asked for, PATH gets the folder, and loses it again on uninstalling.
 in_prefix timeout 120 wine "$installer" /S /PATH >/dev/null 2>&1 </dev/null || true
 in_prefix timeout 120 wineserver -w || true
@@ -459,6 +577,20 @@ esac
 in_prefix timeout 120 wine "$inst/Uninstall.exe" /S >/dev/null 2>&1 </dev/null || true
 in_prefix timeout 120 wineserver -w || true
 expect_eq "uninstalling takes it off PATH again" "" "$(reg_value 'HKCU\Environment' Path)"
+user_state "$out/state-path-uninstalled"
+expect_state_as "after a /PATH install and its uninstall too" "$out/state-before" "$out/state-path-uninstalled"
+# A key the user added below one the install made keeps it; the rest goes.
+in_prefix timeout 120 wine "$installer" /S >/dev/null 2>&1 </dev/null || true
+in_prefix timeout 120 wineserver -w || true
+in_prefix wine reg add 'HKCU\Software\Classes\*\shell\Other' /ve /d other /f >/dev/null 2>&1 || true
+in_prefix timeout 120 wine "$inst/Uninstall.exe" /S >/dev/null 2>&1 </dev/null || true
+in_prefix timeout 120 wineserver -w || true
+expect_eq "another program's verb stays after uninstalling" other "$(reg_value 'HKCU\Software\Classes\*\shell\Other')"
+if in_prefix wine reg query 'HKCU\Software\Classes\*\shell\TolvarFencat' >/dev/null 2>&1; then
+  fail "the verb is left beside another program's"
+else
+  pass "the verb goes, another program's stays"
+fi
 stop_install_prefix
 
 echo "== Windows: fencat.exe beside the floor (a plain walk), with idle holders"

@@ -25,6 +25,9 @@ public:
     // Once per search where some processes were given up because reading
     // them made no progress (a lock held, a hung file system).
     virtual void ProcessesStalled(const std::vector<uint32_t>& pids) { (void)pids; }
+    // Once, after the result lines, when the search could not see
+    // everything: a note that no one can take for a result line.
+    virtual void AppendNote(const std::string& text) { (void)text; }
 };
 
 // The files of one drop, read like the shell's drop object: with no buffer
@@ -67,6 +70,24 @@ enum class DropEnd {
 // a bare name matches that file name anywhere.
 DropEnd HandleDrop(const DroppedFiles& drop, ResultList& list, WaitCursor& cursor,
                    SearchScope scope = SearchScope::File);
+
+// A name the window was started with: Send To passes every file chosen,
+// Explorer's verb a file or a folder.
+struct StartupName {
+    std::string name;
+    bool folder;  // searched with everything below it
+};
+
+// The search of the names the window was started with, all at once: the
+// wait cursor, an emptied list, then the lines of every name in their
+// order and the note of what was missed; on the diagnostics output each
+// name's trace as a drop of it would print it.
+void HandleStartup(const std::vector<StartupName>& names, ResultList& list, WaitCursor& cursor);
+
+// What the window adds after the result lines when some processes could not
+// be examined, or (in a 32-bit build) had modules it could not list:
+// "(3 processes could not be examined)"; empty when nothing was missed.
+std::string MissedNote(uint32_t notExamined, uint32_t unlisted);
 
 // The scope a dropped name is searched in: a bare name (as Windows tells
 // one) stands for any file of that name.

@@ -4,10 +4,6 @@ IconPosition MainWindowCore::MinimisedIconPosition(int clientWidth, int clientHe
     return IconPosition{(clientWidth - iconWidth + 1) / 2, (clientHeight - iconHeight + 1) / 2};
 }
 
-std::string MainWindowCore::StartupFile(const std::vector<std::string>& arguments) {
-    return arguments.empty() ? std::string() : arguments.front();
-}
-
 void MainWindowCore::OnInitDialog() {
     m_port.InitPinDialog();
     AddAboutItem();

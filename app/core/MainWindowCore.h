@@ -52,9 +52,6 @@ public:
     // The drop message goes on to the ordinary handling unless the search
     // stopped early.
     static bool DropGoesOn(DropEnd end) { return end != DropEnd::Stopped; }
-    // The file a start from the command line searches at once (as the shell's
-    // Send To starts it): the first argument, or none.
-    static std::string StartupFile(const std::vector<std::string>& arguments);
 
     void OnInitDialog();
     void OnSysCommand(uint32_t commandId);

@@ -3,8 +3,9 @@
 #include <commctrl.h>
 
 #include <iterator>
+#include <string>
+#include <vector>
 
-#include "app/core/MainWindowCore.h"
 #include "app/win32/FencatDlg.h"
 #include "windows/sysinfo/Unicode.h"
 
@@ -29,10 +30,15 @@ BOOL CFencatApp::InitInstance() {
     {
         CFencatDlg dialog;
         m_pMainWnd = &dialog;
-        // Send To and Explorer's menu start the program with the file on its
-        // command line; a relative one is taken from the current folder now,
-        // so that the search's device form of it names a drive.
-        dialog.SetStartupFile(AbsolutePath(MainWindowCore::StartupFile(m_arguments)));
+        // Send To starts the program with every file chosen on its command
+        // line, Explorer's menu with one file or folder; a relative name is
+        // taken from the current folder now, so that the search's device
+        // form of it names a drive.
+        std::vector<std::string> files;
+        for (const std::string& argument : m_arguments) {
+            if (!argument.empty()) files.push_back(AbsolutePath(argument));
+        }
+        dialog.SetStartupFiles(std::move(files));
         dialog.DoModal();
         m_pMainWnd = nullptr;
     }

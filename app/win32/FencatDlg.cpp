@@ -11,6 +11,7 @@
 #include "app/win32/framework/WinApp.h"
 #include "res/resource.h"
 #include "search/Search.h"
+#include "windows/search/MappedViews.h"
 
 static_assert(IDM_SHOW_ABOUT == MainWindowCore::kAboutCommand, "the About command");
 
@@ -34,6 +35,8 @@ const MessageTable* CFencatDlg::GetMessageTable() const { return &kMessages; }
 CFencatDlg::CFencatDlg(CWnd* parent)
     : CPinDialog(IDD_MAIN_WINDOW, IDI_PINNED, IDI_UNPINNED, parent), m_mainIcon(nullptr), m_core(*this, m_pin) {
     m_mainIcon = CWinApp::Current()->LoadIcon(IDI_UNPINNED);
+    // A file that is only mapped is in use as much as one held open.
+    SearchMappedViews(true);
 }
 
 CFencatDlg::~CFencatDlg() = default;
@@ -58,7 +61,7 @@ LRESULT CFencatDlg::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 
 BOOL CFencatDlg::OnInitDialog() {
     m_core.OnInitDialog();
-    if (!m_startupFile.empty()) PostMessage(kSearchStartupFile);
+    if (!m_startupFiles.empty()) PostMessage(kSearchStartupFile);
     return TRUE;
 }
 
@@ -93,7 +96,7 @@ LRESULT CFencatDlg::HandleLButtonDown(WPARAM, LPARAM lParam) {
 LRESULT CFencatDlg::HandleSearchStartupFile(WPARAM, LPARAM) {
     ListBoxResults results(m_resultList);
     AppWaitCursor cursor;
-    HandleDrop(NameListDrop({m_startupFile}), results, cursor);
+    HandleStartup(StartupNames(m_startupFiles), results, cursor);
     return 0;
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "app/core/MainWindowCore.h"
 #include "app/win32/PinDialog.h"
@@ -17,8 +18,9 @@ public:
     HICON m_mainIcon;
     CListBox m_resultList;
 
-    // A file to search as soon as the window is up; empty for none.
-    void SetStartupFile(const std::string& name) { m_startupFile = name; }
+    // Files (or folders) to search as soon as the window is up.
+    void SetStartupFiles(std::vector<std::string> names) { m_startupFiles = std::move(names); }
+    void SetStartupFile(const std::string& name) { SetStartupFiles({name}); }
 
 protected:
     const MessageTable* GetMessageTable() const override;
@@ -44,7 +46,7 @@ private:
     void ShowAbout() override;
 
     MainWindowCore m_core;
-    std::string m_startupFile;
+    std::vector<std::string> m_startupFiles;
 
     static const MessageEntry kEntries[];
     static const MessageTable kMessages;

@@ -18,5 +18,21 @@ void ListBoxResults::Append(const char* line, const Finding&) {
     ::SendMessageW(m_list.m_hWnd, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
 }
 
+void ListBoxResults::AppendNote(const std::string& text) {
+    const std::u16string wide = FromUtf8(text);
+    ::SendMessageW(m_list.m_hWnd, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));
+}
+
+std::vector<StartupName> StartupNames(const std::vector<std::string>& files) {
+    std::vector<StartupName> names;
+    for (const std::string& file : files) {
+        const DWORD attributes = ::GetFileAttributesW(
+            reinterpret_cast<LPCWSTR>(ExtendedLengthPath(FromUtf8(file)).c_str()));
+        names.push_back(StartupName{file, attributes != INVALID_FILE_ATTRIBUTES &&
+                                              (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+    }
+    return names;
+}
+
 void AppWaitCursor::Begin() { CWinApp::Current()->BeginWaitCursor(); }
 void AppWaitCursor::End() { CWinApp::Current()->EndWaitCursor(); }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "app/win32/framework/ListBox.h"
 #include "app/core/Drop.h"
@@ -27,10 +28,15 @@ public:
     void Repaint() override { m_list.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW); }
     // The line is UTF-8; the list shows it as it is.
     void Append(const char* line, const Finding&) override;
+    void AppendNote(const std::string& text) override;
 
 private:
     CListBox& m_list;
 };
+
+// The files the window was started with, each marked a folder where it is
+// one; a name that cannot be looked at is searched as a file.
+std::vector<StartupName> StartupNames(const std::vector<std::string>& files);
 
 class AppWaitCursor : public WaitCursor {
 public:

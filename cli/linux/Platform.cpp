@@ -7,6 +7,7 @@
 
 #include "cli/Platform.h"
 #include "linux/Owner.h"
+#include "search/Trace.h"
 
 const char kHelpIntro[] =
     "Usage: fencat [OPTION]... FILE...\n"
@@ -51,6 +52,10 @@ int DefaultSignal() { return SIGKILL; }
 bool CanSearchFileSystems() { return true; }
 
 const char* PlatformHelpArgument() { return nullptr; }
+
+bool FoldsHandles() { return false; }
+
+std::string StopReason(const std::string&, const SearchStop& stop) { return LinuxTraceWords().stopped(stop); }
 
 uint32_t OwnProcessId() { return static_cast<uint32_t>(getpid()); }
 

@@ -7,9 +7,12 @@
 #include <shellapi.h>
 
 #include <memory>
+#include <string_view>
+
+#include "search/Paths.h"
+#include "search/Trace.h"
 
 #include "cli/win32/Console.h"
-#include "search/Paths.h"
 #include "windows/search/MappedViews.h"
 #include "windows/sysinfo/Unicode.h"
 
@@ -45,6 +48,20 @@ int DefaultSignal() { return 9; }
 bool CanSearchFileSystems() { return false; }
 
 const char* PlatformHelpArgument() { return "/?"; }
+
+bool FoldsHandles() { return true; }
+
+std::string StopReason(const std::string& file, const SearchStop& stop) {
+    // The handle pass needs the device that holds the file; the system did
+    // not name one (a drive letter it does not know yet, as one added while
+    // it runs may be).
+    if (stop.cause != SearchStop::Cause::DeviceUnnamed) return WindowsTraceWords().stopped(stop);
+    std::u16string full;
+    const std::string where = AbsolutePath(FromUtf8(file), full) && full.size() >= 2 && full[1] == u':'
+                                  ? "drive " + ToUtf8(full.substr(0, 2))
+                                  : "where it lies";
+    return "the system names no device for " + where + ", so no open handle to it can be told\n";
+}
 
 uint32_t OwnProcessId() { return ::GetCurrentProcessId(); }
 
@@ -89,30 +106,59 @@ std::vector<std::string> StartCommandLine(int, char**) {
     return arguments;
 }
 
-PathCheck CheckPath(const std::string& file, std::string& name, std::string& error) {
-    const std::u16string given = FromUtf8(file);
-    if (given.size() >= 4 && IsPathSeparator(given[0], PathStyle::Windows) &&
-        IsPathSeparator(given[1], PathStyle::Windows) && given[2] == u'.' && IsPathSeparator(given[3], PathStyle::Windows)) {
-        error = "a \\\\.\\ path names a device, not a file: give the file's path (in its \\\\?\\ form to have it taken "
-                "exactly as written)";
-        return PathCheck::Missing;
-    }
-    // A \\?\ name is full and literal: no full-path rule may drop its trailing
-    // dots or blanks, or read a device into a reserved name.
-    std::u16string absolute = given;
-    const bool made = given.compare(0, 4, u"\\\\?\\") == 0 || AbsolutePath(given, absolute);
-    const std::u16string path = ExtendedLengthPath(absolute);
-    if (made && ::GetFileAttributesW(reinterpret_cast<LPCWSTR>(path.c_str())) != INVALID_FILE_ATTRIBUTES) {
-        name = ToUtf8(absolute);
-        return PathCheck::There;
-    }
-    const DWORD code = ::GetLastError();
+namespace {
+
+std::string SystemMessage(DWORD code) {
     wchar_t* message = nullptr;
     ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                      nullptr, code, 0, reinterpret_cast<LPWSTR>(&message), 0, nullptr);
     std::u16string text = message != nullptr ? std::u16string(message, message + std::wcslen(message)) : u"";
     ::LocalFree(message);
     while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n' || text.back() == u'.')) text.pop_back();
-    error = text.empty() ? "error " + std::to_string(code) : ToUtf8(text);
-    return PathCheck::Missing;
+    return text.empty() ? "error " + std::to_string(code) : ToUtf8(text);
+}
+
+// Windows drops the blanks and dots a name ends with: a final component of
+// nothing else (but . and ..) leaves no name, and the folder above would be
+// taken for it.
+bool NoNameLeft(const std::u16string& name) {
+    const std::u16string_view final = FinalComponent<char16_t>(name, PathStyle::Windows);
+    if (final.empty() || final == u"." || final == u"..") return false;
+    return final.find_first_not_of(u" .") == std::u16string_view::npos;
+}
+
+}  // namespace
+
+PathCheck CheckPath(const std::string& file, std::string& name, std::string& error) {
+    const std::u16string given = FromUtf8(file);
+    const bool literal = given.compare(0, 4, u"\\\\?\\") == 0;
+    if (!literal && NoNameLeft(given)) {
+        error = "no file name is left once the blanks and dots it ends with are dropped";
+        return PathCheck::Missing;
+    }
+    // A \\?\ name is full and literal: no full-path rule may drop its trailing
+    // dots or blanks, or read a device into a reserved name.
+    std::u16string absolute = given;
+    ::SetLastError(0);
+    const bool made = literal || AbsolutePath(given, absolute);
+    if (made && !literal && absolute.compare(0, 4, u"\\\\.\\") == 0) {
+        // CON, NUL, COM1 and the like, and \\.\ paths, name devices.
+        const bool device = absolute.find_first_of(u"\\/", 4) == std::u16string::npos;
+        error = device ? "a device, not a file"
+                       : "a path through a device (\\\\.\\): give the file by its own path (C:\\... or \\\\?\\C:\\...)";
+        return PathCheck::Missing;
+    }
+    const std::u16string path = ExtendedLengthPath(absolute);
+    if (made && ::GetFileAttributesW(reinterpret_cast<LPCWSTR>(path.c_str())) != INVALID_FILE_ATTRIBUTES) {
+        name = ToUtf8(absolute);
+        return PathCheck::There;
+    }
+    const DWORD code = ::GetLastError();
+    if (code == 0) {
+        // Nothing to say is no reason to say "success".
+        error = made ? "cannot be looked at, and the system says not why" : "the system makes no full path of it";
+        return PathCheck::Missing;
+    }
+    error = SystemMessage(code);
+    return code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND ? PathCheck::NotFound : PathCheck::Missing;
 }

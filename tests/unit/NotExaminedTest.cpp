@@ -93,7 +93,7 @@ TEST_F(NotExaminedTest, WhenEveryProcessRefusesTheFrontEndLearnsWhyNothingWasFou
     for (uint32_t pid : {8u, 10u, 11u}) sim::FindProcess(pid)->DenyOpen();
     CountingList front;
     EXPECT_EQ(HandleDrop(front, front, front), DropEnd::Stopped);
-    EXPECT_EQ(m_diagnostics.Text(), "DragDrop\nNo module information\n");
+    EXPECT_EQ(m_diagnostics.Text(), "DragDrop\nNo module information\n5 processes could not be examined.\n");
     EXPECT_EQ(front.counts, std::vector<uint32_t>{5});
 }
 
