@@ -17,7 +17,8 @@
 #include "search/ResultLine.h"
 #include "search/Wait.h"
 
-bool NameToSearch(const std::string& file, std::string& name, std::string& error, bool tree) {
+bool NameToSearch(const std::string& file, std::string& name, std::string& error, SearchScope scope) {
+    const bool tree = scope == SearchScope::Tree;
     if (file.empty()) {
         error = tree ? "empty folder name" : "empty file name";
         return false;
@@ -48,7 +49,9 @@ bool NameToSearch(const std::string& file, std::string& name, std::string& error
     std::error_code ignored;
     if (std::filesystem::is_symlink(std::filesystem::symlink_status(file, ignored)))
         error += " (a symbolic link to " + std::filesystem::read_symlink(file, ignored).string() + ")";
-    else if (!tree && !NamesAPath(file) && code == std::errc::no_such_file_or_directory)
+    else if (scope == SearchScope::Device && code == std::errc::no_such_file_or_directory)
+        error += " (-m takes a mount point or any file on the file system)";
+    else if (scope == SearchScope::File && !NamesAPath(file) && code == std::errc::no_such_file_or_directory)
         error += " (--name " + file + " finds that name in any folder)";
     return false;
 }
@@ -56,7 +59,7 @@ bool NameToSearch(const std::string& file, std::string& name, std::string& error
 bool FinishOutput(FILE* out, FILE* err) {
     errno = 0;
     if (std::fflush(out) == 0 && !std::ferror(out)) return true;
-    const int error = errno;
+    const int error = errno != 0 ? errno : FirstWriteError();
     std::fprintf(err, "fencat: cannot write the output: %s\n", error != 0 ? std::strerror(error) : "write error");
     return false;
 }
@@ -82,7 +85,7 @@ bool MakeRequest(const Options& options, const Query& query, std::string& name, 
     }
     const bool tree = query.kind == Query::Kind::Tree;
     scope = tree ? SearchScope::Tree : options.fileSystem ? SearchScope::Device : SearchScope::File;
-    return NameToSearch(query.argument, name, error, tree);
+    return NameToSearch(query.argument, name, error, scope);
 }
 
 Requests MakeRequests(const Options& options, FILE* err, bool& failed) {
@@ -121,6 +124,10 @@ void AddNotExamined(const SearchReport& report, SearchReport& into) {
         into.someRefused = report.someRefused;
     }
     if (report.stalled.size() > into.stalled.size()) into.stalled = report.stalled;
+    if (report.exhausted > into.exhausted) {
+        into.exhausted = report.exhausted;
+        into.someExhausted = report.someExhausted;
+    }
     into.unlisted = std::max(into.unlisted, report.unlisted);
     into.privileged = into.privileged || report.privileged;
     if (into.hidden.empty()) into.hidden = report.hidden;
@@ -170,7 +177,17 @@ bool SignalAll(const Options& options, const Run& run, FILE* err, FILE* in) {
     for (const Signal& signal : Signals()) {
         if (signal.number == options.signal) signalName = signal.name;
     }
-    std::set<uint32_t> done;
+    std::set<uint32_t> done, loose;
+    for (const Answer& answer : run.answers) {
+        for (const Finding& f : answer.report.findings) {
+            if (f.process && !f.process->Firm()) loose.insert(f.pid);
+        }
+    }
+    if (!loose.empty())
+        std::fprintf(err,
+                     "fencat: %u %s not held (no pidfd to be had): each is signalled by its process ID once its"
+                     " start time is checked again\n",
+                     static_cast<unsigned>(loose.size()), loose.size() == 1 ? "process is" : "processes are");
     bool ok = true;
     for (const Answer& answer : run.answers) {
         for (const Finding& f : answer.report.findings) {

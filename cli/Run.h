@@ -6,12 +6,15 @@
 #include <string>
 
 #include "cli/Options.h"
+#include "search/Search.h"
 
-// The name the search gets for FILE or DIR (`tree`): its absolute,
-// symlink-resolved form (a bare name is a file of the current folder), or
-// for a file that is there by a name the system cannot resolve, that name.
-// False with a message when it cannot be searched.
-bool NameToSearch(const std::string& file, std::string& name, std::string& error, bool tree = false);
+// The name the search gets for FILE or DIR (SearchScope::Tree): its
+// absolute, symlink-resolved form (a bare name is a file of the current
+// folder), or for a file that is there by a name the system cannot resolve,
+// that name. False with a message, and a hint that fits `scope`, when it
+// cannot be searched.
+bool NameToSearch(const std::string& file, std::string& name, std::string& error,
+                  SearchScope scope = SearchScope::File);
 
 // Writes out what is left of the output; false, with a line on `err`, when
 // any of it could not be written.

@@ -55,6 +55,10 @@ struct SearchReport {
     uint32_t refused = 0;
     std::vector<uint32_t> someRefused;  // up to kRefusedNamed of the refused, ascending
     std::vector<uint32_t> stalled;
+    // Processes not (fully) examined because the search itself ran out of
+    // descriptors or memory.
+    uint32_t exhausted = 0;
+    std::vector<uint32_t> someExhausted;  // up to kRefusedNamed of them, ascending
     // Processes whose modules a 32-bit Windows build could not list (those
     // of 64-bit programs among them); the 64-bit build lists them.
     uint32_t unlisted = 0;
