@@ -95,8 +95,8 @@ void PrintTable(FILE* out, const Answer& answer) {
         std::string user = UserName(f);
         if (user.empty()) user = "?";
         Put(out, "%-12s %7u %-6s %-20s %s\n", VisibleText(user).c_str(), static_cast<unsigned>(f.pid),
-                     AccessLetters(access[i], true).c_str(), VisibleText(f.processName).c_str(),
-                     VisibleText(DisplayPath(f)).c_str());
+            AccessLetters(access[i], true).c_str(), VisibleText(f.processName, answer.report.style).c_str(),
+            VisibleText(DisplayPath(f), answer.report.style).c_str());
     }
 }
 
@@ -124,9 +124,9 @@ void PrintFindings(FILE* out, OutputFormat format, const std::vector<Answer>& an
         case OutputFormat::Verbose: PrintTable(out, answer); break;
         default:
             for (const Finding& finding : answer.report.findings) {
-                const Text line = FormatResultLine(finding.pid, finding.processName);
+                const Text line = FormatResultLine(finding.pid, finding.processName, answer.report.style);
                 if (format == OutputFormat::Long)
-                    Put(out, "%s  %s\n", line.c_str(), VisibleText(DisplayPath(finding)).c_str());
+                    Put(out, "%s  %s\n", line.c_str(), VisibleText(DisplayPath(finding), answer.report.style).c_str());
                 else
                     Put(out, "%s\n", line.c_str());
             }

@@ -175,7 +175,7 @@ private slots:
         const std::string path = m_dir->File("some.txt");
         QVERIFY(Searched(*m_window, {path}));
         SearchReport report;
-        report.reached = SearchStage::HandlesListed;
+        report.reached = SearchStage::OpenFilesRead;
         m_window->ShowReports({report});
         QCOMPARE(m_window->StateText(), QStringLiteral("No process uses %1.").arg(Canonical(path)));
         QVERIFY(m_window->findChild<QPushButton*>(QStringLiteral("checkAllButton"))->isHidden());
