@@ -250,8 +250,8 @@ ReadOutcome ProcessReader::ReadExecutable(const Entry& entry) {
 ReadOutcome ProcessReader::Identify(std::vector<Hit>& hits) {
     ProcessStat stat;
     std::shared_ptr<HeldProcess> held;
-    const int error = m_context.ownPids ? HoldProcess(m_pid, m_dir, m_context.pidfdLimit, stat, held)
-                                        : ReadProcessStat(m_dir, stat);
+    const int error =
+        m_context.ownPids ? HoldProcess(m_pid, m_dir, m_context.pidfdLimit, stat, held) : ReadProcessStat(m_dir, stat);
     Tick();
     // A stat that could not be read is no end: the process is not examined.
     if (error != 0) return FailureOf(error);

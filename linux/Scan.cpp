@@ -121,7 +121,8 @@ Watchdog<Read>::Outcome ReadAll(const std::shared_ptr<ScanContext>& context, std
                                    Read result;
                                    const uint32_t pid = (*shared)[index];
                                    Readers().Start(pid);
-                                   result.outcome = context->root < 0 ? ReadOutcome::Short : reader.Read(pid, result.hits);
+                                   result.outcome =
+                                       context->root < 0 ? ReadOutcome::Short : reader.Read(pid, result.hits);
                                    Readers().End(pid);
                                    return result;
                                });
@@ -144,7 +145,8 @@ ScanOutcome Scan(const std::vector<Target>& targets, int procRoot, const std::ve
     // A thread for every core there is work for; this one watches them.
     constexpr size_t kProcessesPerThread = 16;
     const size_t threads = std::min<size_t>(Cores(), (pids.size() + kProcessesPerThread - 1) / kProcessesPerThread);
-    auto context = std::make_shared<ScanContext>(targets, procRoot, static_cast<unsigned>(std::max<size_t>(threads, 1)));
+    auto context =
+        std::make_shared<ScanContext>(targets, procRoot, static_cast<unsigned>(std::max<size_t>(threads, 1)));
     // Our own process is no user of anything the user asked about.
     pids.erase(std::remove(pids.begin(), pids.end(), context->self), pids.end());
     outcome.stalled = Readers().Reading();

@@ -156,8 +156,8 @@ TEST_F(BlindnessTest, AHandOverWithinOneLookIsSeenByTheLookAtEveryProcess) {
     int out[2];
     ASSERT_EQ(pipe2(out, O_CLOEXEC), 0);
     const int null = open("/dev/null", O_RDWR | O_CLOEXEC);
-    const pid_t first = Spawn({"sh", "-c", "exec 3<\"$0\"; echo ready; sleep 0.6; sleep 30 & echo $!", file}, null,
-                              out[1], null);
+    const pid_t first =
+        Spawn({"sh", "-c", "exec 3<\"$0\"; echo ready; sleep 0.6; sleep 30 & echo $!", file}, null, out[1], null);
     close(out[1]);
     ASSERT_EQ(ReadUntil(out[0], "ready\n"), "ready\n");
     RunResult wait = RunProgram({FENCAT_BINARY, "--wait=2", file});

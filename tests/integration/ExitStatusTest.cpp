@@ -94,7 +94,8 @@ TEST_F(ExitStatusTest, C1ControlsInNamesAreEscapedInTheTableAndInJson) {
     const std::string program = dir.Path() + "/run\xC2\x80me\xC2\x9F";
     std::filesystem::copy_file(HOLDER_BINARY, program);
     ASSERT_EQ(chmod(program.c_str(), 0755), 0);
-    const std::string file = dir.File("f\xC2\x9B" "2J\xC2\x80.txt");
+    // CSI, then "2J": a hex escape would take the 2 in.
+    const std::string file = dir.File(std::string("f\xC2\x9B") + "2J\xC2\x80.txt");
     Holder holder({"read", file}, program);
     ASSERT_TRUE(holder.Ready());
     RunResult table = RunProgram({FENCAT_BINARY, "-v", file});
