@@ -88,6 +88,11 @@ TEST(ReadFailureTest, ADescriptorTheKernelWillNotDescribeLeavesItsProcessUnexami
     const fs::path unnamed = proc.Process(803);
     fs::create_symlink(held, unnamed / "fd" / "3");
     fs::permissions(unnamed / "stat", fs::perms::owner_read | fs::perms::owner_write);
+    // Threads listed, but not to be opened.
+    const fs::path threads = proc.Process(804);
+    fs::create_directories(threads / "task" / "804");
+    fs::create_directories(threads / "task" / "805");
+    fs::permissions(threads / "task", fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
     const fs::perms open = fs::perms::all & ~fs::perms::others_write & ~fs::perms::group_write;
     fs::permissions(fs::path(proc.Root()).parent_path(), open);
     const proc::Target target = Resolve(held, SearchScope::File);
@@ -99,8 +104,9 @@ TEST(ReadFailureTest, ADescriptorTheKernelWillNotDescribeLeavesItsProcessUnexami
         return "found" + found + "; refused" + Pids(scan.refused) + "; short" + Pids(scan.exhausted);
     });
     // The refused descriptor may have been the file; the rest of that
-    // table is not looked into. A stat refused is no end either.
-    EXPECT_EQ(said, "found 802; refused 801 803; short");
+    // table is not looked into. A stat refused is no end either, nor a
+    // thread that cannot be opened.
+    EXPECT_EQ(said, "found 802; refused 801 803 804; short");
 }
 
 }  // namespace
