@@ -271,7 +271,7 @@ ReadOutcome ProcessReader::Read(uint32_t pid, std::vector<Hit>& hits) {
     m_task = m_dir;
     m_taskPath.clear();
     m_threadRead.clear();
-    ReadOutcome outcome = ReadTask(kMemory | kDescriptors | kFolders);
+    ReadOutcome outcome = ReadTask(Wanted());
     // A process refused is refused in all its threads.
     if (outcome == ReadOutcome::Examined && ReadThreads() == ReadOutcome::Refused) outcome = ReadOutcome::Refused;
     if (outcome != ReadOutcome::Gone && !m_hits.empty() && !Identify(hits)) outcome = ReadOutcome::Gone;
@@ -308,7 +308,7 @@ ReadOutcome ProcessReader::ReadThreads() {
         });
         close(fd);
     }
-    ThreadTables tables(m_pid, m_context.ownPids, m_ticks);
+    ThreadTables tables(m_pid, m_context.ownPids, m_ticks, Wanted());
     ReadOutcome outcome = ReadOutcome::Examined;
     for (const uint32_t tid : tids) {
         const unsigned parts = tables.OwnParts(tid);

@@ -12,6 +12,7 @@
 
 #include "linux/Match.h"
 #include "linux/Scan.h"
+#include "linux/Threads.h"
 #include "linux/Watchdog.h"
 
 namespace proc {
@@ -52,6 +53,9 @@ private:
     static const Entry kEntries[];
 
     void Tick() { m_ticks.fetch_add(1, std::memory_order_relaxed); }
+    // What of each task can hold a target: folders only where a target can
+    // be a folder.
+    unsigned Wanted() const { return kMemory | kDescriptors | (m_context.index.needFolders ? kFolders : 0u); }
     ReadOutcome ReadTask(unsigned parts);
     ReadOutcome ReadThreads();
     ReadOutcome ReadMaps(const Entry& entry);
