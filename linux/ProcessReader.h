@@ -59,6 +59,12 @@ private:
     ReadOutcome ReadTask(unsigned parts);
     ReadOutcome ReadThreads();
     ReadOutcome ReadMaps(const Entry& entry);
+    // The maps read through the kernel's query where only identities are
+    // compared; false where the text must be read instead.
+    bool QueryMaps(int fd, const Entry& entry, ReadOutcome& outcome);
+    // The path of a matched mapping as the text of the maps gives it; false
+    // where the text would show none.
+    static bool MapsPath(const std::string& name, std::string& path);
     ReadOutcome ReadDescriptors(const Entry& entry);
     // False when the kernel refused to look into the descriptor.
     bool ReadDescriptor(int fdDir, const char* name, uint64_t number, uint32_t opened, std::string& link);
