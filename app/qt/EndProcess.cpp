@@ -1,5 +1,6 @@
 #include "app/qt/EndProcess.h"
 
+#include <atomic>
 #include <csignal>
 #include <set>
 #include <string>
@@ -16,6 +17,8 @@ QString ProcessLabel(const ResultRow& row) {
 }
 
 namespace {
+
+std::atomic<int> g_graceMilliseconds{EndProcess::kGraceMilliseconds};
 
 bool Ask(QWidget* parent, const QString& title, const QString& text, const QString& informative, const QString& yes) {
     QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Cancel, parent);
@@ -35,6 +38,10 @@ QString Names(const std::vector<ResultRow>& rows) {
 }  // namespace
 
 EndProcess::EndProcess(QWidget* window) : QObject(window), m_window(window) {}
+
+int EndProcess::GraceMilliseconds() { return g_graceMilliseconds; }
+
+void EndProcess::SetGraceMilliseconds(int milliseconds) { g_graceMilliseconds = milliseconds; }
 
 void EndProcess::Start(const std::vector<ResultRow>& rows) {
     std::vector<ResultRow> distinct;
@@ -61,7 +68,7 @@ void EndProcess::Start(const std::vector<ResultRow>& rows) {
         return;
     }
     if (!outcomes.isEmpty()) emit Done(outcomes.join(QStringLiteral(" ")));
-    QTimer::singleShot(kGraceMilliseconds, this, &EndProcess::OfferKill);
+    QTimer::singleShot(GraceMilliseconds(), this, &EndProcess::OfferKill);
 }
 
 // Empty when the signal went out; otherwise what the user is told.

@@ -20,6 +20,9 @@ public:
 
     // How long a process has to end on SIGTERM before SIGKILL is offered.
     static constexpr int kGraceMilliseconds = 1500;
+    // The grace in force: kGraceMilliseconds unless tests shortened it.
+    static int GraceMilliseconds();
+    static void SetGraceMilliseconds(int milliseconds);
 
     // The rows' processes, each once.
     void Start(const std::vector<ResultRow>& rows);

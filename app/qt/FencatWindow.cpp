@@ -1,5 +1,7 @@
 #include "app/qt/FencatWindow.h"
 
+#include <atomic>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
@@ -35,7 +37,7 @@
 
 namespace {
 
-constexpr int kWatchMilliseconds = 2000;
+std::atomic<int> g_watchMilliseconds{2000};  // tests shorten it
 constexpr int kWaitLookMilliseconds = 500;
 
 // A drag of local files, taken as a copy or a link: the window only looks at
@@ -92,7 +94,7 @@ FencatWindow::FencatWindow(QWidget* parent) : QMainWindow(parent) {
                                                 : QString()));
     });
     connect(m_rootCheck, &RootCheck::Failed, this, [this](const QString& why) { SetState(why, true); });
-    m_watchTimer.setInterval(kWatchMilliseconds);
+    m_watchTimer.setInterval(g_watchMilliseconds);
     connect(&m_watchTimer, &QTimer::timeout, this, [this] {
         if (!m_searcher->Busy() && !m_wait) Refresh();
     });
@@ -106,6 +108,8 @@ FencatWindow::FencatWindow(QWidget* parent) : QMainWindow(parent) {
 }
 
 FencatWindow::~FencatWindow() = default;
+
+void FencatWindow::SetWatchMilliseconds(int milliseconds) { g_watchMilliseconds = milliseconds; }
 
 void FencatWindow::BuildControls() {
     auto* central = new QWidget(this);
@@ -212,7 +216,7 @@ void FencatWindow::BuildActions() {
             &FencatWindow::Refresh);
     QAction* watch = AddAction("watch", QStringLiteral("&Watch"), {QKeySequence(Qt::CTRL | Qt::Key_F5)});
     watch->setCheckable(true);
-    watch->setToolTip(QStringLiteral("Refresh every %1 seconds").arg(kWatchMilliseconds / 1000));
+    watch->setToolTip(QStringLiteral("Refresh every %1 seconds").arg(g_watchMilliseconds / 1000));
     connect(watch, &QAction::toggled, this, [this](bool on) { on ? m_watchTimer.start() : m_watchTimer.stop(); });
     QAction* wait = AddAction("waitFree", QStringLiteral("Wait Until &Free"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W)});
     wait->setCheckable(true);

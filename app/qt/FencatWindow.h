@@ -45,6 +45,10 @@ public:
     // The state line's account of a look at the processes.
     void ShowReports(const std::vector<SearchReport>& reports);
 
+    // The Watch period of windows made from now on (2 s unless tests
+    // shorten it).
+    static void SetWatchMilliseconds(int milliseconds);
+
 signals:
     // After every look shown: a search, a refresh, a look of a wait.
     void SearchDone();

@@ -7,26 +7,14 @@
 #include <QJsonObject>
 #include <QStandardPaths>
 
+#include "app/qt/WireBytes.h"
 #include "search/Exits.h"
 #include "search/Uses.h"
 
 namespace {
 
-// fencat writes bytes that are no UTF-8 as lone surrogates U+DC80…U+DCFF.
 Text Bytes(const QString& text) {
-    Text bytes;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t unit = text[i].unicode();
-        if (unit >= 0xDC80 && unit <= 0xDCFF && !(i > 0 && QChar::isHighSurrogate(text[i - 1].unicode()))) {
-            bytes += static_cast<char>(unit & 0xFF);
-            continue;
-        }
-        qsizetype length = 1;
-        if (QChar::isHighSurrogate(unit) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) length = 2;
-        bytes += text.mid(i, length).toUtf8().toStdString();
-        i += length - 1;
-    }
-    return bytes;
+    return BytesOfUtf16(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<size_t>(text.size()));
 }
 
 // pkexec's own statuses, beside fencat's.
