@@ -1,10 +1,29 @@
 #include "cli/Output.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdarg>
 
 #include "cli/Platform.h"
 #include "search/ResultLine.h"
 #include "search/Utf8.h"
+
+namespace {
+
+int g_firstWriteError = 0;
+
+}  // namespace
+
+int Put(FILE* out, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const int written = std::vfprintf(out, format, args);
+    va_end(args);
+    if (written < 0 && g_firstWriteError == 0) g_firstWriteError = errno;
+    return written;
+}
+
+int FirstWriteError() { return g_firstWriteError; }
 
 std::string JsonString(const std::string& bytes) {
     std::string out = "\"";
@@ -46,7 +65,7 @@ std::string Number(int64_t value) { return value == Finding::kUnknown ? "null" :
 void PrintJson(FILE* out, const Answer& answer) {
     for (const Finding& f : answer.report.findings) {
         const std::string user = UserName(f);
-        std::fprintf(out,
+        Put(out,
                      "{\"pid\":%u,\"name\":%s,\"kind\":\"%s\",\"path\":%s,\"file\":%s,\"uid\":%s,\"user\":%s,"
                      "\"access\":\"%s\",\"fd\":%s}\n",
                      static_cast<unsigned>(f.pid), JsonString(f.processName).c_str(),
@@ -75,9 +94,9 @@ void PrintTable(FILE* out, const Answer& answer) {
         const Finding& f = *firsts[i];
         std::string user = UserName(f);
         if (user.empty()) user = "?";
-        std::fprintf(out, "%-12s %7u %-6s %-20s %s\n", VisibleText(user).c_str(), static_cast<unsigned>(f.pid),
-                     AccessLetters(access[i], true).c_str(), VisibleText(f.processName, answer.report.style).c_str(),
-                     VisibleText(DisplayPath(f), answer.report.style).c_str());
+        Put(out, "%-12s %7u %-6s %-20s %s\n", VisibleText(user).c_str(), static_cast<unsigned>(f.pid),
+            AccessLetters(access[i], true).c_str(), VisibleText(f.processName, answer.report.style).c_str(),
+            VisibleText(DisplayPath(f), answer.report.style).c_str());
     }
 }
 
@@ -91,15 +110,15 @@ void PrintFindings(FILE* out, OutputFormat format, const std::vector<Answer>& an
         }
         std::sort(pids.begin(), pids.end());
         pids.erase(std::unique(pids.begin(), pids.end()), pids.end());
-        for (const uint32_t pid : pids) std::fprintf(out, "%u\n", static_cast<unsigned>(pid));
+        for (const uint32_t pid : pids) Put(out, "%u\n", static_cast<unsigned>(pid));
         return;
     }
     if (format == OutputFormat::Verbose)
-        std::fprintf(out, "%-12s %7s %-6s %-20s %s\n", "USER", "PID", "ACCESS", "COMMAND", "PATH");
+        Put(out, "%-12s %7s %-6s %-20s %s\n", "USER", "PID", "ACCESS", "COMMAND", "PATH");
     for (const Answer& answer : answers) {
         // JSON objects name their FILE themselves; a heading would break the stream.
         if (answers.size() > 1 && format != OutputFormat::Json)
-            std::fprintf(out, "%s:\n", VisibleText(answer.query).c_str());
+            Put(out, "%s:\n", VisibleText(answer.query).c_str());
         switch (format) {
         case OutputFormat::Json: PrintJson(out, answer); break;
         case OutputFormat::Verbose: PrintTable(out, answer); break;
@@ -107,10 +126,9 @@ void PrintFindings(FILE* out, OutputFormat format, const std::vector<Answer>& an
             for (const Finding& finding : answer.report.findings) {
                 const Text line = FormatResultLine(finding.pid, finding.processName, answer.report.style);
                 if (format == OutputFormat::Long)
-                    std::fprintf(out, "%s  %s\n", line.c_str(),
-                                 VisibleText(DisplayPath(finding), answer.report.style).c_str());
+                    Put(out, "%s  %s\n", line.c_str(), VisibleText(DisplayPath(finding), answer.report.style).c_str());
                 else
-                    std::fprintf(out, "%s\n", line.c_str());
+                    Put(out, "%s\n", line.c_str());
             }
         }
     }

@@ -20,8 +20,9 @@
 #include "search/Trace.h"
 #include "search/Wait.h"
 
-bool NameToSearch(const std::string& file, std::string& name, std::string& error, bool tree) {
-    error = Refusal(file, tree ? Asked::Tree : Asked::File);
+bool NameToSearch(const std::string& file, std::string& name, std::string& error, Asked asked) {
+    const bool tree = asked == Asked::Tree;
+    error = Refusal(file, asked);
     if (!error.empty()) return false;
     switch (CheckPath(file, name, error)) {
     case PathCheck::There: return true;
@@ -49,7 +50,9 @@ bool NameToSearch(const std::string& file, std::string& name, std::string& error
     std::error_code ignored;
     if (std::filesystem::is_symlink(std::filesystem::symlink_status(file, ignored)))
         error += " (a symbolic link to " + std::filesystem::read_symlink(file, ignored).string() + ")";
-    else if (!tree && !NamesAPath(file) && code == std::errc::no_such_file_or_directory)
+    else if (asked == Asked::FileSystem && code == std::errc::no_such_file_or_directory)
+        error += " (-m takes a mount point or any file on the file system)";
+    else if (asked == Asked::File && !NamesAPath(file) && code == std::errc::no_such_file_or_directory)
         error += " (--name " + file + " finds that name in any folder)";
     return false;
 }
@@ -57,7 +60,7 @@ bool NameToSearch(const std::string& file, std::string& name, std::string& error
 bool FinishOutput(FILE* out, FILE* err) {
     errno = 0;
     if (std::fflush(out) == 0 && !std::ferror(out)) return true;
-    const int error = errno;
+    const int error = errno != 0 ? errno : FirstWriteError();
     std::fprintf(err, "fencat: cannot write the output: %s\n", error != 0 ? std::strerror(error) : "write error");
     return false;
 }
@@ -87,8 +90,8 @@ std::optional<SearchRequest> RequestFor(const Options& options, const Query& que
                         : tree                          ? Asked::Tree
                         : options.fileSystem            ? Asked::FileSystem
                                                         : Asked::File;
-    return MakeRequest(query.argument, asked, error, [tree](const Text& file, Text& name, std::string& why) {
-        return NameToSearch(file, name, why, tree);
+    return MakeRequest(query.argument, asked, error, [asked](const Text& file, Text& name, std::string& why) {
+        return NameToSearch(file, name, why, asked);
     });
 }
 
@@ -128,6 +131,10 @@ void AddNotExamined(const SearchReport& report, SearchReport& into) {
         into.someRefused = report.someRefused;
     }
     if (report.stalled.size() > into.stalled.size()) into.stalled = report.stalled;
+    if (report.exhausted > into.exhausted) {
+        into.exhausted = report.exhausted;
+        into.someExhausted = report.someExhausted;
+    }
     into.loadedUnlisted = std::max(into.loadedUnlisted, report.loadedUnlisted);
     into.privileged = into.privileged || report.privileged;
     if (into.hidden.empty()) into.hidden = report.hidden;
@@ -177,7 +184,17 @@ bool SignalAll(const Options& options, const Run& run, FILE* err, FILE* in) {
     for (const Signal& signal : Signals()) {
         if (signal.number == options.signal) signalName = signal.name;
     }
-    std::set<uint32_t> done;
+    std::set<uint32_t> done, loose;
+    for (const Answer& answer : run.answers) {
+        for (const Finding& f : answer.report.findings) {
+            if (f.process && !f.process->Firm()) loose.insert(f.pid);
+        }
+    }
+    if (!loose.empty())
+        std::fprintf(err,
+                     "fencat: %u %s not held (no pidfd to be had): each is signalled by its process ID once its"
+                     " start time is checked again\n",
+                     static_cast<unsigned>(loose.size()), loose.size() == 1 ? "process is" : "processes are");
     bool ok = true;
     for (const Answer& answer : run.answers) {
         for (const Finding& f : answer.report.findings) {

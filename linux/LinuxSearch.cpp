@@ -119,6 +119,9 @@ std::vector<SearchReport> Search(std::vector<SearchRequest>& requests, const std
         report.someRefused.assign(scan.refused.begin(),
                                   scan.refused.begin() + std::min(scan.refused.size(), kRefusedNamed));
         report.stalled = scan.stalled;
+        report.exhausted = static_cast<uint32_t>(scan.exhausted.size());
+        report.someExhausted.assign(scan.exhausted.begin(),
+                                    scan.exhausted.begin() + std::min(scan.exhausted.size(), kRefusedNamed));
         report.privileged = privileged;
         report.hidden = hidden;
         Collect(scan.processes, index[i], report);

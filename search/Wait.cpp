@@ -50,6 +50,8 @@ WaitState FreeWatch::Look() {
     Take(RunSearch(m_requests));
     if (InUse(m_reports)) return WaitState::InUse;
     const bool unexamined = std::any_of(m_reports.begin(), m_reports.end(),
-                                        [](const SearchReport& r) { return r.refused != 0 || !r.hidden.empty(); });
+                                        [](const SearchReport& r) {
+                                            return r.refused != 0 || r.exhausted != 0 || !r.hidden.empty();
+                                        });
     return unexamined ? WaitState::FreeAmongExamined : WaitState::Free;
 }

@@ -340,7 +340,8 @@ void FencatWindow::ShowReports(const std::vector<SearchReport>& reports) {
             continue;
         }
         searched = true;
-        notExamined = std::max<uint32_t>(notExamined, report.refused + static_cast<uint32_t>(report.stalled.size()));
+        notExamined = std::max<uint32_t>(
+            notExamined, report.refused + report.exhausted + static_cast<uint32_t>(report.stalled.size()));
     }
     if (searched || m_model->rowCount() != 0) said << UsersSentence();
     if (notExamined != 0)
