@@ -12,6 +12,7 @@
 
 #include "linux/Faults.h"
 #include "linux/Hold.h"
+#include "linux/MapsQuery.h"
 #include "linux/Threads.h"
 
 namespace proc {
@@ -67,6 +68,10 @@ ReadOutcome ProcessReader::ReadMaps(const Entry& entry) {
     const int fd = openat(m_task, entry.name, O_RDONLY | O_CLOEXEC);
     Tick();
     if (fd < 0) return FailureOf(errno);
+    if (ReadOutcome queried; !m_context.index.needText && QueryMaps(fd, entry, queried)) {
+        close(fd);
+        return queried;
+    }
     size_t used = 0;
     ssize_t n;
     for (;;) {
@@ -105,6 +110,56 @@ ReadOutcome ProcessReader::ReadMaps(const Entry& entry) {
         });
     });
     return ReadOutcome::Examined;
+}
+
+bool ProcessReader::QueryMaps(int fd, const Entry& entry, ReadOutcome& outcome) {
+    MappedFile mapping, last, named;
+    std::string name, path;
+    bool textNeeded = false;
+    for (uint64_t address = 0; !textNeeded;) {
+        const MapsQuery query = QueryMappedFile(fd, address, mapping, nullptr);
+        const int error = errno;
+        Tick();
+        if (query == MapsQuery::Unsupported) return false;
+        if (query != MapsQuery::Found) {
+            // No memory, as a kernel thread has, maps nothing: its text is empty.
+            outcome = query == MapsQuery::End || query == MapsQuery::Gone ? ReadOutcome::Examined : FailureOf(error);
+            return true;
+        }
+        address = mapping.end;
+        // A file's mappings mostly stand together.
+        if (mapping.id.ino == 0 || mapping.id == last.id) continue;
+        last = mapping;
+        Candidate candidate;
+        candidate.haveId = true;
+        candidate.id = mapping.id;
+        bool haveName = false, unnamed = false;
+        m_matcher.Compare(candidate, [&](uint32_t target) {
+            if (!haveName && !unnamed) {
+                const MapsQuery again = QueryMappedFile(fd, mapping.start, named, &name);
+                Tick();
+                textNeeded = again == MapsQuery::Unsupported;
+                // Unmapped meanwhile: as if read a moment later.
+                haveName = again == MapsQuery::Found && named.start == mapping.start && named.id == mapping.id &&
+                           MapsPath(name, path);
+                unnamed = !haveName;
+            }
+            if (haveName) Add(target, Finding::Kind::Module, entry.access, Finding::kUnknown, path, mapping.id);
+        });
+    }
+    return false;
+}
+
+bool ProcessReader::MapsPath(const std::string& name, std::string& path) {
+    // The text writes a newline as "\012" and begins the path after the
+    // spaces that pad its column.
+    std::string text;
+    for (const char c : name) text += c == '\n' ? std::string("\\012") : std::string(1, c);
+    const size_t begin = text.find_first_not_of(' ');
+    if (begin == std::string::npos) return false;
+    const std::string_view written = std::string_view(text).substr(begin);
+    path = written.find('\\') != std::string_view::npos ? UnescapeMapsPath(written) : std::string(written);
+    return true;
 }
 
 template <typename Each>
@@ -287,7 +342,7 @@ ReadOutcome ProcessReader::Read(uint32_t pid, std::vector<Hit>& hits) {
     m_task = m_dir;
     m_taskPath.clear();
     m_threadRead.clear();
-    ReadOutcome outcome = ReadTask(kMemory | kDescriptors | kFolders);
+    ReadOutcome outcome = ReadTask(Wanted());
     // A process refused is refused in all its threads.
     if (outcome == ReadOutcome::Examined) outcome = ReadThreads();
     if (outcome != ReadOutcome::Gone && !m_hits.empty()) {
@@ -328,7 +383,7 @@ ReadOutcome ProcessReader::ReadThreads() {
     if (fd >= 0) close(fd);
     // The process has ended since its leader's tables were read.
     if (outcome == ReadOutcome::Gone) return ReadOutcome::Examined;
-    ThreadTables tables(m_pid, m_context.ownPids, m_ticks);
+    ThreadTables tables(m_pid, m_context.ownPids, m_ticks, Wanted());
     for (const uint32_t tid : tids) {
         const unsigned parts = tables.OwnParts(tid);
         if (parts == 0) continue;

@@ -13,6 +13,7 @@
 
 #include "linux/Match.h"
 #include "linux/Scan.h"
+#include "linux/Threads.h"
 #include "linux/Watchdog.h"
 
 namespace proc {
@@ -72,9 +73,18 @@ private:
     static const Entry kEntries[];
 
     void Tick() { m_ticks.fetch_add(1, std::memory_order_relaxed); }
+    // What of each task can hold a target: folders only where a target can
+    // be a folder.
+    unsigned Wanted() const { return kMemory | kDescriptors | (m_context.index.needFolders ? kFolders : 0u); }
     ReadOutcome ReadTask(unsigned parts);
     ReadOutcome ReadThreads();
     ReadOutcome ReadMaps(const Entry& entry);
+    // The maps read through the kernel's query where only identities are
+    // compared; false where the text must be read instead.
+    bool QueryMaps(int fd, const Entry& entry, ReadOutcome& outcome);
+    // The path of a matched mapping as the text of the maps gives it; false
+    // where the text would show none.
+    static bool MapsPath(const std::string& name, std::string& path);
     ReadOutcome ReadDescriptors(const Entry& entry);
     // Examined where it was read or had been closed meanwhile.
     ReadOutcome ReadDescriptor(int fdDir, const char* name, uint64_t number, uint32_t opened, std::string& link);

@@ -56,6 +56,32 @@ TEST(ProcessReaderTest, EachKindOfUseIsFoundOnceWithHowItIsUsed) {
                                               "1 handle " + std::to_string(Finding::kRootFolder) + " -1"}));
 }
 
+TEST(ProcessReaderTest, AFolderInUseIsFoundByEveryKindOfTargetThatCanNameIt) {
+    FakeProc proc;
+    const std::string file = proc.File("plain.bin");
+    const std::string folder = fs::path(file).parent_path().string();
+    const fs::path dir = proc.Process(100);
+    fs::create_symlink(folder, dir / "cwd");
+    fs::create_symlink("/", dir / "root");
+    struct Case {
+        std::string name;
+        SearchScope scope;
+        uint32_t access;
+    };
+    for (const Case& c : {Case{folder, SearchScope::File, Finding::kCurrentFolder},
+                          Case{file, SearchScope::Device, Finding::kCurrentFolder},
+                          Case{fs::path(folder).filename().string(), SearchScope::Name, Finding::kCurrentFolder},
+                          Case{folder, SearchScope::Tree, Finding::kCurrentFolder},
+                          Case{"/", SearchScope::File, Finding::kRootFolder}}) {
+        // Each target alone, so that none is found for another's sake.
+        const proc::ScanOutcome scan = proc::Scan({Resolve(c.name, c.scope)}, proc.Fd());
+        ASSERT_EQ(scan.processes.size(), 1u) << c.name;
+        bool found = false;
+        for (const proc::Hit& hit : scan.processes[0]) found = found || (hit.finding.access & c.access) != 0;
+        EXPECT_TRUE(found) << c.name << " as " << static_cast<int>(c.scope);
+    }
+}
+
 TEST(ProcessReaderTest, EveryDescriptorIsReadHoweverManyAndAZombieIsNoRefusal) {
     FakeProc proc;
     const std::string held = proc.File("held.bin"), other = proc.File("other.bin");
