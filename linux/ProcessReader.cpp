@@ -134,9 +134,12 @@ bool ProcessReader::QueryMaps(int fd, const Entry& entry, ReadOutcome& outcome) 
         candidate.haveId = true;
         candidate.id = mapping.id;
         bool haveName = false, unnamed = false;
+        ReadOutcome nameRead = ReadOutcome::Examined;
         m_matcher.Compare(candidate, [&](uint32_t target) {
             if (!haveName && !unnamed) {
                 const MapsQuery again = QueryMappedFile(fd, mapping.start, named, &name);
+                // A mapping whose name could not be had is not examined.
+                if (again == MapsQuery::Failed) nameRead = FailureOf(errno);
                 Tick();
                 textNeeded = again == MapsQuery::Unsupported;
                 // Unmapped meanwhile: as if read a moment later.
@@ -146,6 +149,10 @@ bool ProcessReader::QueryMaps(int fd, const Entry& entry, ReadOutcome& outcome) 
             }
             if (haveName) Add(target, Finding::Kind::Module, entry.access, Finding::kUnknown, path, mapping.id);
         });
+        if (nameRead != ReadOutcome::Examined && nameRead != ReadOutcome::Gone) {
+            outcome = nameRead;
+            return true;
+        }
     }
     return false;
 }
