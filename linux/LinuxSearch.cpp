@@ -111,7 +111,7 @@ std::vector<SearchReport> Search(std::vector<SearchRequest>& requests, const std
             continue;
         }
         if (!scan.listed) {
-            report.stop = SearchStop{SearchStop::Cause::ProcessesUnread, procError};
+            report.stop = SearchStop{SearchStop::Cause::ProcessesUnread, procError != 0 ? procError : scan.listError};
             continue;
         }
         report.reached = SearchStage::OpenFilesRead;

@@ -41,12 +41,13 @@ const std::string* ScanContext::BoundPath(uint64_t inode) {
 
 namespace {
 
-std::vector<uint32_t> ListProcesses(int root, bool& listed) {
+std::vector<uint32_t> ListProcesses(int root, bool& listed, int& error) {
     std::vector<uint32_t> pids;
     const int fd = openat(root, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR* dir = fd >= 0 ? fdopendir(fd) : nullptr;
     if (dir == nullptr && fd >= 0) close(fd);
     listed = dir != nullptr;
+    error = listed ? 0 : errno;
     if (dir == nullptr) return pids;
     while (const dirent* entry = readdir(dir)) {
         uint64_t pid;
@@ -140,7 +141,7 @@ ScanOutcome Scan(const std::vector<Target>& targets, int procRoot, const std::ve
         pids.erase(std::unique(pids.begin(), pids.end()), pids.end());
         outcome.listed = true;
     } else {
-        pids = ListProcesses(procRoot, outcome.listed);
+        pids = ListProcesses(procRoot, outcome.listed, outcome.listError);
     }
     // A thread for every core there is work for; this one watches them.
     constexpr size_t kProcessesPerThread = 16;

@@ -23,6 +23,7 @@ struct Hit {
 
 struct ScanOutcome {
     bool listed = false;  // whether /proc could be listed at all
+    int listError = 0;    // errno's value where it could not
     // The processes with findings, by process ID, each with its hits in the
     // order they were read: its mappings, then descriptors, then folders.
     std::vector<std::vector<Hit>> processes;

@@ -66,6 +66,10 @@ TEST_F(BlindnessTest, RunningShortOfDescriptorsIsSaidOnceAndNeverTakenForAnEnd) 
         ASSERT_TRUE(holders.back()->Ready());
         all.insert(holders.back()->Pid());
     }
+    // Too few to list /proc: the search stops, and says why.
+    RunResult unlisted = Limited(4, {file});
+    EXPECT_EQ(unlisted.status, 2) << unlisted.err;
+    EXPECT_NE(unlisted.err.find("/proc could not be read: Too many open files"), std::string::npos) << unlisted.err;
     // Too few to open a process's folder and a file in it: nobody is
     // examined, and nobody is called free.
     for (const int limit : {5, 6}) {
