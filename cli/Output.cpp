@@ -67,11 +67,11 @@ void PrintJson(FILE* out, const Answer& answer) {
         const std::string user = UserName(f);
         Put(out,
             "{\"pid\":%u,\"name\":%s,\"kind\":\"%s\",\"path\":%s,\"file\":%s,\"uid\":%s,\"user\":%s,"
-            "\"access\":\"%s\",\"fd\":%s}\n",
+            "\"access\":\"%s\",\"fd\":%s,\"use\":%s}\n",
             static_cast<unsigned>(f.pid), JsonString(f.processName).c_str(), WordOfKind(f.kind),
             JsonString(DisplayPath(f)).c_str(), JsonString(answer.query).c_str(), Number(f.uid).c_str(),
             user.empty() ? "null" : JsonString(user).c_str(), AccessLetters(f.access, false).c_str(),
-            Number(f.descriptor).c_str());
+            Number(f.descriptor).c_str(), JsonString(UseWords(f.access)).c_str());
     }
 }
 

@@ -44,6 +44,20 @@ std::string UseWords(uint32_t access) {
     return words;
 }
 
+uint32_t AccessOfWords(const std::string& words) {
+    uint32_t access = 0;
+    size_t start = 0;
+    while (start <= words.size()) {
+        size_t end = words.find(", ", start);
+        if (end == std::string::npos) end = words.size();
+        for (const Use& use : kUses) {
+            if (words.compare(start, end - start, use.words) == 0) access |= use.bits;
+        }
+        start = end + 2;
+    }
+    return access;
+}
+
 const char* WordOfKind(Finding::Kind kind) {
     for (const KindWord& row : kKindWords) {
         if (row.kind == kind) return row.word;

@@ -50,6 +50,8 @@ std::string AccessLetters(uint32_t access, bool dots);
 uint32_t AccessOfLetters(const std::string& letters);
 // The window's words for `access`, joined by ", ".
 std::string UseWords(uint32_t access);
+// Those words read back as bits; words no use has are skipped.
+uint32_t AccessOfWords(const std::string& words);
 
 const char* WordOfKind(Finding::Kind kind);
 // False for a word no kind has.

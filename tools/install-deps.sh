@@ -35,6 +35,9 @@ fi
 # (those with their recommends).
 if [ "$job" = test ]; then
   packages+=(qt6-base-dev fonts-dejavu-core dbus openbox at-spi2-core python3-pyatspi)
+  # The window as an ordinary user asks root through the real pkexec and
+  # polkitd, on a system bus the test starts.
+  packages+=(pkexec polkitd)
   windows_packages+=(xvfb x11-apps x11-utils imagemagick)
 fi
 

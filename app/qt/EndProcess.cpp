@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "app/qt/AdminEnd.h"
 #include "search/Process.h"
 #include "search/ResultLine.h"
 
@@ -37,25 +38,40 @@ QString Names(const std::vector<ResultRow>& rows) {
 
 }  // namespace
 
-EndProcess::EndProcess(QWidget* window) : QObject(window), m_window(window) {}
+EndProcess::EndProcess(QWidget* window) : QObject(window), m_window(window), m_admin(new AdminEnd(this)) {
+    connect(m_admin, &AdminEnd::Done, this, &EndProcess::Done);
+    connect(m_admin, &AdminEnd::NotUsing, this, &EndProcess::NotUsing);
+}
 
 int EndProcess::GraceMilliseconds() { return g_graceMilliseconds; }
 
 void EndProcess::SetGraceMilliseconds(int milliseconds) { g_graceMilliseconds = milliseconds; }
 
 void EndProcess::Start(const std::vector<ResultRow>& rows) {
-    std::vector<ResultRow> distinct;
+    std::vector<ResultRow> distinct, others;
     std::set<uint32_t> seen;
     for (const ResultRow& row : rows) {
-        if (seen.insert(row.pid).second) distinct.push_back(row);
+        if (seen.insert(row.pid).second) (NeedsAdministrator(row) ? others : distinct).push_back(row);
     }
-    if (distinct.empty() || !m_sent.empty()) return;
-    const QString text = distinct.size() == 1 ? QStringLiteral("End %1?").arg(ProcessLabel(distinct.front()))
-                                              : QStringLiteral("End %1 processes?").arg(distinct.size());
-    if (!Ask(m_window, QStringLiteral("End Process"), text,
-             QStringLiteral("%1 will be asked to end (SIGTERM). Unsaved work in it may be lost.").arg(Names(distinct)),
-             QStringLiteral("End Process")))
+    const size_t count = distinct.size() + others.size();
+    if (count == 0 || !m_sent.empty()) return;
+    const ResultRow& first = distinct.empty() ? others.front() : distinct.front();
+    const QString text = count == 1 ? QStringLiteral("End %1?").arg(ProcessLabel(first))
+                                    : QStringLiteral("End %1 processes?").arg(count);
+    std::vector<ResultRow> all = distinct;
+    all.insert(all.end(), others.begin(), others.end());
+    QString informative = QStringLiteral("%1 will be asked to end (SIGTERM). Unsaved work in it may be lost.").arg(Names(all));
+    if (!others.empty())
+        informative += QStringLiteral(" %1 belongs to another user: ending it needs the administrator's rights, "
+                                      "which you will be asked for once.").arg(Names(others));
+    if (!Ask(m_window, QStringLiteral("End Process"), text, informative,
+             distinct.empty() ? QStringLiteral("End as Administrator") : QStringLiteral("End Process")))
         return;
+    if (!others.empty()) {
+        QString error;
+        if (!m_admin->Start(others, error)) emit Done(error);
+    }
+    if (distinct.empty()) return;
     QStringList outcomes;
     for (const ResultRow& row : distinct) {
         const QString outcome = Send(row, SIGTERM, "asked to end");

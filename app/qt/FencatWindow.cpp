@@ -11,6 +11,7 @@
 #include <QFileSystemModel>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -25,10 +26,12 @@
 #include <set>
 
 #include "app/qt/AboutBox.h"
+#include "app/qt/AdminEnd.h"
 #include "app/qt/EndProcess.h"
 #include "app/qt/FileManager.h"
 #include "app/qt/Icons.h"
 #include "app/qt/ResultTable.h"
+#include "app/qt/ProcessState.h"
 #include "app/qt/RootCheck.h"
 #include "app/qt/Searcher.h"
 #include "search/Notices.h"
@@ -38,7 +41,6 @@
 namespace {
 
 std::atomic<int> g_watchMilliseconds{2000};  // tests shorten it
-constexpr int kWaitLookMilliseconds = 500;
 
 // A drag of local files, taken as a copy or a link: the window only looks at
 // the files, so a move would be a lie to the source.
@@ -75,28 +77,28 @@ FencatWindow::FencatWindow(QWidget* parent) : QMainWindow(parent) {
     BuildActions();
     BuildMenus();
     connect(m_searcher, &Searcher::Searched, this,
-            [this](const std::vector<Target>& targets, const std::vector<SearchReport>& reports) {
+            [this](uint64_t question, const std::vector<Target>& targets, const std::vector<SearchReport>& reports) {
+                if (question != m_question) return;  // answers what is no longer asked
                 m_targets = targets;
                 Searched(reports);
             });
     connect(m_searcher, &Searcher::Looked, this, &FencatWindow::Looked);
+    // Root's look at them could see them: it decides, for the question they
+    // were found for.
+    connect(m_endProcess, &EndProcess::NotUsing, this, [this](const std::vector<uint32_t>& pids) {
+        if (m_endQuestion == m_question) m_model->DropRootRowsOf(pids);
+    });
     connect(m_endProcess, &EndProcess::Done, this, [this](const QString& outcome) {
         statusBar()->showMessage(outcome);
-        Refresh();
+        Reread();
     });
-    connect(m_rootCheck, &RootCheck::Found, this, [this](const std::vector<Finding>& findings, const QString& notice) {
-        m_model->Merge(findings);
-        // fencat's own notice tells a terminal user to become root; here the
-        // user has.
-        const bool left = notice.contains(QLatin1String(kNotExaminedPhrase));
-        SetState(QStringLiteral("Checked as root: %1%2")
-                     .arg(UsersSentence(), left ? QStringLiteral(" Some processes could not be examined even so.")
-                                                : QString()));
+    connect(m_rootCheck, &RootCheck::Found, this, &FencatWindow::RootFound);
+    connect(m_rootCheck, &RootCheck::Failed, this, [this](uint64_t question, const QString& why) {
+        if (question == m_question) CheckFailed(why);
     });
-    connect(m_rootCheck, &RootCheck::Failed, this, [this](const QString& why) { SetState(why, true); });
     m_watchTimer.setInterval(g_watchMilliseconds);
     connect(&m_watchTimer, &QTimer::timeout, this, [this] {
-        if (!m_searcher->Busy() && !m_wait) Refresh();
+        if (!m_searcher->Busy() && !m_wait) Reread();
     });
 
     resize(860, 480);
@@ -123,6 +125,7 @@ void FencatWindow::BuildControls() {
     auto* files = new QFileSystemModel(m_pathField);
     files->setRootPath(QString());
     m_pathField->setCompleter(new QCompleter(files, m_pathField));
+    m_pathField->installEventFilter(this);
     connect(m_pathField, &QLineEdit::returnPressed, this, &FencatWindow::SearchTyped);
     auto* searchButton = new QPushButton(QStringLiteral("&Search"), central);
     connect(searchButton, &QPushButton::clicked, this, &FencatWindow::SearchTyped);
@@ -150,8 +153,19 @@ void FencatWindow::BuildControls() {
     m_checkAllButton->setObjectName(QStringLiteral("checkAllButton"));
     m_checkAllButton->hide();
     connect(m_checkAllButton, &QPushButton::clicked, this, &FencatWindow::CheckAll);
-    stateRow->addWidget(m_state, 1);
-    stateRow->addWidget(m_checkAllButton);
+    auto* stateColumn = new QVBoxLayout;
+    stateColumn->addWidget(m_state);
+    // Why the last check as root did not run, kept apart from the answer it
+    // leaves standing.
+    m_checkProblem = new QLabel(central);
+    m_checkProblem->setObjectName(QStringLiteral("checkProblem"));
+    m_checkProblem->setWordWrap(true);
+    m_checkProblem->setTextFormat(Qt::PlainText);
+    m_checkProblem->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_checkProblem->hide();
+    stateColumn->addWidget(m_checkProblem);
+    stateRow->addLayout(stateColumn, 1);
+    stateRow->addWidget(m_checkAllButton, 0, Qt::AlignTop);
     layout->addLayout(stateRow);
 
     m_model = new FindingsModel;
@@ -199,7 +213,8 @@ void FencatWindow::BuildActions() {
                 m_pathField->setFocus(Qt::ShortcutFocusReason);
                 m_pathField->selectAll();
             });
-    connect(AddAction("close", QStringLiteral("&Close"), {QKeySequence(Qt::Key_Escape), QKeySequence::Quit}),
+    // As GNOME's and KDE's main windows: Esc only ever cancels (keyPressEvent).
+    connect(AddAction("close", QStringLiteral("&Close"), {QKeySequence(Qt::CTRL | Qt::Key_W), QKeySequence::Quit}),
             &QAction::triggered, this, &QWidget::close);
     QAction* end = AddAction("endProcess", QStringLiteral("&End Process…"), {QKeySequence(Qt::CTRL | Qt::Key_E)});
     connect(end, &QAction::triggered, this, &FencatWindow::EndSelected);
@@ -233,8 +248,11 @@ void FencatWindow::BuildActions() {
             &QAction::triggered, this, [this] { ShowAbout(this); });
 
     // Enter and a double click on a row copy it: the row's text is what a
-    // user takes elsewhere, to a terminal or a report.
-    connect(m_table, &QAbstractItemView::activated, this, &FencatWindow::CopyRows);
+    // user takes elsewhere, to a terminal or a report. Not `activated`: under
+    // a style that activates on one click, a click would overwrite the
+    // clipboard.
+    connect(m_table, &ResultTable::Chosen, this, &FencatWindow::CopyRows);
+    connect(m_table, &QAbstractItemView::doubleClicked, this, &FencatWindow::CopyRows);
     connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, &FencatWindow::UpdateActions);
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(m_model, signal, this, &FencatWindow::UpdateActions);
@@ -279,8 +297,11 @@ void FencatWindow::BuildMenus() {
 void FencatWindow::Search(std::vector<Target> targets) {
     if (targets.empty()) return;
     SetWaiting(false);
+    ++m_question;
+    m_fieldText = m_pathField->text();
     m_targets = std::move(targets);
     m_model->Clear();
+    StartLook();
     const QString shown = TargetsText();
     setWindowTitle(QStringLiteral("%1 — Tolvar Fencat").arg(m_targets.size() == 1 ? m_targets.front().shown : shown));
     m_searched->setText(QStringLiteral("Searched: %1").arg(shown));
@@ -288,7 +309,7 @@ void FencatWindow::Search(std::vector<Target> targets) {
     m_searched->show();
     SetState(QStringLiteral("Searching…"));
     // Just made from their names: a look at them again would find the same.
-    m_searcher->Start(m_targets, false);
+    m_searcher->Start(m_targets, false, m_question);
 }
 
 QString FencatWindow::TargetsText() const {
@@ -300,10 +321,23 @@ QString FencatWindow::TargetsText() const {
     return text;
 }
 
-// Every look starts from the names again, so that a file made since the
-// last look is found, and one replaced is the new one.
+// A look the user asks for: what was said of the last one is no news of it.
 void FencatWindow::Refresh() {
-    if (!m_targets.empty()) m_searcher->Start(m_targets, true);
+    if (m_targets.empty()) return;
+    StartLook();
+    Reread();
+}
+
+// Every look starts from the names again, so that a file made since the
+// last look is found, and one replaced is the new one. Watch's looks and
+// End's own leave the status and a failed check's reason as they are.
+void FencatWindow::Reread() {
+    if (!m_targets.empty()) m_searcher->Start(m_targets, true, m_question);
+}
+
+void FencatWindow::StartLook() {
+    statusBar()->clearMessage();
+    m_checkProblem->hide();
 }
 
 void FencatWindow::Searched(const std::vector<SearchReport>& reports) {
@@ -312,53 +346,17 @@ void FencatWindow::Searched(const std::vector<SearchReport>& reports) {
     for (const SearchReport& report : reports) {
         findings.insert(findings.end(), report.findings.begin(), report.findings.end());
     }
-    m_model->Update(findings);
+    // A row only root found stays while its process is the one root saw and
+    // this look could not read it: a look that could see it decides.
+    m_model->Update(findings, [](const ResultRow& row) {
+        return row.rootAt.isValid() && row.started != 0 && ProcessStart(row.pid) == row.started &&
+               !ProcessReadable(row.pid);
+    });
     // From the keyboard, the arrow keys go on from the first row.
     if (m_table->hasFocus() && !m_table->currentIndex().isValid() && m_proxy->rowCount() > 0)
         m_table->setCurrentIndex(m_proxy->index(0, 0));
     ShowReports(reports);
     emit SearchDone();
-}
-
-// One sentence per thing to say: what is missing, what failed, who uses the
-// files or that no one does, and who could not be looked at.
-void FencatWindow::ShowReports(const std::vector<SearchReport>& reports) {
-    QStringList said;
-    size_t next = 0;
-    bool searched = false;
-    uint32_t notExamined = 0;
-    for (const Target& target : m_targets) {
-        if (!target.problem.isEmpty()) {
-            said << QStringLiteral("%1 %2.").arg(target.shown, target.problem);
-            continue;
-        }
-        if (next >= reports.size()) break;
-        const SearchReport& report = reports[next++];
-        if (!report.Finished()) {
-            const QString failure = QString::fromLocal8Bit(LinuxTraceWords().stopped(report.stop).c_str()).trimmed();
-            said << QStringLiteral("%1 could not be searched (%2).").arg(target.shown, failure);
-            continue;
-        }
-        searched = true;
-        notExamined = std::max<uint32_t>(
-            notExamined, report.refused + report.exhausted + static_cast<uint32_t>(report.stalled.size()));
-    }
-    if (searched || m_model->rowCount() != 0) said << UsersSentence();
-    if (notExamined != 0)
-        said << QStringLiteral("%1 could not be examined and may use %2 too.")
-                    .arg(Plural(notExamined, "process", "processes"),
-                         m_targets.size() == 1 ? QStringLiteral("it") : QStringLiteral("them"));
-    SetState(said.join(u' '), notExamined != 0);
-}
-
-QString FencatWindow::UsersSentence() const {
-    std::set<uint32_t> pids;
-    for (const ResultRow& row : m_model->Rows()) pids.insert(row.pid);
-    const bool one = m_targets.size() == 1;
-    if (pids.empty())
-        return QStringLiteral("No process uses %1.").arg(one ? m_targets.front().shown : QStringLiteral("any of these files"));
-    return QStringLiteral("%1 %2.").arg(Plural(static_cast<qsizetype>(pids.size()), "process uses", "processes use"),
-                                        one ? m_targets.front().shown : QStringLiteral("these files"));
 }
 
 void FencatWindow::SetState(const QString& text, bool offerCheckAll) {
@@ -368,6 +366,7 @@ void FencatWindow::SetState(const QString& text, bool offerCheckAll) {
 }
 
 QString FencatWindow::StateText() const { return m_state->text(); }
+QString FencatWindow::CheckProblemText() const { return m_checkProblem->isHidden() ? QString() : m_checkProblem->text(); }
 QString FencatWindow::SearchedText() const { return m_searched->isHidden() ? QString() : m_searched->text(); }
 
 void FencatWindow::SetWaiting(bool on) {
@@ -387,36 +386,8 @@ void FencatWindow::SetWaiting(bool on) {
     m_searcher->Look(m_wait);
 }
 
-// The same looks as fencat -w: a file is free once every process has been
-// examined and none uses it.
-void FencatWindow::Looked(const FreeWatch* watch, WaitState state, const std::vector<SearchReport>& reports) {
-    if (watch != m_wait.get()) return;  // a wait given up, or another search since
-    Searched(reports);
-    if (state == WaitState::InUse) {
-        statusBar()->showMessage(QStringLiteral("Waiting until no process uses %1…").arg(TargetsText()));
-        QTimer::singleShot(kWaitLookMilliseconds, this, &FencatWindow::LookAgain);
-        return;
-    }
-    SetWaiting(false);
-    const QString free = QStringLiteral("%1 free now.").arg(TargetsText() + (m_targets.size() == 1 ? " is" : " are"));
-    SetState(state == WaitState::Free ? free
-                                      : free + QStringLiteral(" Some processes could not be examined, though."),
-             state == WaitState::FreeAmongExamined);
-    statusBar()->showMessage(free);
-    QApplication::alert(this);
-}
-
 void FencatWindow::LookAgain() {
     if (m_wait) m_searcher->Look(m_wait);
-}
-
-void FencatWindow::CheckAll() {
-    QString error;
-    if (!m_rootCheck->Start(m_targets, error)) {
-        SetState(error);
-        return;
-    }
-    statusBar()->showMessage(QStringLiteral("Checking all processes as root…"));
 }
 
 void FencatWindow::SearchTyped() {
@@ -489,7 +460,10 @@ void FencatWindow::OpenContainingFolder() {
     });
 }
 
-void FencatWindow::EndSelected() { m_endProcess->Start(SelectedRows()); }
+void FencatWindow::EndSelected() {
+    m_endQuestion = m_question;
+    m_endProcess->Start(SelectedRows());
+}
 
 // The hint changes on the window as it is: re-creating it would make it
 // vanish and come back elsewhere.
@@ -503,6 +477,12 @@ void FencatWindow::KeepOnTop(bool on) {
 
 void FencatWindow::UpdateActions() {
     const bool selected = m_table->selectionModel()->hasSelection();
+    bool administrator = false;
+    for (const ResultRow& row : SelectedRows()) administrator = administrator || NeedsAdministrator(row);
+    QAction& end = Action("endProcess");
+    end.setText(administrator ? QStringLiteral("&End Process as Administrator…") : QStringLiteral("&End Process…"));
+    end.setToolTip(administrator ? QStringLiteral("Another user's process: ending it needs the administrator's rights")
+                                 : QStringLiteral("End the selected processes"));
     for (const char* name : {"endProcess", "copyRows", "copyPids", "openFolder"}) Action(name).setEnabled(selected);
     Action("copyAll").setEnabled(m_model->rowCount() != 0);
 }
@@ -512,6 +492,30 @@ void FencatWindow::closeEvent(QCloseEvent* event) {
     settings.setValue(QStringLiteral("window/geometry"), saveGeometry());
     settings.setValue(QStringLiteral("window/columns"), m_table->horizontalHeader()->saveState());
     QMainWindow::closeEvent(event);
+}
+
+// Esc cancels what is going on, here a wait; it never closes the window.
+void FencatWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() != Qt::Key_Escape || event->modifiers() != Qt::NoModifier) {
+        QMainWindow::keyPressEvent(event);
+        return;
+    }
+    if (m_wait) {
+        SetWaiting(false);
+        statusBar()->showMessage(QStringLiteral("Stopped waiting."));
+    }
+    event->accept();
+}
+
+// Esc in the path field takes back what was typed since the last search;
+// with nothing to take back, it goes on to the window.
+bool FencatWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_pathField && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && m_pathField->text() != m_fieldText) {
+        m_pathField->setText(m_fieldText);
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void FencatWindow::dragEnterEvent(QDragEnterEvent* event) { TakeDrag(event); }

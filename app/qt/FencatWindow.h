@@ -38,6 +38,8 @@ public:
     QLineEdit& PathField() { return *m_pathField; }
     QString StateText() const;
     QString SearchedText() const;
+    // Why the last check as root did not run; empty when it did, or none was asked for.
+    QString CheckProblemText() const;
 
     // A new question: the table is emptied and the targets are searched as
     // given, fresh from TargetFromPath and its kin.
@@ -55,6 +57,8 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -66,11 +70,15 @@ private:
     QAction* AddAction(const char* name, const QString& text, const QList<QKeySequence>& keys);
 
     void Refresh();
+    void Reread();
+    void StartLook();
     void Searched(const std::vector<SearchReport>& reports);
     void Looked(const FreeWatch* watch, WaitState state, const std::vector<SearchReport>& reports);
     void SetWaiting(bool on);
     void LookAgain();
     void CheckAll();
+    void RootFound(uint64_t question, const std::vector<Finding>& findings, const QString& notice);
+    void CheckFailed(const QString& why);
     void SearchTyped();
     void OpenFiles();
 
@@ -87,6 +95,7 @@ private:
     QString TargetsText() const;
     // "2 processes use FILE." or "No process uses FILE."
     QString UsersSentence() const;
+    QString RootRowsSentence() const;
 
     FindingsModel* m_model = nullptr;
     QSortFilterProxyModel* m_proxy = nullptr;
@@ -94,12 +103,18 @@ private:
     QLineEdit* m_pathField = nullptr;
     QLabel* m_searched = nullptr;
     QLabel* m_state = nullptr;
+    QLabel* m_checkProblem = nullptr;
     QPushButton* m_checkAllButton = nullptr;
     Searcher* m_searcher = nullptr;
     EndProcess* m_endProcess = nullptr;
     RootCheck* m_rootCheck = nullptr;
 
     std::vector<Target> m_targets;
+    // Which question the window asks: each new search is a new one, and an
+    // answer to an earlier one is dropped.
+    uint64_t m_question = 0;
+    uint64_t m_endQuestion = 0;  // the question whose rows End Process was given
+    QString m_fieldText;  // the path field's text when the last search began
     QTimer m_watchTimer;
     std::shared_ptr<FreeWatch> m_wait;  // while waiting until the files are free
     // Decoded once: an icon is read from its .ico at every load.

@@ -5,6 +5,8 @@
 #include <tuple>
 #include <utility>
 
+#include "app/qt/AdminEnd.h"
+#include "app/qt/ProcessState.h"
 #include "cli/Platform.h"
 #include "search/ResultLine.h"
 #include "search/Uses.h"
@@ -75,11 +77,11 @@ std::vector<ResultRow> FoldFindings(const std::vector<Finding>& findings) {
     return Fold(findings, index);
 }
 
-void FindingsModel::Update(const std::vector<Finding>& findings) {
+void FindingsModel::Update(const std::vector<Finding>& findings, const std::function<bool(const ResultRow&)>& unseen) {
     std::map<Key, size_t> stays;
     std::vector<ResultRow> fresh = Fold(findings, stays);
     for (size_t i = m_rows.size(); i-- > 0;) {
-        if (stays.count(KeyOf(m_rows[i])) != 0) continue;
+        if (stays.count(KeyOf(m_rows[i])) != 0 || (unseen && unseen(m_rows[i]))) continue;
         beginRemoveRows(QModelIndex(), static_cast<int>(i), static_cast<int>(i));
         m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(i));
         endRemoveRows();
@@ -88,6 +90,46 @@ void FindingsModel::Update(const std::vector<Finding>& findings) {
 }
 
 void FindingsModel::Merge(const std::vector<Finding>& findings) { Absorb(FoldFindings(findings), false); }
+
+void FindingsModel::MergeFromRoot(const std::vector<Finding>& findings, const QDateTime& at) {
+    std::map<Key, size_t> found;
+    std::vector<ResultRow> rows = Fold(findings, found);
+    for (size_t i = m_rows.size(); i-- > 0;) {
+        if (!m_rows[i].rootAt.isValid() || found.count(KeyOf(m_rows[i])) != 0) continue;
+        beginRemoveRows(QModelIndex(), static_cast<int>(i), static_cast<int>(i));
+        m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(i));
+        endRemoveRows();
+    }
+    const std::map<Key, size_t> here = IndexOf(m_rows);
+    for (ResultRow& row : rows) {
+        const auto kept = here.find(KeyOf(row));
+        // A row this user's own look found stays its own: it holds the process.
+        if (kept != here.end() && !m_rows[kept->second].rootAt.isValid()) continue;
+        row.rootAt = at;
+        row.started = ProcessStart(row.pid);
+    }
+    Absorb(std::move(rows), false);
+    for (ResultRow& row : m_rows) {
+        if (!row.rootAt.isValid() || row.rootAt == at || found.count(KeyOf(row)) == 0) continue;
+        row.rootAt = at;
+        row.started = ProcessStart(row.pid);
+    }
+    if (!m_rows.empty()) emit dataChanged(index(0, kUse), index(rowCount() - 1, kUse));
+}
+
+void FindingsModel::DropRootRowsOf(const std::vector<uint32_t>& pids) {
+    for (size_t i = m_rows.size(); i-- > 0;) {
+        const ResultRow& row = m_rows[i];
+        if (!row.rootAt.isValid() || std::find(pids.begin(), pids.end(), row.pid) == pids.end()) continue;
+        beginRemoveRows(QModelIndex(), static_cast<int>(i), static_cast<int>(i));
+        m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(i));
+        endRemoveRows();
+    }
+}
+
+int FindingsModel::RootRows() const {
+    return static_cast<int>(std::count_if(m_rows.begin(), m_rows.end(), [](const ResultRow& row) { return row.rootAt.isValid(); }));
+}
 
 void FindingsModel::Absorb(std::vector<ResultRow> rows, bool replace) {
     const std::map<Key, size_t> here = IndexOf(m_rows);
@@ -132,7 +174,10 @@ QString FindingsModel::Text(const ResultRow& row, int column) const {
     case kPid: return QString::number(row.pid);
     case kProcess: return Shown(row.processName);
     case kUser: return UserName(row.uid);
-    case kUse: return UseInWords(row.access);
+    case kUse:
+        if (!row.rootAt.isValid()) return UseInWords(row.access);
+        return QStringLiteral("%1 (as root, %2)")
+            .arg(UseInWords(row.access), row.rootAt.toString(QStringLiteral("HH:mm:ss")));
     case kDescriptor: {
         QStringList numbers;
         for (const int64_t descriptor : row.descriptors) numbers << QString::number(descriptor);
@@ -186,7 +231,13 @@ QVariant FindingsModel::data(const QModelIndex& index, int role) const {
     switch (role) {
     case Qt::DisplayRole: return Text(row, column);
     // Cut text is read in full here.
-    case Qt::ToolTipRole: return column == kPid ? QVariant() : QVariant(Text(row, column));
+    case Qt::ToolTipRole:
+        if (column == kUse && row.rootAt.isValid())
+            return QStringLiteral("%1: found by the check as root at %2, which this user's looks cannot see again")
+                .arg(UseInWords(row.access), row.rootAt.toString(QStringLiteral("HH:mm:ss")));
+        if (column == kUser && NeedsAdministrator(row))
+            return QStringLiteral("%1: ending it needs the administrator's rights").arg(Text(row, column));
+        return column == kPid ? QVariant() : QVariant(Text(row, column));
     case Qt::DecorationRole: return column == kProcess ? QVariant(ProcessIcon(row)) : QVariant();
     case Qt::TextAlignmentRole:
         return column == kPid || column == kDescriptor ? QVariant(int(Qt::AlignRight | Qt::AlignVCenter)) : QVariant();

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QDateTime>
 #include <QHash>
 #include <QIcon>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -18,6 +20,10 @@ struct ResultRow {
     uint32_t access = 0;
     std::vector<int64_t> descriptors;  // ascending, each once
     std::shared_ptr<HeldProcess> process;
+    // Set where only a check as root found it: when, and the process's start
+    // (ProcessStart), so that its ID taken by another is not taken for it.
+    QDateTime rootAt;
+    uint64_t started = 0;
 };
 
 class FindingsModel : public QAbstractTableModel {
@@ -29,10 +35,18 @@ public:
     static constexpr int kSortRole = Qt::UserRole;
 
     // The findings of a new look: rows that went are removed, rows that stay
-    // keep their place (and so the selection), new rows come at the end.
-    void Update(const std::vector<Finding>& findings);
+    // keep their place (and so the selection), new rows come at the end. A
+    // row the look could not have seen (`unseen`) is kept.
+    void Update(const std::vector<Finding>& findings, const std::function<bool(const ResultRow&)>& unseen = {});
     // Findings from elsewhere (a check as root) folded into the rows there are.
     void Merge(const std::vector<Finding>& findings);
+    // A check as root at `at`: its findings folded in, those it alone found
+    // marked; rows of an earlier check that it no longer finds leave.
+    void MergeFromRoot(const std::vector<Finding>& findings, const QDateTime& at);
+    // How many rows only a check as root found.
+    int RootRows() const;
+    // Root's rows of these processes, which a look as root no longer found.
+    void DropRootRowsOf(const std::vector<uint32_t>& pids);
     void Clear();
 
     const ResultRow& Row(int row) const { return m_rows[static_cast<size_t>(row)]; }

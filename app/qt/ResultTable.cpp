@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QKeyEvent>
 
 ResultTable::ResultTable(int nameColumn, QWidget* parent) : QTableView(parent), m_nameColumn(nameColumn) {
     setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -33,4 +34,13 @@ void ResultTable::keyboardSearch(const QString& search) {
     if (found.isEmpty()) return;
     setCurrentIndex(found.front());
     scrollTo(found.front());
+}
+
+void ResultTable::keyPressEvent(QKeyEvent* event) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentIndex().isValid()) {
+        emit Chosen();
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
 }

@@ -14,6 +14,13 @@ public:
 
     void keyboardSearch(const QString& search) override;
 
+signals:
+    // Enter or Return on the table: the user takes its rows.
+    void Chosen();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     int m_nameColumn;
     QString m_typed;

@@ -6,6 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStandardPaths>
+#include <cerrno>
 
 #include "app/qt/WireBytes.h"
 #include "search/Exits.h"
@@ -38,6 +39,8 @@ std::vector<Finding> ParseFencatJson(const QByteArray& lines) {
         const QJsonValue uid = object.value(QLatin1String("uid")), fd = object.value(QLatin1String("fd"));
         if (uid.isDouble()) finding.uid = static_cast<int64_t>(uid.toDouble());
         if (fd.isDouble()) finding.descriptor = static_cast<int64_t>(fd.toDouble());
+        // fuser's letters cannot tell reading from writing; the words can.
+        finding.access |= AccessOfWords(object.value(QLatin1String("use")).toString().toStdString());
         findings.push_back(std::move(finding));
     }
     return findings;
@@ -46,7 +49,7 @@ std::vector<Finding> ParseFencatJson(const QByteArray& lines) {
 RootCheck::RootCheck(QObject* parent) : QObject(parent) {
     connect(&m_process, &QProcess::finished, this, &RootCheck::Ended);
     connect(&m_process, &QProcess::errorOccurred, this, [this](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart) emit Failed(QStringLiteral("pkexec could not be started."));
+        if (error == QProcess::FailedToStart) emit Failed(m_question, QStringLiteral("pkexec could not be started."));
     });
 }
 
@@ -61,7 +64,7 @@ QString RootCheck::Fencat() {
 QStringList RootCheck::Arguments(const std::vector<Target>& targets) {
     QStringList options{QStringLiteral("--json")}, files;
     for (const Target& target : targets) {
-        if (!target.problem.isEmpty()) continue;
+        if (!target.problem.isEmpty() && !RootMayReach(target)) continue;
         const QString name = QFile::decodeName(target.name.c_str());
         if (target.scope == SearchScope::Tree)
             options << QStringLiteral("--under") << name;
@@ -88,7 +91,9 @@ QString RootCheck::TerminalCommand(const std::vector<Target>& targets) {
     return words.join(QLatin1Char(' '));
 }
 
-bool RootCheck::Start(const std::vector<Target>& targets, QString& error) {
+bool RootCheck::RootMayReach(const Target& target) { return target.error == EACCES || target.error == EPERM; }
+
+bool RootCheck::Start(const std::vector<Target>& targets, uint64_t question, QString& error) {
     const QString pkexec = Pkexec(), fencat = Fencat();
     if (pkexec.isEmpty()) {
         error = QStringLiteral("pkexec is not installed. To see every process, run in a terminal: %1")
@@ -99,7 +104,14 @@ bool RootCheck::Start(const std::vector<Target>& targets, QString& error) {
         error = QStringLiteral("fencat is not installed, so nothing can check as root.");
         return false;
     }
-    if (Running()) return true;
+    if (Running() && m_question == question) return true;
+    if (Running()) {
+        m_process.blockSignals(true);
+        m_process.kill();
+        m_process.waitForFinished();
+        m_process.blockSignals(false);
+    }
+    m_question = question;
     m_process.setProgram(pkexec);
     m_process.setArguments(QStringList{fencat} + Arguments(targets));
     m_process.setStandardInputFile(QProcess::nullDevice());
@@ -111,10 +123,12 @@ void RootCheck::Ended(int status, QProcess::ExitStatus how) {
     const QByteArray out = m_process.readAllStandardOutput();
     const QString err = QString::fromLocal8Bit(m_process.readAllStandardError()).trimmed();
     if (how == QProcess::NormalExit && (status == kFound || status == kNotFound)) {
-        emit Found(ParseFencatJson(out), err);
-    } else if (how == QProcess::NormalExit && (status == kPkexecDismissed || status == kPkexecNotAuthorised)) {
-        emit Failed(QStringLiteral("The check as root was not authorised."));
+        emit Found(m_question, ParseFencatJson(out), err);
+    } else if (how == QProcess::NormalExit && status == kPkexecDismissed) {
+        emit Failed(m_question, QStringLiteral("The check as root was dismissed."));
+    } else if (how == QProcess::NormalExit && status == kPkexecNotAuthorised) {
+        emit Failed(m_question, QStringLiteral("The check as root was not authorised."));
     } else {
-        emit Failed(QStringLiteral("The check as root failed%1").arg(err.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + err));
+        emit Failed(m_question, QStringLiteral("The check as root failed%1").arg(err.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + err));
     }
 }

@@ -13,12 +13,12 @@ Searcher::~Searcher() {
     m_look.waitForFinished();
 }
 
-void Searcher::Start(std::vector<Target> targets, bool lookAgain) {
+void Searcher::Start(std::vector<Target> targets, bool lookAgain, uint64_t question) {
     if (Busy()) {
-        m_next.emplace(std::move(targets), lookAgain);
+        m_next = Next{std::move(targets), lookAgain, question};
         return;
     }
-    m_search.setFuture(QtConcurrent::run([targets = std::move(targets), lookAgain]() mutable {
+    m_search.setFuture(QtConcurrent::run([targets = std::move(targets), lookAgain, question]() mutable {
         if (lookAgain) {
             for (Target& target : targets) {
                 if (target.scope != SearchScope::Name) target = TargetFromPath(target.name);
@@ -26,19 +26,19 @@ void Searcher::Start(std::vector<Target> targets, bool lookAgain) {
         }
         std::vector<SearchRequest> requests = RequestsFor(targets);
         std::vector<SearchReport> reports = RunSearch(requests);
-        return Outcome{std::move(targets), std::move(reports)};
+        return Outcome{question, std::move(targets), std::move(reports)};
     }));
 }
 
 void Searcher::SearchEnded() {
     if (m_next) {
-        auto [targets, lookAgain] = std::move(*m_next);
+        Next next = std::move(*m_next);
         m_next.reset();
-        Start(std::move(targets), lookAgain);
+        Start(std::move(next.targets), next.lookAgain, next.question);
         return;
     }
     const Outcome outcome = m_search.result();
-    emit Searched(outcome.targets, outcome.reports);
+    emit Searched(outcome.question, outcome.targets, outcome.reports);
 }
 
 void Searcher::Look(std::shared_ptr<FreeWatch> watch) {

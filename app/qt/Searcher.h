@@ -6,6 +6,7 @@
 #include <QObject>
 #include <memory>
 #include <optional>
+#include <cstdint>
 #include <utility>
 #include <vector>
 
@@ -25,7 +26,9 @@ public:
     // must not freeze the window. A search asked for while one runs
     // replaces any waiting one and runs when the running one ends, whose
     // reports are then dropped: they answer a question no longer asked.
-    void Start(std::vector<Target> targets, bool lookAgain);
+    // `question` comes back with the reports, so that the window can tell an
+    // answer to a question it no longer asks.
+    void Start(std::vector<Target> targets, bool lookAgain, uint64_t question);
     bool Busy() const { return m_search.isRunning(); }
 
     // One look of a wait; the watch keeps its requests between looks. A look
@@ -35,7 +38,7 @@ public:
 
 signals:
     // `targets` as searched; a report for each that could be.
-    void Searched(const std::vector<Target>& targets, const std::vector<SearchReport>& reports);
+    void Searched(uint64_t question, const std::vector<Target>& targets, const std::vector<SearchReport>& reports);
     // `watch` tells which wait looked.
     void Looked(const FreeWatch* watch, WaitState state, const std::vector<SearchReport>& reports);
 
@@ -44,11 +47,17 @@ private:
     void LookEnded();
 
     struct Outcome {
+        uint64_t question;
         std::vector<Target> targets;
         std::vector<SearchReport> reports;
     };
     QFutureWatcher<Outcome> m_search;
-    std::optional<std::pair<std::vector<Target>, bool>> m_next;
+    struct Next {
+        std::vector<Target> targets;
+        bool lookAgain;
+        uint64_t question;
+    };
+    std::optional<Next> m_next;
     QFutureWatcher<WaitState> m_look;
     std::shared_ptr<FreeWatch> m_watch;
     std::shared_ptr<FreeWatch> m_nextWatch;

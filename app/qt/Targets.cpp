@@ -42,7 +42,7 @@ Target TargetFromPath(const std::string& path) {
     if (const std::string why = Refusal(path, Asked::File); !why.empty())
         target.problem = Refused(why);
     else if (stat(target.name.c_str(), &status) != 0)
-        target.problem = Problem(errno);
+        target.problem = Problem(target.error = errno);
     else if (S_ISDIR(status.st_mode))
         target.scope = SearchScope::Tree;
     return target;

@@ -17,6 +17,7 @@ struct Target {
     std::string name;   // as the search gets it: absolute and symlink-resolved where it is a path
     SearchScope scope;  // a folder is searched with everything below it
     QString problem;    // why it cannot be searched ("does not exist"); empty when it can
+    int error = 0;      // the errno behind `problem`, where one is
 };
 
 // A file or folder by its local path.
