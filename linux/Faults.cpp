@@ -66,8 +66,9 @@ std::vector<Fault> Parse(const char* text) {
 }  // namespace
 
 int InjectedError(Call call, uint32_t pid) {
-    static const std::vector<Fault> faults = Parse(std::getenv("FENCAT_TEST_FAULTS"));
-    for (const Fault& fault : faults) {
+    // Never destroyed: a reader given up may still ask while the process exits.
+    static const std::vector<Fault>* const faults = new std::vector<Fault>(Parse(std::getenv("FENCAT_TEST_FAULTS")));
+    for (const Fault& fault : *faults) {
         if (fault.call == call && (fault.pid == 0 || fault.pid == pid)) return fault.error;
     }
     return 0;
