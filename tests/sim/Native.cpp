@@ -388,6 +388,7 @@ FARPROC NativeExport(const char* name) {
         {"NtQueryInformationThread", AsProc(&SimNtQueryInformationThread)},
         {"NtQueryInformationFile", AsProc(&SimNtQueryInformationFile)},
         {"NtQueryInformationProcess", AsProc(&SimNtQueryInformationProcess)},
+        {"NtQueryVirtualMemory", AsProc(&SimNtQueryVirtualMemory)},
     };
     for (const auto& e : kExports) {
         if (std::strcmp(e.name, name) == 0) return e.proc;

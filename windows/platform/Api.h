@@ -21,6 +21,9 @@ typedef NTSTATUS(OSAPI* PFN_NtQueryInformationFile)(HANDLE FileHandle, IO_STATUS
 typedef NTSTATUS(OSAPI* PFN_NtQueryInformationProcess)(HANDLE ProcessHandle, ULONG ProcessInformationClass,
                                                        PVOID ProcessInformation, ULONG ProcessInformationLength,
                                                        PULONG ReturnLength);
+typedef NTSTATUS(OSAPI* PFN_NtQueryVirtualMemory)(HANDLE ProcessHandle, PVOID BaseAddress,
+                                                  ULONG MemoryInformationClass, PVOID MemoryInformation,
+                                                  SIZE_T MemoryInformationLength, SIZE_T* ReturnLength);
 
 // PSAPI.DLL entry points, bound by name after LoadLibraryA.
 typedef BOOL(OSAPI* PFN_EnumProcessModules)(HANDLE hProcess, HMODULE* lphModule, DWORD cb, LPDWORD lpcbNeeded);
@@ -51,6 +54,8 @@ void SetLastError(DWORD dwErrCode);
 LPVOID VirtualAlloc(LPVOID lpAddress, SIZE_T dwSize, DWORD flAllocationType, DWORD flProtect);
 BOOL VirtualFree(LPVOID lpAddress, SIZE_T dwSize, DWORD dwFreeType);
 SIZE_T VirtualQueryEx(HANDLE hProcess, const void* lpAddress, MEMORY_BASIC_INFORMATION* lpBuffer, SIZE_T dwLength);
+BOOL ReadProcessMemory(HANDLE hProcess, const void* lpBaseAddress, void* lpBuffer, SIZE_T nSize,
+                       SIZE_T* lpNumberOfBytesRead);
 
 // Paths, devices and files
 DWORD GetFullPathNameW(const WCHAR* lpFileName, DWORD nBufferLength, WCHAR* lpBuffer, WCHAR** lpFilePart);

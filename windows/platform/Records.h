@@ -110,6 +110,17 @@ struct MEMORY_BASIC_INFORMATION {
     DWORD Type;
 };
 
+// The allocation that a region belongs to.
+struct MEMORY_REGION_INFORMATION {
+    PVOID AllocationBase;
+    ULONG AllocationProtect;
+    ULONG RegionType;
+    SIZE_T RegionSize;  // of the whole allocation
+    SIZE_T CommitSize;
+    ULONG_PTR PartitionId;
+    ULONG_PTR NodePreference;
+};
+
 struct GENERIC_MAPPING {
     ACCESS_MASK GenericRead;
     ACCESS_MASK GenericWrite;

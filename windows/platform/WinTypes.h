@@ -143,6 +143,12 @@ inline HANDLE InvalidHandleValue() { return reinterpret_cast<HANDLE>(static_cast
 // Modules and views
 constexpr DWORD LIST_MODULES_ALL = 0x03;
 constexpr DWORD MEM_MAPPED = 0x40000;
+constexpr DWORD MEM_IMAGE = 0x1000000;
+constexpr DWORD MEM_FREE = 0x10000;
+// NtQueryVirtualMemory: the file behind a view, and the allocation a region
+// belongs to.
+constexpr ULONG MemoryMappedFilenameInformation = 2;
+constexpr ULONG MemoryRegionInformation = 3;
 
 // Memory
 constexpr DWORD MEM_COMMIT = 0x00001000;
