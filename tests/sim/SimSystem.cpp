@@ -249,6 +249,17 @@ Process& Process::ExitsAfterListings(unsigned count) {
     return *this;
 }
 
+Process& Process::Exe(std::string path) {
+    exePath = std::move(path);
+    return *this;
+}
+
+Process& Process::Parent(uint32_t pid, int64_t created) {
+    parentPid = pid;
+    createTime = created;
+    return *this;
+}
+
 Process& Process::Is64Bit() {
     is64Bit = true;
     return *this;

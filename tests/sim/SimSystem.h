@@ -153,7 +153,12 @@ struct Process {
     bool terminateDenied = false;
     std::vector<MappedView> views;  // in address order
     bool denyRead = false;  // ReadProcessMemory is refused
+    std::string exePath;  // UTF-8, as QueryFullProcessImageNameW names it; empty: refused
+    uint32_t parentPid = 0;
+    int64_t createTime = 0;  // 100 ns units since 1601, as the process record has it
 
+    Process& Exe(std::string path);
+    Process& Parent(uint32_t pid, int64_t created);
     Process& Module(uintptr_t handle, std::string path);
     Process& ModuleNameFails(uintptr_t handle);
     HandleRow& Handle(uintptr_t value, std::string type, std::u16string name = std::u16string());
@@ -168,6 +173,12 @@ struct Process {
     Process& View(uintptr_t base, size_t size, std::string deviceName);
     // The view added last, to set it up further.
     MappedView& LastView();
+};
+
+// A service that runs, in the process that hosts it.
+struct Service {
+    std::string name;  // UTF-8
+    uint32_t pid = 0;
 };
 
 // A name of a file on a volume. Names added with the same volume and ID
@@ -249,6 +260,8 @@ struct Settings {
     // NtQueryVirtualMemory cannot tell the allocation a region belongs to,
     // as older systems.
     bool regionInfoFails = false;
+    std::vector<Service> services;  // in the order the service manager lists them
+    os::DWORD serviceManagerError = 0;  // OpenSCManagerW fails with it
 };
 
 struct OpenCall {
@@ -305,6 +318,7 @@ struct Record {
     std::vector<std::string> dosDeviceQueries;
     std::vector<std::string> fileOpens;  // CreateFileW's names, UTF-8
     unsigned terminateProcessCalls = 0;
+    unsigned serviceEnumerations = 0;  // EnumServicesStatusExW calls
 
     unsigned threadsCreated = 0;
     unsigned terminateCalls = 0;

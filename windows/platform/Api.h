@@ -44,6 +44,7 @@ BOOL DuplicateHandle(HANDLE hSourceProcessHandle, HANDLE hSourceHandle, HANDLE h
                      HANDLE* lpTargetHandle, DWORD dwDesiredAccess, BOOL bInheritHandle, DWORD dwOptions);
 BOOL TerminateProcess(HANDLE hProcess, UINT uExitCode);
 BOOL IsWow64Process(HANDLE hProcess, BOOL* Wow64Process);
+BOOL QueryFullProcessImageNameW(HANDLE hProcess, DWORD dwFlags, WCHAR* lpExeName, DWORD* lpdwSize);
 HANDLE GetCurrentProcess();
 DWORD GetCurrentProcessId();
 BOOL CloseHandle(HANDLE hObject);
@@ -82,6 +83,13 @@ BOOL OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, HANDLE* TokenHa
 BOOL LookupPrivilegeValueA(LPCSTR lpSystemName, LPCSTR lpName, LUID* lpLuid);
 BOOL AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges, TOKEN_PRIVILEGES* NewState,
                            DWORD BufferLength, TOKEN_PRIVILEGES* PreviousState, LPDWORD ReturnLength);
+
+// Services (advapi32)
+SC_HANDLE OpenSCManagerW(const WCHAR* lpMachineName, const WCHAR* lpDatabaseName, DWORD dwDesiredAccess);
+BOOL EnumServicesStatusExW(SC_HANDLE hSCManager, int InfoLevel, DWORD dwServiceType, DWORD dwServiceState,
+                           BYTE* lpServices, DWORD cbBufSize, DWORD* pcbBytesNeeded, DWORD* lpServicesReturned,
+                           DWORD* lpResumeHandle, const WCHAR* pszGroupName);
+BOOL CloseServiceHandle(SC_HANDLE hSCObject);
 
 // Names compare as the file system compares them: UTF-16 units, upper-cased
 // by the system's table when bIgnoreCase; CSTR_EQUAL when equal.

@@ -8,6 +8,7 @@
 #include "windows/platform/Api.h"
 #include "windows/search/Match.h"
 #include "windows/search/MappedViews.h"
+#include "windows/search/Owner.h"
 #include "windows/search/SearchSteps.h"
 #include "windows/sysinfo/SystemModulesInformation.h"
 #include "windows/sysinfo/SystemProcessesInformation.h"
@@ -123,6 +124,7 @@ std::vector<SearchReport> RunSearch(std::vector<SearchRequest>& requests) {
     const std::vector<uint32_t> modulesUnread = RunModulePass(searched, owners, files);
     if (anyLive()) RunHandlePass(searched, owners, files);
     if (anyLive() && SearchesMappedViews()) RunMappedViewPass(searched, owners, files, modulesUnread);
+    for (SearchReport& report : reports) AddIdentities(report);
     return reports;
 }
 

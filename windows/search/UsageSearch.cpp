@@ -5,6 +5,7 @@
 #include "search/Search.h"
 #include "windows/platform/Api.h"
 #include "windows/search/MappedViews.h"
+#include "windows/search/Owner.h"
 #include "windows/search/SearchSteps.h"
 #include "windows/sysinfo/DevicePaths.h"
 #include "windows/sysinfo/NativeApi.h"
@@ -115,7 +116,10 @@ void ReportFinding(SearchReport& report, const SystemProcessesInformation& snaps
     finding.access = kind == Finding::Kind::Handle ? Finding::kOpen : Finding::kMapped;
     finding.process = owner;
     const ProcessEntry* entry = nullptr;
-    if (snapshot.Lookup(pid, entry)) UnicodeStringToText(&entry->ImageName, finding.processName);
+    if (snapshot.Lookup(pid, entry)) {
+        UnicodeStringToText(&entry->ImageName, finding.processName);
+        finding.identity = SnapshotIdentity(snapshot, *entry);
+    }
     report.findings.push_back(std::move(finding));
 }
 
@@ -128,4 +132,3 @@ Text DisplayPath(const Finding& finding) {
     WideText dosPath;
     return GetDosFileName(path, dosPath) ? ToUtf8(dosPath) : finding.path;
 }
-
