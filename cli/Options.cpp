@@ -99,6 +99,16 @@ bool SetSignal(const std::string& name, Options& options, std::string& error) {
     return false;
 }
 
+// True, with the message, where `word` is a signal's name in the wrong
+// case (-term, -kill): never taken for a bundle of options.
+bool SignalInLowerCase(const std::string& word, std::string& error) {
+    std::string upper;
+    for (const char c : word) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (word.size() < 2 || upper == word || SignalNumber(upper) == 0) return false;
+    error = "unknown signal '" + word + "'; signal names are in capitals: -" + upper;
+    return true;
+}
+
 bool SetWaitSeconds(const std::string& seconds, Options& options, std::string& error) {
     char* end = nullptr;
     options.waitSeconds = std::strtod(seconds.c_str(), &end);
@@ -265,7 +275,13 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
             // -TERM, -SIGTERM, -15: the signal for -k.
             ok = SetSignal(arg.substr(1), options, error);
         } else {
-            ok = ParseShort(arg, options, formats, error);
+            ok = ParseShort(arg, options, formats, error) && !SignalInLowerCase(arg.substr(1), error);
+            // A word that is no bundle of options was meant as a signal.
+            if (!ok && arg.size() > 2 && std::all_of(arg.begin() + 1, arg.end(), [](char c) {
+                    return std::isalpha(static_cast<unsigned char>(c));
+                })) {
+                if (!SignalInLowerCase(arg.substr(1), error)) SetSignal(arg.substr(1), options, error);
+            }
         }
         if (!ok) return false;
     }

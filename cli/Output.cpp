@@ -1,6 +1,8 @@
 #include "cli/Output.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdarg>
 #include <map>
 #include <tuple>
 
@@ -8,6 +10,23 @@
 #include "search/Identity.h"
 #include "search/ResultLine.h"
 #include "search/Utf8.h"
+
+namespace {
+
+int g_firstWriteError = 0;
+
+}  // namespace
+
+int Put(FILE* out, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const int written = std::vfprintf(out, format, args);
+    va_end(args);
+    if (written < 0 && g_firstWriteError == 0) g_firstWriteError = errno;
+    return written;
+}
+
+int FirstWriteError() { return g_firstWriteError; }
 
 std::string JsonString(const std::string& bytes) {
     std::string out = "\"";
@@ -102,14 +121,13 @@ void PrintJson(FILE* out, const Answer& answer) {
         const Finding& f = *folded.finding;
         const std::string user = UserName(f);
         const std::string count = FoldsHandles() ? ",\"count\":" + std::to_string(folded.count) : "";
-        std::fprintf(out,
-                     "{\"pid\":%u,\"name\":%s,\"kind\":\"%s\",\"path\":%s,\"file\":%s,\"uid\":%s,\"user\":%s,"
-                     "\"access\":\"%s\",\"fd\":%s,\"use\":%s%s}\n",
-                     static_cast<unsigned>(f.pid), JsonString(f.processName).c_str(),
-                     WordOfKind(f.kind), JsonString(DisplayPath(f)).c_str(),
-                     JsonString(answer.query).c_str(), Number(f.uid).c_str(),
-                     user.empty() ? "null" : JsonString(user).c_str(), AccessLetters(f.access, false).c_str(),
-                     Number(f.descriptor).c_str(), JsonString(UseWords(f.access)).c_str(), (IdentityJson(f) + count).c_str());
+        Put(out,
+            "{\"pid\":%u,\"name\":%s,\"kind\":\"%s\",\"path\":%s,\"file\":%s,\"uid\":%s,\"user\":%s,"
+            "\"access\":\"%s\",\"fd\":%s,\"use\":%s%s}\n",
+            static_cast<unsigned>(f.pid), JsonString(f.processName).c_str(), WordOfKind(f.kind),
+            JsonString(DisplayPath(f)).c_str(), JsonString(answer.query).c_str(), Number(f.uid).c_str(),
+            user.empty() ? "null" : JsonString(user).c_str(), AccessLetters(f.access, false).c_str(),
+            Number(f.descriptor).c_str(), JsonString(UseWords(f.access)).c_str(), (IdentityJson(f) + count).c_str());
     }
 }
 
@@ -139,9 +157,9 @@ void PrintTable(FILE* out, const Answer& answer) {
         // "?" where the place could not be read, "-" where there is none.
         std::string place = f.identity && f.identity->placeRead ? PlaceText(*f.identity) : "?";
         if (place.empty()) place = "-";
-        std::fprintf(out, "%s %7u %-6s %s %s %s\n", PadRight(VisibleText(user), 12).c_str(), static_cast<unsigned>(f.pid),
-                     AccessLetters(row.access, true).c_str(), PadRight(VisibleText(f.processName, style), 20).c_str(),
-                     PadRight(VisibleText(place, style), 20).c_str(), path.c_str());
+        Put(out, "%s %7u %-6s %s %s %s\n", PadRight(VisibleText(user), 12).c_str(), static_cast<unsigned>(f.pid),
+            AccessLetters(row.access, true).c_str(), PadRight(VisibleText(f.processName, style), 20).c_str(),
+            PadRight(VisibleText(place, style), 20).c_str(), path.c_str());
     }
 }
 
@@ -155,15 +173,14 @@ void PrintFindings(FILE* out, OutputFormat format, const std::vector<Answer>& an
         }
         std::sort(pids.begin(), pids.end());
         pids.erase(std::unique(pids.begin(), pids.end()), pids.end());
-        for (const uint32_t pid : pids) std::fprintf(out, "%u\n", static_cast<unsigned>(pid));
+        for (const uint32_t pid : pids) Put(out, "%u\n", static_cast<unsigned>(pid));
         return;
     }
     if (format == OutputFormat::Verbose && header)
-        std::fprintf(out, "%-12s %7s %-6s %-20s %-20s %s\n", "USER", "PID", "ACCESS", "COMMAND", "UNIT", "PATH");
+        Put(out, "%-12s %7s %-6s %-20s %-20s %s\n", "USER", "PID", "ACCESS", "COMMAND", "UNIT", "PATH");
     for (const Answer& answer : answers) {
         // JSON objects name their FILE themselves; a heading would break the stream.
-        if (answers.size() > 1 && format != OutputFormat::Json)
-            std::fprintf(out, "%s:\n", VisibleText(answer.query).c_str());
+        if (answers.size() > 1 && format != OutputFormat::Json) Put(out, "%s:\n", VisibleText(answer.query).c_str());
         switch (format) {
         case OutputFormat::Json: PrintJson(out, answer); break;
         case OutputFormat::Verbose: PrintTable(out, answer); break;
@@ -171,10 +188,9 @@ void PrintFindings(FILE* out, OutputFormat format, const std::vector<Answer>& an
             for (const Finding& finding : answer.report.findings) {
                 const Text line = FormatResultLine(finding.pid, finding.processName, answer.report.style);
                 if (format == OutputFormat::Long)
-                    std::fprintf(out, "%s  %s\n", line.c_str(),
-                                 VisibleText(DisplayPath(finding), answer.report.style).c_str());
+                    Put(out, "%s  %s\n", line.c_str(), VisibleText(DisplayPath(finding), answer.report.style).c_str());
                 else
-                    std::fprintf(out, "%s\n", line.c_str());
+                    Put(out, "%s\n", line.c_str());
             }
         }
     }

@@ -24,6 +24,13 @@ enum class OutputFormat {
 // surrogate that no character can produce, so the bytes can be recovered.
 std::string JsonString(const std::string& bytes);
 
+// fprintf for what fencat answers. stdio may tell of a failed write only
+// at the call that filled its buffer (a flush with nothing left then says
+// nothing), so the reason of the first one is kept.
+int Put(FILE* out, const char* format, ...);
+// The errno of the first Put that failed; 0 for none.
+int FirstWriteError();
+
 // What one FILE or DIR of the command line found.
 struct Answer {
     std::string query;  // as given

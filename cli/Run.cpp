@@ -22,20 +22,23 @@
 
 namespace {
 
-// For a bare FILE that is not in the current folder: where --name looks.
-std::string NameHint(const std::string& file, bool tree) {
-    return tree || NamesAPath(file) ? "" : " (--name " + file + " finds that name in any folder)";
+// For a FILE not found: what to give instead, where the name may have been
+// meant otherwise.
+std::string NameHint(const std::string& file, Asked asked) {
+    if (asked == Asked::FileSystem) return " (-m takes a mount point or any file on the file system)";
+    return asked == Asked::File && !NamesAPath(file) ? " (--name " + file + " finds that name in any folder)" : "";
 }
 
 }  // namespace
 
-bool NameToSearch(const std::string& file, std::string& name, std::string& error, bool tree) {
-    error = Refusal(file, tree ? Asked::Tree : Asked::File);
+bool NameToSearch(const std::string& file, std::string& name, std::string& error, Asked asked) {
+    const bool tree = asked == Asked::Tree;
+    error = Refusal(file, asked);
     if (!error.empty()) return false;
     switch (CheckPath(file, name, error)) {
     case PathCheck::There: return true;
     case PathCheck::Missing: error = file + ": " + error; return false;
-    case PathCheck::NotFound: error = file + ": " + error + NameHint(file, tree); return false;
+    case PathCheck::NotFound: error = file + ": " + error + NameHint(file, asked); return false;
     case PathCheck::Canonical: break;
     }
     std::error_code code;
@@ -60,14 +63,14 @@ bool NameToSearch(const std::string& file, std::string& name, std::string& error
     if (std::filesystem::is_symlink(std::filesystem::symlink_status(file, ignored)))
         error += " (a symbolic link to " + std::filesystem::read_symlink(file, ignored).string() + ")";
     else if (code == std::errc::no_such_file_or_directory)
-        error += NameHint(file, tree);
+        error += NameHint(file, asked);
     return false;
 }
 
 bool FinishOutput(FILE* out, FILE* err) {
     errno = 0;
     if (std::fflush(out) == 0 && !std::ferror(out)) return true;
-    const int error = errno;
+    const int error = errno != 0 ? errno : FirstWriteError();
     std::fprintf(err, "fencat: cannot write the output: %s\n", error != 0 ? std::strerror(error) : "write error");
     return false;
 }
@@ -97,8 +100,8 @@ std::optional<SearchRequest> RequestFor(const Options& options, const Query& que
                         : tree                          ? Asked::Tree
                         : options.fileSystem            ? Asked::FileSystem
                                                         : Asked::File;
-    return MakeRequest(query.argument, asked, error, [tree](const Text& file, Text& name, std::string& why) {
-        return NameToSearch(file, name, why, tree);
+    return MakeRequest(query.argument, asked, error, [asked](const Text& file, Text& name, std::string& why) {
+        return NameToSearch(file, name, why, asked);
     });
 }
 
@@ -138,6 +141,10 @@ void AddNotExamined(const SearchReport& report, SearchReport& into) {
         into.someRefused = report.someRefused;
     }
     if (report.stalled.size() > into.stalled.size()) into.stalled = report.stalled;
+    if (report.exhausted > into.exhausted) {
+        into.exhausted = report.exhausted;
+        into.someExhausted = report.someExhausted;
+    }
     into.loadedUnlisted = std::max(into.loadedUnlisted, report.loadedUnlisted);
     into.privileged = into.privileged || report.privileged;
     if (into.hidden.empty()) into.hidden = report.hidden;
@@ -187,7 +194,17 @@ bool SignalAll(const Options& options, const Run& run, FILE* err, FILE* in) {
     for (const Signal& signal : Signals()) {
         if (signal.number == options.signal) signalName = signal.name;
     }
-    std::set<uint32_t> done;
+    std::set<uint32_t> done, loose;
+    for (const Answer& answer : run.answers) {
+        for (const Finding& f : answer.report.findings) {
+            if (f.process && !f.process->Firm()) loose.insert(f.pid);
+        }
+    }
+    if (!loose.empty())
+        std::fprintf(err,
+                     "fencat: %u %s not held (no pidfd to be had): each is signalled by its process ID once its"
+                     " start time is checked again\n",
+                     static_cast<unsigned>(loose.size()), loose.size() == 1 ? "process is" : "processes are");
     bool ok = true;
     for (const Answer& answer : run.answers) {
         for (const Finding& f : answer.report.findings) {

@@ -6,12 +6,14 @@
 #include <string>
 
 #include "cli/Options.h"
+#include "search/Request.h"
 
-// The name the search gets for FILE or DIR (`tree`): its absolute,
+// The name the search gets for FILE or DIR (Asked::Tree): its absolute,
 // symlink-resolved form (a bare name is a file of the current folder), or
 // for a file that is there by a name the system cannot resolve, that name.
-// False with a message when it cannot be searched.
-bool NameToSearch(const std::string& file, std::string& name, std::string& error, bool tree = false);
+// False with a message, and a hint that fits how it was asked, when it
+// cannot be searched.
+bool NameToSearch(const std::string& file, std::string& name, std::string& error, Asked asked = Asked::File);
 
 // Writes out what is left of the output; false, with a line on `err`, when
 // any of it could not be written.

@@ -20,12 +20,12 @@ int main(int argc, char** argv) {
     }
     if (options.help || options.version || options.listSignals) {
         if (options.help) {
-            std::fputs(HelpText().c_str(), stdout);
+            Put(stdout, "%s", HelpText().c_str());
         } else if (options.version) {
-            std::printf("fencat %s\n", kVersion);
+            Put(stdout, "fencat %s\n", kVersion);
         } else {
-            for (size_t i = 0; i < Signals().size(); ++i) std::printf("%s%s", i == 0 ? "" : " ", Signals()[i].name);
-            std::printf("\n");
+            for (size_t i = 0; i < Signals().size(); ++i) Put(stdout, "%s%s", i == 0 ? "" : " ", Signals()[i].name);
+            Put(stdout, "\n");
         }
         return FinishOutput(stdout, stderr) ? 0 : kFailed;
     }

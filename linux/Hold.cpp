@@ -7,10 +7,13 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <string>
+
+#include "linux/Faults.h"
 
 namespace proc {
 
@@ -70,6 +73,8 @@ public:
         return Outcome::Failed;
     }
 
+    bool Firm() const override { return false; }
+
     bool Running() const override {
         ProcessStat stat;
         const std::string path = "/proc/" + std::to_string(m_pid) + "/stat";
@@ -83,30 +88,44 @@ private:
 
 }  // namespace
 
-uint64_t PidfdLimit() {
-    // At most half of the descriptors this process may open; the reading of
-    // /proc needs the rest.
+uint64_t PidfdLimit(unsigned readers) {
+    // At most half of the descriptors this process may open, and never what
+    // the reading of /proc needs: the standard streams, /proc twice, a table
+    // read once, and a process, a thread and one of their files per reader.
     rlimit limit;
-    return getrlimit(RLIMIT_NOFILE, &limit) == 0 ? limit.rlim_cur / 2 : 0;
+    if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return 0;
+    const uint64_t reading = 8 + 3 * static_cast<uint64_t>(readers);
+    const uint64_t all = limit.rlim_cur;
+    return std::min(all / 2, all > reading ? all - reading : 0);
 }
 
-bool HoldProcess(uint32_t pid, int dir, uint64_t pidfdLimit, ProcessStat& stat, std::shared_ptr<HeldProcess>& held) {
+int ReadProcessStat(int dir, ProcessStat& stat) {
+    std::string text;
+    errno = 0;
+    if (!ReadWholeFile(dir, "stat", text)) return errno != 0 ? errno : EIO;
+    return ParseStat(text, stat) && !Ended(stat) ? 0 : ESRCH;
+}
+
+int HoldProcess(uint32_t pid, int dir, uint64_t pidfdLimit, ProcessStat& stat, std::shared_ptr<HeldProcess>& held) {
     held.reset();
     int pidfd = -1;
-    bool gone = false;
+    // Without a pidfd (none here, none allowed, none left) the process is
+    // still held, by its start time: only its end lets it go.
     if (g_pidfds.load() < pidfdLimit) {
-        pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-        gone = pidfd < 0 && errno == ESRCH;
+        const int injected = InjectedError(Call::PidfdOpen, pid);
+        pidfd = injected != 0 ? -1 : static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+        if (pidfd < 0 && (injected != 0 ? injected : errno) == ESRCH) return ESRCH;
     }
-    if (gone || !ReadStat(dir, "stat", stat) || Ended(stat)) {
+    const int error = ReadProcessStat(dir, stat);
+    if (error != 0) {
         if (pidfd >= 0) close(pidfd);
-        return false;
+        return error;
     }
     if (pidfd >= 0)
         held = std::make_shared<PidfdProcess>(pidfd);
     else
         held = std::make_shared<StartTimeProcess>(pid, stat.startTime);
-    return true;
+    return 0;
 }
 
 }  // namespace proc

@@ -12,15 +12,20 @@
 namespace proc {
 
 // How many pidfds the holds may keep open at once, by this process's
-// limit on descriptors now.
-uint64_t PidfdLimit();
+// limit on descriptors now and the threads that read /proc meanwhile.
+uint64_t PidfdLimit(unsigned readers);
 
 // Takes hold of process `pid`, which `dir` (its /proc directory, open
 // since it was read) stands for, then reads its stat through `dir`: a
 // directory that still answers after the hold is taken shows that the
 // process held is the one that was read. A hold takes a pidfd while fewer
-// than `pidfdLimit` are held. False when it has ended; `held` is null
-// where it could not be held.
-bool HoldProcess(uint32_t pid, int dir, uint64_t pidfdLimit, ProcessStat& stat, std::shared_ptr<HeldProcess>& held);
+// than `pidfdLimit` are held, and can (else it is held by its start time).
+// 0 once held; ESRCH when it has ended; else the error that kept its stat
+// from being read.
+int HoldProcess(uint32_t pid, int dir, uint64_t pidfdLimit, ProcessStat& stat, std::shared_ptr<HeldProcess>& held);
+
+// The error reading the stat of the process `dir` stands for gave; 0 when
+// it was read, ESRCH when it has ended.
+int ReadProcessStat(int dir, ProcessStat& stat);
 
 }  // namespace proc

@@ -128,7 +128,7 @@ std::vector<SearchReport> Search(std::vector<SearchRequest>& requests, const std
             continue;
         }
         if (!scan.listed) {
-            report.stop = SearchStop{SearchStop::Cause::ProcessesUnread, procError};
+            report.stop = SearchStop{SearchStop::Cause::ProcessesUnread, procError != 0 ? procError : scan.listError};
             continue;
         }
         report.reached = SearchStage::OpenFilesRead;
@@ -136,6 +136,9 @@ std::vector<SearchReport> Search(std::vector<SearchRequest>& requests, const std
         report.someRefused.assign(scan.refused.begin(),
                                   scan.refused.begin() + std::min(scan.refused.size(), kRefusedNamed));
         report.stalled = scan.stalled;
+        report.exhausted = static_cast<uint32_t>(scan.exhausted.size());
+        report.someExhausted.assign(scan.exhausted.begin(),
+                                    scan.exhausted.begin() + std::min(scan.exhausted.size(), kRefusedNamed));
         report.privileged = privileged;
         report.hidden = hidden;
         Collect(scan.processes, index[i], report);

@@ -23,6 +23,7 @@ TargetIndex::TargetIndex(const std::vector<Target>& t) : targets(t) {
         needIds = needIds || target.match == Target::Match::Identity || target.match == Target::Match::Device;
         needText = needText || target.match == Target::Match::Name || target.match == Target::Match::Tree;
         socketTargets = socketTargets || !target.sockets.empty();
+        needFolders = needFolders || target.match != Target::Match::Identity || target.folder;
     }
     std::sort(byId.begin(), byId.end());
 }

@@ -48,6 +48,8 @@ struct TargetIndex {
     bool needIds = false;
     bool needText = false;
     bool socketTargets = false;  // some target has sockets bound to it
+    // Whether a current or root folder, always a folder, can be a target.
+    bool needFolders = false;
 };
 
 // Compares the candidates of one process with the targets. Every call that

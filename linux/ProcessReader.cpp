@@ -10,7 +10,9 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "linux/Faults.h"
 #include "linux/Hold.h"
+#include "linux/MapsQuery.h"
 #include "linux/Threads.h"
 
 namespace proc {
@@ -65,7 +67,11 @@ void ProcessReader::Add(uint32_t target, Finding::Kind kind, uint32_t access, in
 ReadOutcome ProcessReader::ReadMaps(const Entry& entry) {
     const int fd = openat(m_task, entry.name, O_RDONLY | O_CLOEXEC);
     Tick();
-    if (fd < 0) return errno == ENOENT || errno == ESRCH ? ReadOutcome::Gone : ReadOutcome::Refused;
+    if (fd < 0) return FailureOf(errno);
+    if (ReadOutcome queried; !m_context.index.needText && QueryMaps(fd, entry, queried)) {
+        close(fd);
+        return queried;
+    }
     size_t used = 0;
     ssize_t n;
     for (;;) {
@@ -80,7 +86,7 @@ ReadOutcome ProcessReader::ReadMaps(const Entry& entry) {
     }
     const int error = errno;
     close(fd);
-    if (n < 0) return error == ESRCH || error == ENOENT ? ReadOutcome::Gone : ReadOutcome::Refused;
+    if (n < 0) return FailureOf(error);
 
     std::string unescaped;
     Mapping last;
@@ -106,8 +112,65 @@ ReadOutcome ProcessReader::ReadMaps(const Entry& entry) {
     return ReadOutcome::Examined;
 }
 
+bool ProcessReader::QueryMaps(int fd, const Entry& entry, ReadOutcome& outcome) {
+    MappedFile mapping, last, named;
+    std::string name, path;
+    bool textNeeded = false;
+    for (uint64_t address = 0; !textNeeded;) {
+        const MapsQuery query = QueryMappedFile(fd, address, mapping, nullptr);
+        const int error = errno;
+        Tick();
+        if (query == MapsQuery::Unsupported) return false;
+        if (query != MapsQuery::Found) {
+            // No memory, as a kernel thread has, maps nothing: its text is empty.
+            outcome = query == MapsQuery::End || query == MapsQuery::Gone ? ReadOutcome::Examined : FailureOf(error);
+            return true;
+        }
+        address = mapping.end;
+        // A file's mappings mostly stand together.
+        if (mapping.id.ino == 0 || mapping.id == last.id) continue;
+        last = mapping;
+        Candidate candidate;
+        candidate.haveId = true;
+        candidate.id = mapping.id;
+        bool haveName = false, unnamed = false;
+        ReadOutcome nameRead = ReadOutcome::Examined;
+        m_matcher.Compare(candidate, [&](uint32_t target) {
+            if (!haveName && !unnamed) {
+                const MapsQuery again = QueryMappedFile(fd, mapping.start, named, &name);
+                // A mapping whose name could not be had is not examined.
+                if (again == MapsQuery::Failed) nameRead = FailureOf(errno);
+                Tick();
+                textNeeded = again == MapsQuery::Unsupported;
+                // Unmapped meanwhile: as if read a moment later.
+                haveName = again == MapsQuery::Found && named.start == mapping.start && named.id == mapping.id &&
+                           MapsPath(name, path);
+                unnamed = !haveName;
+            }
+            if (haveName) Add(target, Finding::Kind::Module, entry.access, Finding::kUnknown, path, mapping.id);
+        });
+        if (nameRead != ReadOutcome::Examined && nameRead != ReadOutcome::Gone) {
+            outcome = nameRead;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool ProcessReader::MapsPath(const std::string& name, std::string& path) {
+    // The text writes a newline as "\012" and begins the path after the
+    // spaces that pad its column.
+    std::string text;
+    for (const char c : name) text += c == '\n' ? std::string("\\012") : std::string(1, c);
+    const size_t begin = text.find_first_not_of(' ');
+    if (begin == std::string::npos) return false;
+    const std::string_view written = std::string_view(text).substr(begin);
+    path = written.find('\\') != std::string_view::npos ? UnescapeMapsPath(written) : std::string(written);
+    return true;
+}
+
 template <typename Each>
-bool ProcessReader::ForEachNumberedEntry(int fd, Each&& each) {
+ReadOutcome ProcessReader::ForEachNumberedEntry(int fd, Each&& each) {
     alignas(8) char entries[16384];
     long got;
     while ((got = syscall(SYS_getdents64, fd, entries, sizeof entries)) > 0) {
@@ -116,36 +179,45 @@ bool ProcessReader::ForEachNumberedEntry(int fd, Each&& each) {
             const auto* entry = reinterpret_cast<const dirent64*>(entries + at);
             at += entry->d_reclen;
             uint64_t number;
-            if (ParseDecimal(entry->d_name, number) && !each(entry->d_name, number)) return false;
+            if (!ParseDecimal(entry->d_name, number)) continue;
+            const ReadOutcome read = each(entry->d_name, number);
+            if (read != ReadOutcome::Examined) return read;
         }
     }
-    return true;
+    return got < 0 ? FailureOf(errno) : ReadOutcome::Examined;
 }
 
 ReadOutcome ProcessReader::ReadDescriptors(const Entry& entry) {
     const int fdDir = openat(m_task, entry.name, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     Tick();
-    if (fdDir < 0) return errno == ENOENT || errno == ESRCH ? ReadOutcome::Gone : ReadOutcome::Refused;
+    if (fdDir < 0) return FailureOf(errno);
     std::string link;
     // Listed but not to be looked into: the process is not examined, and the
     // rest of its descriptors would be refused as well.
-    const bool examined = ForEachNumberedEntry(fdDir, [&](const char* name, uint64_t number) {
+    const ReadOutcome read = ForEachNumberedEntry(fdDir, [&](const char* name, uint64_t number) {
         return ReadDescriptor(fdDir, name, number, entry.access, link);
     });
     close(fdDir);
-    return examined ? ReadOutcome::Examined : ReadOutcome::Refused;
+    return read;
 }
 
-bool ProcessReader::ReadDescriptor(int fdDir, const char* name, uint64_t number, uint32_t opened, std::string& link) {
-    auto denied = [] { return errno == EACCES || errno == EPERM; };
+ReadOutcome ProcessReader::ReadDescriptor(int fdDir, const char* name, uint64_t number, uint32_t opened,
+                                          std::string& link) {
+    // One closed meanwhile is no use of anything.
+    auto failed = [] {
+        const ReadOutcome why = FailureOf(errno);
+        return why == ReadOutcome::Gone ? ReadOutcome::Examined : why;
+    };
     Candidate candidate;
     candidate.linkDir = fdDir;
     candidate.link = name;
     struct statx stx;
     if (m_context.index.needIds) {
-        const bool ok = statx(fdDir, name, AT_STATX_DONT_SYNC, STATX_TYPE | STATX_INO, &stx) == 0;
+        int injected = InjectedError(Call::DescriptorStat, m_pid);
+        const bool ok = injected == 0 && statx(fdDir, name, AT_STATX_DONT_SYNC, STATX_TYPE | STATX_INO, &stx) == 0;
         Tick();
-        if (!ok) return !denied();
+        if (injected != 0) errno = injected;
+        if (!ok) return failed();
         candidate.haveId = true;
         candidate.id = IdOf(stx);
         candidate.socket = S_ISSOCK(stx.stx_mode);
@@ -163,7 +235,7 @@ bool ProcessReader::ReadDescriptor(int fdDir, const char* name, uint64_t number,
     std::string_view nameText;
     if (m_context.index.needText) {
         readText();
-        if (!haveLink && denied()) return false;
+        if (!haveLink && failed() != ReadOutcome::Examined) return failed();  // errno is still readlink's
         if (haveLink) {
             nameText = text;
             // A deleted file is still the file of that name, by its name.
@@ -190,7 +262,7 @@ bool ProcessReader::ReadDescriptor(int fdDir, const char* name, uint64_t number,
         std::string path = haveLink ? std::string(text) : Where() + "fd/" + name;
         Add(target, Finding::Kind::Handle, access, static_cast<int64_t>(number), std::move(path), candidate.id);
     });
-    return true;
+    return ReadOutcome::Examined;
 }
 
 ReadOutcome ProcessReader::ReadFolder(const Entry& entry) {
@@ -201,7 +273,8 @@ ReadOutcome ProcessReader::ReadFolder(const Entry& entry) {
     if (m_context.index.needIds) {
         const bool ok = statx(m_task, entry.name, AT_STATX_DONT_SYNC, STATX_TYPE | STATX_INO, &stx) == 0;
         Tick();
-        if (!ok) return ReadOutcome::Examined;
+        // A kernel thread has no folders; one ended has none left.
+        if (!ok) return FailureOf(errno) == ReadOutcome::Gone ? ReadOutcome::Examined : FailureOf(errno);
         candidate.haveId = true;
         candidate.id = IdOf(stx);
     }
@@ -234,15 +307,16 @@ ReadOutcome ProcessReader::ReadExecutable(const Entry& entry) {
     return ReadOutcome::Examined;
 }
 
-// Holds the process and names it and its owner in its findings; false when
+// Holds the process and names it and its owner in its findings; Gone when
 // it has ended meanwhile.
-bool ProcessReader::Identify(std::vector<Hit>& hits) {
+ReadOutcome ProcessReader::Identify(std::vector<Hit>& hits) {
     ProcessStat stat;
     std::shared_ptr<HeldProcess> held;
-    const bool running = m_context.ownPids ? HoldProcess(m_pid, m_dir, m_context.pidfdLimit, stat, held)
-                                           : ReadStat(m_dir, "stat", stat);
+    const int error =
+        m_context.ownPids ? HoldProcess(m_pid, m_dir, m_context.pidfdLimit, stat, held) : ReadProcessStat(m_dir, stat);
     Tick();
-    if (!running) return false;
+    // A stat that could not be read is no end: the process is not examined.
+    if (error != 0) return FailureOf(error);
     for (const Entry& entry : kEntries) {
         if (entry.part == 0) (this->*entry.read)(entry);
     }
@@ -255,7 +329,7 @@ bool ProcessReader::Identify(std::vector<Hit>& hits) {
         hit.finding.process = held;
     }
     hits = std::move(m_hits);
-    return true;
+    return ReadOutcome::Examined;
 }
 
 ReadOutcome ProcessReader::Read(uint32_t pid, std::vector<Hit>& hits) {
@@ -264,17 +338,24 @@ ReadOutcome ProcessReader::Read(uint32_t pid, std::vector<Hit>& hits) {
     m_hitIds.clear();
     char path[16];
     std::snprintf(path, sizeof path, "%u", pid);
-    m_dir = openat(m_context.root, path, O_PATH | O_DIRECTORY | O_CLOEXEC);
+    const int injected = InjectedError(Call::ProcessFolder, pid);
+    m_dir = injected != 0 ? -1 : openat(m_context.root, path, O_PATH | O_DIRECTORY | O_CLOEXEC);
     Tick();
-    if (m_dir < 0) return ReadOutcome::Gone;
+    if (m_dir < 0) return FailureOf(injected != 0 ? injected : errno);
+    if (InjectedError(Call::Stall, pid) != 0) {
+        for (;;) pause();
+    }
     m_matcher.Start(m_dir);
     m_task = m_dir;
     m_taskPath.clear();
     m_threadRead.clear();
-    ReadOutcome outcome = ReadTask(kMemory | kDescriptors | kFolders);
+    ReadOutcome outcome = ReadTask(Wanted());
     // A process refused is refused in all its threads.
-    if (outcome == ReadOutcome::Examined && ReadThreads() == ReadOutcome::Refused) outcome = ReadOutcome::Refused;
-    if (outcome != ReadOutcome::Gone && !m_hits.empty() && !Identify(hits)) outcome = ReadOutcome::Gone;
+    if (outcome == ReadOutcome::Examined) outcome = ReadThreads();
+    if (outcome != ReadOutcome::Gone && !m_hits.empty()) {
+        const ReadOutcome identified = Identify(hits);
+        outcome = identified == ReadOutcome::Gone ? identified : Worse(outcome, identified);
+    }
     close(m_dir);
     return outcome;
 }
@@ -285,7 +366,7 @@ ReadOutcome ProcessReader::ReadTask(unsigned parts) {
         if ((entry.part & parts) == 0) continue;
         if (outcome == ReadOutcome::Gone) break;
         const ReadOutcome read = (this->*entry.read)(entry);
-        if (read != ReadOutcome::Examined) outcome = read;
+        outcome = read == ReadOutcome::Gone ? read : Worse(outcome, read);
     }
     return outcome;
 }
@@ -301,27 +382,32 @@ ReadOutcome ProcessReader::ReadThreads() {
     Tick();
     if (counted && task.stx_nlink <= 3) return ReadOutcome::Examined;
     std::vector<uint32_t> tids;
-    if (const int fd = openat(m_dir, "task", O_RDONLY | O_DIRECTORY | O_CLOEXEC); fd >= 0) {
-        ForEachNumberedEntry(fd, [&](const char*, uint64_t tid) {
-            if (tid != m_pid && tid <= UINT32_MAX) tids.push_back(static_cast<uint32_t>(tid));
-            return true;
-        });
-        close(fd);
-    }
-    ThreadTables tables(m_pid, m_context.ownPids, m_ticks);
-    ReadOutcome outcome = ReadOutcome::Examined;
+    const int fd = openat(m_dir, "task", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ReadOutcome outcome = fd < 0 ? FailureOf(errno) : ForEachNumberedEntry(fd, [&](const char*, uint64_t tid) {
+        if (tid != m_pid && tid <= UINT32_MAX) tids.push_back(static_cast<uint32_t>(tid));
+        return ReadOutcome::Examined;
+    });
+    if (fd >= 0) close(fd);
+    // The process has ended since its leader's tables were read.
+    if (outcome == ReadOutcome::Gone) return ReadOutcome::Examined;
+    ThreadTables tables(m_pid, m_context.ownPids, m_ticks, Wanted());
     for (const uint32_t tid : tids) {
         const unsigned parts = tables.OwnParts(tid);
         if (parts == 0) continue;
         const std::string where = "task/" + std::to_string(tid);
         m_task = openat(m_dir, where.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
         Tick();
-        if (m_task < 0) continue;  // the thread has ended
+        if (m_task < 0) {
+            // A thread that has ended has nothing to read; one not opened does.
+            if (FailureOf(errno) != ReadOutcome::Gone) outcome = Worse(outcome, FailureOf(errno));
+            continue;
+        }
         tables.Read(tid, parts);
         m_taskPath = where + "/";
         if (m_threadRead.empty()) m_threadRead = where;
         // A thread that ends meanwhile leaves the process examined.
-        if (ReadTask(parts) == ReadOutcome::Refused) outcome = ReadOutcome::Refused;
+        const ReadOutcome read = ReadTask(parts);
+        if (read != ReadOutcome::Gone) outcome = Worse(outcome, read);
         close(m_task);
     }
     m_task = m_dir;

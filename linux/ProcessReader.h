@@ -3,6 +3,7 @@
 // tables of its own; then, where something was found, its name and owner.
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -12,11 +13,31 @@
 
 #include "linux/Match.h"
 #include "linux/Scan.h"
+#include "linux/Threads.h"
 #include "linux/Watchdog.h"
 
 namespace proc {
 
-enum class ReadOutcome { Examined, Refused, Gone };
+// Not examined for want of rights (Refused) or of descriptors or memory
+// (Short); worse the later.
+enum class ReadOutcome { Examined, Refused, Short, Gone };
+
+// Only "no such process" means gone: any other failure leaves the process
+// unexamined, never absent.
+inline ReadOutcome FailureOf(int error) {
+    switch (error) {
+    case ENOENT:
+    case ESRCH: return ReadOutcome::Gone;
+    case EMFILE:
+    case ENFILE:
+    case ENOMEM:
+    case ENOBUFS: return ReadOutcome::Short;
+    default: return ReadOutcome::Refused;
+    }
+}
+
+// The worse of two outcomes of a process's parts, neither of them Gone.
+inline ReadOutcome Worse(ReadOutcome a, ReadOutcome b) { return a < b ? b : a; }
 
 // Text read from /proc, kept from one process to the next; grown without
 // filling what a read overwrites anyway.
@@ -52,22 +73,32 @@ private:
     static const Entry kEntries[];
 
     void Tick() { m_ticks.fetch_add(1, std::memory_order_relaxed); }
+    // What of each task can hold a target: folders only where a target can
+    // be a folder.
+    unsigned Wanted() const { return kMemory | kDescriptors | (m_context.index.needFolders ? kFolders : 0u); }
     ReadOutcome ReadTask(unsigned parts);
     ReadOutcome ReadThreads();
     ReadOutcome ReadMaps(const Entry& entry);
+    // The maps read through the kernel's query where only identities are
+    // compared; false where the text must be read instead.
+    bool QueryMaps(int fd, const Entry& entry, ReadOutcome& outcome);
+    // The path of a matched mapping as the text of the maps gives it; false
+    // where the text would show none.
+    static bool MapsPath(const std::string& name, std::string& path);
     ReadOutcome ReadDescriptors(const Entry& entry);
-    // False when the kernel refused to look into the descriptor.
-    bool ReadDescriptor(int fdDir, const char* name, uint64_t number, uint32_t opened, std::string& link);
+    // Examined where it was read or had been closed meanwhile.
+    ReadOutcome ReadDescriptor(int fdDir, const char* name, uint64_t number, uint32_t opened, std::string& link);
     ReadOutcome ReadFolder(const Entry& entry);
     ReadOutcome ReadExecutable(const Entry& entry);
     // Calls each(name, number) for the entries of directory `fd` that a
-    // decimal number names, until one returns false; false then.
+    // decimal number names, until one gives other than Examined; that, or
+    // what a failed listing means.
     template <typename Each>
-    bool ForEachNumberedEntry(int fd, Each&& each);
+    ReadOutcome ForEachNumberedEntry(int fd, Each&& each);
     bool ReadLink(int dirFd, const char* name, std::string& link);
     void Add(uint32_t target, Finding::Kind kind, uint32_t access, int64_t descriptor, std::string path,
              const FileId& id);
-    bool Identify(std::vector<Hit>& hits);
+    ReadOutcome Identify(std::vector<Hit>& hits);
     // The /proc path of the task being read, for what has no name of its own.
     std::string Where() const { return "/proc/" + std::to_string(m_pid) + "/" + m_taskPath; }
 

@@ -16,9 +16,9 @@
 
 namespace proc {
 
-ScanContext::ScanContext(const std::vector<Target>& targets, int procRoot)
-    : index(targets), self(static_cast<uint32_t>(getpid())), pidfdLimit(PidfdLimit()),
-      root(fcntl(procRoot, F_DUPFD_CLOEXEC, 0)) {
+ScanContext::ScanContext(const std::vector<Target>& targets, int procRoot, unsigned readerThreads)
+    : index(targets), self(static_cast<uint32_t>(getpid())), readers(readerThreads),
+      pidfdLimit(PidfdLimit(readerThreads)), root(fcntl(procRoot, F_DUPFD_CLOEXEC, 0)) {
     ownMounts = MountNamespace(root, "self/ns/mnt");
     char link[16];
     const ssize_t n = readlinkat(root, "self", link, sizeof link);
@@ -41,12 +41,13 @@ const std::string* ScanContext::BoundPath(uint64_t inode) {
 
 namespace {
 
-std::vector<uint32_t> ListProcesses(int root, bool& listed) {
+std::vector<uint32_t> ListProcesses(int root, bool& listed, int& error) {
     std::vector<uint32_t> pids;
     const int fd = openat(root, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR* dir = fd >= 0 ? fdopendir(fd) : nullptr;
     if (dir == nullptr && fd >= 0) close(fd);
     listed = dir != nullptr;
+    error = listed ? 0 : errno;
     if (dir == nullptr) return pids;
     while (const dirent* entry = readdir(dir)) {
         uint64_t pid;
@@ -103,6 +104,33 @@ Registry& Readers() {
 
 }  // namespace
 
+namespace {
+
+struct Read {
+    ReadOutcome outcome = ReadOutcome::Gone;
+    std::vector<Hit> hits;
+};
+
+// Reads `pids` on `threads` threads, this one watching them.
+Watchdog<Read>::Outcome ReadAll(const std::shared_ptr<ScanContext>& context, std::vector<uint32_t> pids,
+                                size_t threads) {
+    auto shared = std::make_shared<const std::vector<uint32_t>>(std::move(pids));
+    return Watchdog<Read>::Run(shared->size(), threads, std::chrono::milliseconds(kStallMilliseconds),
+                               [context, shared](size_t index, Progress& progress) {
+                                   thread_local ReadBuffer buffer;
+                                   ProcessReader reader(*context, progress, buffer);
+                                   Read result;
+                                   const uint32_t pid = (*shared)[index];
+                                   Readers().Start(pid);
+                                   result.outcome =
+                                       context->root < 0 ? ReadOutcome::Short : reader.Read(pid, result.hits);
+                                   Readers().End(pid);
+                                   return result;
+                               });
+}
+
+}  // namespace
+
 ScanOutcome Scan(const std::vector<Target>& targets, int procRoot, const std::vector<uint32_t>* only) {
     ScanOutcome outcome;
     // Those asked for need no listing: one that has ended is not found.
@@ -113,9 +141,13 @@ ScanOutcome Scan(const std::vector<Target>& targets, int procRoot, const std::ve
         pids.erase(std::unique(pids.begin(), pids.end()), pids.end());
         outcome.listed = true;
     } else {
-        pids = ListProcesses(procRoot, outcome.listed);
+        pids = ListProcesses(procRoot, outcome.listed, outcome.listError);
     }
-    auto context = std::make_shared<ScanContext>(targets, procRoot);
+    // A thread for every core there is work for; this one watches them.
+    constexpr size_t kProcessesPerThread = 16;
+    const size_t threads = std::min<size_t>(Cores(), (pids.size() + kProcessesPerThread - 1) / kProcessesPerThread);
+    auto context =
+        std::make_shared<ScanContext>(targets, procRoot, static_cast<unsigned>(std::max<size_t>(threads, 1)));
     // Our own process is no user of anything the user asked about.
     pids.erase(std::remove(pids.begin(), pids.end(), context->self), pids.end());
     outcome.stalled = Readers().Reading();
@@ -125,30 +157,27 @@ ScanOutcome Scan(const std::vector<Target>& targets, int procRoot, const std::ve
                               }),
                pids.end());
 
-    struct Read {
-        ReadOutcome outcome = ReadOutcome::Gone;
-        std::vector<Hit> hits;
-    };
-    // A thread for every core there is work for; this one watches them.
-    constexpr size_t kProcessesPerThread = 16;
-    const size_t threads = std::min<size_t>(Cores(), (pids.size() + kProcessesPerThread - 1) / kProcessesPerThread);
-    auto shared = std::make_shared<const std::vector<uint32_t>>(pids);
-    auto read = Watchdog<Read>::Run(pids.size(), threads, std::chrono::milliseconds(kStallMilliseconds),
-                                    [context, shared](size_t index, Progress& progress) {
-                                        thread_local ReadBuffer buffer;
-                                        ProcessReader reader(*context, progress, buffer);
-                                        Read result;
-                                        const uint32_t pid = (*shared)[index];
-                                        Readers().Start(pid);
-                                        result.outcome = reader.Read(pid, result.hits);
-                                        Readers().End(pid);
-                                        return result;
-                                    });
+    auto read = ReadAll(context, pids, threads);
+    // Those that found no descriptor to spare are read again one at a time,
+    // once the other readers have let theirs go.
+    std::vector<uint32_t> again;
+    std::vector<size_t> where;
+    for (size_t i = 0; i < pids.size(); ++i) {
+        if (read.results[i].outcome != ReadOutcome::Short) continue;
+        again.push_back(pids[i]);
+        where.push_back(i);
+    }
+    if (!again.empty()) {
+        auto second = ReadAll(context, again, 1);
+        for (size_t k = 0; k < again.size(); ++k) read.results[where[k]] = std::move(second.results[k]);
+        for (const size_t k : second.stalled) read.stalled.push_back(where[k]);
+    }
     for (const size_t index : read.stalled) outcome.stalled.push_back(pids[index]);
     std::sort(outcome.stalled.begin(), outcome.stalled.end());
     for (size_t i = 0; i < pids.size(); ++i) {
         Read& result = read.results[i];
         if (result.outcome == ReadOutcome::Refused) outcome.refused.push_back(pids[i]);
+        if (result.outcome == ReadOutcome::Short) outcome.exhausted.push_back(pids[i]);
         if (!result.hits.empty()) outcome.processes.push_back(std::move(result.hits));
     }
     return outcome;

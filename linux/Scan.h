@@ -23,10 +23,14 @@ struct Hit {
 
 struct ScanOutcome {
     bool listed = false;  // whether /proc could be listed at all
+    int listError = 0;    // errno's value where it could not
     // The processes with findings, by process ID, each with its hits in the
     // order they were read: its mappings, then descriptors, then folders.
     std::vector<std::vector<Hit>> processes;
     std::vector<uint32_t> refused;  // not (fully) examined: access denied; ascending
+    // Not (fully) examined: this process had no descriptor or memory to
+    // spare, even when read again alone; ascending.
+    std::vector<uint32_t> exhausted;
     std::vector<uint32_t> stalled;  // given up: reading made no progress; ascending
 };
 
@@ -39,10 +43,11 @@ struct ScanContext {
     // Whether the /proc is of this process's own PID namespace, so that its
     // process IDs are the ones a hold or kcmp() takes.
     bool ownPids = false;
-    uint64_t pidfdLimit = 0;  // read once for the scan
-    int root = -1;  // the /proc being read; owned
+    unsigned readers = 1;     // the threads that read processes at once
+    uint64_t pidfdLimit = 0;  // read once for the scan, by `readers`
+    int root = -1;            // the /proc being read; owned
 
-    ScanContext(const std::vector<Target>& targets, int procRoot);
+    ScanContext(const std::vector<Target>& targets, int procRoot, unsigned readerThreads);
     ~ScanContext();
     ScanContext(const ScanContext&) = delete;
     ScanContext& operator=(const ScanContext&) = delete;

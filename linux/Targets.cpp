@@ -94,6 +94,7 @@ bool ResolveTarget(const std::string& name, SearchScope scope, Target& target, i
     target.match = Target::Match::Identity;
     if (S_ISREG(st.st_mode)) target.mapsId = MapsIdOf(name, target.id, procRoot);
     target.socketFile = S_ISSOCK(st.st_mode);
+    target.folder = S_ISDIR(st.st_mode);
     if (target.socketFile) target.sockets = SocketsBoundTo(target.id, procRoot);
     return true;
 }

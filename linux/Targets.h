@@ -26,6 +26,7 @@ struct Target {
     // The sockets bound to the file: they stand for it, as fuser counts it.
     std::vector<uint64_t> sockets;
     bool socketFile = false;  // whether the file is a socket
+    bool folder = false;      // whether the file is a folder
 };
 
 // Resolves `name` for `scope`: a file is found by identity, a folder of a

@@ -10,14 +10,14 @@ namespace proc {
 
 unsigned ThreadTables::OwnParts(uint32_t tid) {
     unsigned parts = 0;
-    if (!m_memoryKnown) {
+    if (!m_memoryKnown && (m_wanted & kMemory) != 0) {
         if (SharesWithAny(tid, {m_pid}, KCMP_VM))
             m_memoryKnown = true;
         else
             parts |= kMemory;
     }
-    if (!SharesWithAny(tid, m_descriptors, KCMP_FILES)) parts |= kDescriptors;
-    if (!SharesWithAny(tid, m_folders, KCMP_FS)) parts |= kFolders;
+    if ((m_wanted & kDescriptors) != 0 && !SharesWithAny(tid, m_descriptors, KCMP_FILES)) parts |= kDescriptors;
+    if ((m_wanted & kFolders) != 0 && !SharesWithAny(tid, m_folders, KCMP_FS)) parts |= kFolders;
     return parts;
 }
 

@@ -19,10 +19,11 @@ class ThreadTables {
 public:
     // `compare`: whether kcmp() takes the process's IDs (the /proc is of
     // this process's own PID namespace). Every kcmp() counts as progress.
-    ThreadTables(uint32_t pid, bool compare, Progress& ticks)
-        : m_pid(pid), m_compare(compare), m_ticks(ticks), m_descriptors{pid}, m_folders{pid} {}
+    // Only the `wanted` parts are asked about.
+    ThreadTables(uint32_t pid, bool compare, Progress& ticks, unsigned wanted = kMemory | kDescriptors | kFolders)
+        : m_pid(pid), m_compare(compare), m_ticks(ticks), m_wanted(wanted), m_descriptors{pid}, m_folders{pid} {}
 
-    // The parts of thread `tid` that no task read so far shares.
+    // The wanted parts of thread `tid` that no task read so far shares.
     unsigned OwnParts(uint32_t tid);
     // Notes that the `parts` of thread `tid` have been read.
     void Read(uint32_t tid, unsigned parts);
@@ -33,6 +34,7 @@ private:
     const uint32_t m_pid;
     bool m_compare;
     Progress& m_ticks;
+    const unsigned m_wanted;
     // The tasks whose tables of each kind have been read.
     std::vector<uint32_t> m_descriptors, m_folders;
     // The threads of one process share one memory: once it was found shared

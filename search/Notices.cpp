@@ -14,6 +14,14 @@ std::string NotExaminedNotice(const SearchReport& report) {
         notice += ".\n";
     }
     if (!report.hidden.empty()) notice += "fencat: " + report.hidden + "\n";
+    if (report.exhausted != 0) {
+        notice += "fencat: " + processes(report.exhausted) + " " + kNotExaminedPhrase +
+                  " (out of descriptors or memory; see ulimit -n):";
+        for (const uint32_t pid : report.someExhausted) notice += " " + std::to_string(pid);
+        if (report.exhausted > report.someExhausted.size())
+            notice += " and " + std::to_string(report.exhausted - report.someExhausted.size()) + " more";
+        notice += ".\n";
+    }
     if (!report.stalled.empty()) {
         notice += "fencat: " + processes(report.stalled.size()) + " " + kNotExaminedPhrase +
                   " (reading made no progress):";

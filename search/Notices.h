@@ -10,7 +10,8 @@
 #include "search/Search.h"
 
 // What a front end says when processes could not be examined (refused,
-// hidden, or given up as stalled); empty for none.
+// hidden, short of descriptors or memory, or given up as stalled); empty
+// for none.
 std::string NotExaminedNotice(const SearchReport& report);
 std::string NotExaminedNotice(uint32_t count, const std::vector<uint32_t>& stalled = {});
 // What such a notice says of processes refused or stalled: the window looks

@@ -18,4 +18,8 @@ public:
     virtual Outcome Signal(int signal, std::string& error) = 0;
     // Whether the process still runs.
     virtual bool Running() const = 0;
+    // Whether only this process can take the signal (through a pidfd or a
+    // handle); false where it is known by its ID and start time alone, which
+    // another process can take between the check and the signal.
+    virtual bool Firm() const { return true; }
 };

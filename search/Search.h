@@ -73,6 +73,10 @@ struct SearchReport {
     uint32_t refused = 0;
     std::vector<uint32_t> someRefused;  // up to kRefusedNamed of the refused, ascending
     std::vector<uint32_t> stalled;
+    // Processes not (fully) examined because the search itself ran out of
+    // descriptors or memory.
+    uint32_t exhausted = 0;
+    std::vector<uint32_t> someExhausted;  // up to kRefusedNamed of them, ascending
     // Processes whose loaded files this build could not list, where another
     // build of the program could (a 32-bit Windows build does not see those
     // of 64-bit programs).

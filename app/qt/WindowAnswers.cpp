@@ -26,7 +26,8 @@ QString Plural(qsizetype count, const char* one, const char* many) {
 uint32_t NotExamined(const std::vector<SearchReport>& reports) {
     uint32_t most = 0;
     for (const SearchReport& report : reports)
-        most = std::max<uint32_t>(most, report.refused + static_cast<uint32_t>(report.stalled.size()));
+        most =
+            std::max<uint32_t>(most, report.refused + report.exhausted + static_cast<uint32_t>(report.stalled.size()));
     return most;
 }
 
@@ -53,7 +54,8 @@ void FencatWindow::ShowReports(const std::vector<SearchReport>& reports) {
             continue;
         }
         searched = true;
-        notExamined = std::max<uint32_t>(notExamined, report.refused + static_cast<uint32_t>(report.stalled.size()));
+        notExamined = std::max<uint32_t>(
+            notExamined, report.refused + report.exhausted + static_cast<uint32_t>(report.stalled.size()));
     }
     if (searched || m_model->rowCount() != 0) said << UsersSentence();
     if (notExamined != 0)

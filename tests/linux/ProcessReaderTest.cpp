@@ -16,66 +16,9 @@
 
 #include "linux/Scan.h"
 #include "linux/Targets.h"
+#include "FakeProc.h"
 
 namespace {
-
-namespace fs = std::filesystem;
-
-class FakeProc {
-public:
-    FakeProc() {
-        char pattern[] = "/tmp/fencat-proc-XXXXXX";
-        m_top = mkdtemp(pattern);
-        fs::create_directories(Root());
-        m_rootFd = open(Root().c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    }
-    ~FakeProc() {
-        close(m_rootFd);
-        fs::remove_all(m_top);
-    }
-    int Fd() const { return m_rootFd; }
-    std::string Root() const { return m_top + "/proc"; }
-    // A real file outside the fake /proc, for links to point at.
-    std::string File(const std::string& name) const {
-        const std::string path = m_top + "/" + name;
-        std::ofstream(path) << "x";
-        return path;
-    }
-    // A process as the kernel shows one that is running, named "pPID".
-    fs::path Process(int pid) const {
-        const fs::path dir = Root() + "/" + std::to_string(pid);
-        fs::create_directories(dir / "fd");
-        std::ofstream(dir / "maps");
-        SetComm(dir, "p" + std::to_string(pid));
-        return dir;
-    }
-    static void SetComm(const fs::path& dir, const std::string& comm) {
-        std::ofstream(dir / "stat") << dir.filename().string() << " (" << comm
-                                    << ") S 1 1 1 0 -1 4194560 0 0 0 0 0 0 0 0 20 0 1 0 4242 0 0\n";
-    }
-    // A maps line for `path` at `start`, as the kernel writes it.
-    static std::string MapsLine(unsigned long start, const std::string& path) {
-        struct stat st;
-        stat(path.c_str(), &st);
-        char line[512];
-        std::snprintf(line, sizeof line, "%lx-%lx r--p 00000000 %02x:%02x %lu %s\n", start, start + 0x1000,
-                      major(st.st_dev), minor(st.st_dev), static_cast<unsigned long>(st.st_ino), path.c_str());
-        return line;
-    }
-
-private:
-    std::string m_top;
-    int m_rootFd = -1;
-};
-
-proc::Target Resolve(const std::string& name, SearchScope scope) {
-    const int realProc = open("/proc", O_PATH | O_DIRECTORY | O_CLOEXEC);
-    proc::Target target;
-    int error = 0;
-    EXPECT_TRUE(proc::ResolveTarget(name, scope, target, error, realProc)) << name << ": " << error;
-    close(realProc);
-    return target;
-}
 
 TEST(ProcessReaderTest, EachKindOfUseIsFoundOnceWithHowItIsUsed) {
     FakeProc proc;
@@ -111,6 +54,32 @@ TEST(ProcessReaderTest, EachKindOfUseIsFoundOnceWithHowItIsUsed) {
                                               "0 handle " + std::to_string(open) + " 7",
                                               "1 handle " + std::to_string(Finding::kCurrentFolder) + " -1",
                                               "1 handle " + std::to_string(Finding::kRootFolder) + " -1"}));
+}
+
+TEST(ProcessReaderTest, AFolderInUseIsFoundByEveryKindOfTargetThatCanNameIt) {
+    FakeProc proc;
+    const std::string file = proc.File("plain.bin");
+    const std::string folder = fs::path(file).parent_path().string();
+    const fs::path dir = proc.Process(100);
+    fs::create_symlink(folder, dir / "cwd");
+    fs::create_symlink("/", dir / "root");
+    struct Case {
+        std::string name;
+        SearchScope scope;
+        uint32_t access;
+    };
+    for (const Case& c : {Case{folder, SearchScope::File, Finding::kCurrentFolder},
+                          Case{file, SearchScope::Device, Finding::kCurrentFolder},
+                          Case{fs::path(folder).filename().string(), SearchScope::Name, Finding::kCurrentFolder},
+                          Case{folder, SearchScope::Tree, Finding::kCurrentFolder},
+                          Case{"/", SearchScope::File, Finding::kRootFolder}}) {
+        // Each target alone, so that none is found for another's sake.
+        const proc::ScanOutcome scan = proc::Scan({Resolve(c.name, c.scope)}, proc.Fd());
+        ASSERT_EQ(scan.processes.size(), 1u) << c.name;
+        bool found = false;
+        for (const proc::Hit& hit : scan.processes[0]) found = found || (hit.finding.access & c.access) != 0;
+        EXPECT_TRUE(found) << c.name << " as " << static_cast<int>(c.scope);
+    }
 }
 
 TEST(ProcessReaderTest, EveryDescriptorIsReadHoweverManyAndAZombieIsNoRefusal) {

@@ -75,6 +75,25 @@ TEST(ThreadsTest, OnlyWhatAThreadHasOfItsOwnIsLeftToRead) {
     EXPECT_EQ(read.OwnParts(ownFiles.Tid()), 0u);
 }
 
+TEST(ThreadsTest, APartNotWantedIsNeverLeftToRead) {
+    const uint32_t pid = static_cast<uint32_t>(getpid());
+    proc::Progress ticks{0};
+    Thread ownFiles(CLONE_FILES), ownFolders(CLONE_FS);
+    ASSERT_NE(ownFiles.Tid(), 0u);
+    ASSERT_NE(ownFolders.Tid(), 0u);
+    const unsigned noFolders = proc::kMemory | proc::kDescriptors;
+
+    // One that has ended shares nothing: still only what is wanted.
+    uint32_t gone = 0;
+    std::thread([&gone] { gone = static_cast<uint32_t>(syscall(SYS_gettid)); }).join();
+    EXPECT_EQ(proc::ThreadTables(pid, true, ticks, noFolders).OwnParts(gone), noFolders);
+    proc::ThreadTables tables(pid, true, ticks, noFolders);
+    EXPECT_EQ(tables.OwnParts(ownFolders.Tid()), 0u);
+    EXPECT_EQ(tables.OwnParts(ownFiles.Tid()), unsigned{proc::kDescriptors});
+    proc::ThreadTables foldersOnly(pid, false, ticks, proc::kFolders);
+    EXPECT_EQ(foldersOnly.OwnParts(ownFiles.Tid()), unsigned{proc::kFolders});
+}
+
 TEST(ThreadsTest, WhereKcmpCannotTellEveryThreadIsReadAndOneMemoryOnce) {
     const uint32_t pid = static_cast<uint32_t>(getpid());
     proc::Progress ticks{0};
