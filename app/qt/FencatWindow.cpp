@@ -26,6 +26,7 @@
 #include <set>
 
 #include "app/qt/AboutBox.h"
+#include "app/qt/Columns.h"
 #include "app/qt/AdminEnd.h"
 #include "app/qt/EndProcess.h"
 #include "app/qt/FileManager.h"
@@ -104,7 +105,7 @@ FencatWindow::FencatWindow(QWidget* parent) : QMainWindow(parent) {
     resize(860, 480);
     const QSettings settings;
     restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray());
-    m_table->horizontalHeader()->restoreState(settings.value(QStringLiteral("window/columns")).toByteArray());
+    RestoreColumns(m_table->horizontalHeader(), settings.value(QStringLiteral("window/columns")).toByteArray());
     SetState(QStringLiteral("Drop files or folders here, type a path above, or choose Open…"));
     UpdateActions();
 }
@@ -184,6 +185,7 @@ void FencatWindow::BuildControls() {
                                             {FindingsModel::kUser, 10}, {FindingsModel::kUse, 24},
                                             {FindingsModel::kDescriptor, 8}})
         m_table->setColumnWidth(column, qMax(characters * character, m_table->horizontalHeader()->sectionSizeHint(column)));
+    SetUpWhoColumns(m_table);
     m_table->setContextMenuPolicy(Qt::ActionsContextMenu);
     layout->addWidget(m_table, 1);
     setCentralWidget(central);
@@ -490,7 +492,7 @@ void FencatWindow::UpdateActions() {
 void FencatWindow::closeEvent(QCloseEvent* event) {
     QSettings settings;
     settings.setValue(QStringLiteral("window/geometry"), saveGeometry());
-    settings.setValue(QStringLiteral("window/columns"), m_table->horizontalHeader()->saveState());
+    settings.setValue(QStringLiteral("window/columns"), SavedColumns(m_table->horizontalHeader()));
     QMainWindow::closeEvent(event);
 }
 
