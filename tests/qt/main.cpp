@@ -11,6 +11,8 @@ QObject* NewTargetsTest();
 QObject* NewWindowTest();
 QObject* NewEndProcessTest();
 QObject* NewLaunchTest();
+QObject* NewInputTest();
+QObject* NewLayoutTest();
 
 int main(int argc, char** argv) {
     // The window keeps its size in the user's settings: here, a folder of
@@ -23,7 +25,8 @@ int main(int argc, char** argv) {
     // The window's trace is fencat-window's to print, not the tests'.
     DiscardDiagnostics();
     int failed = 0;
-    for (QObject* (*make)() : {NewModelTest, NewTargetsTest, NewWindowTest, NewEndProcessTest, NewLaunchTest}) {
+    for (QObject* (*make)() : {NewModelTest, NewTargetsTest, NewWindowTest, NewEndProcessTest, NewLaunchTest,
+                              NewInputTest, NewLayoutTest}) {
         const std::unique_ptr<QObject> test(make());
         failed += QTest::qExec(test.get(), argc, argv) != 0 ? 1 : 0;
     }
