@@ -3,42 +3,74 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <iterator>
 
 #include "cli/Platform.h"
 #include "fencat_version.h"
+#include "search/OnEach.h"
 
 const char kVersion[] = FENCAT_VERSION;
 
+// Every option, in the order the help lists them.
+constexpr OptionRow kOptionRows[] = {
+    {OptionId::Under, 0, "under", Arg::Required, " DIR",
+     OnEach("the processes that use DIR or anything below it, at any\n"
+            "depth (the tree is not walked); may be given again",
+            "the processes that use DIR or anything below it")},
+    {OptionId::Name, 0, "name", Arg::Required, " NAME",
+     OnEach("the processes that use a file named NAME in any folder\n"
+            "(the final component of its path); may be given again",
+            "the processes that use a file named NAME in any folder")},
+    {OptionId::Mount, 'm', "mount", Arg::None, "",
+     OnEach("a FILE names a file system (its mount point or any file\n"
+            "on it): the processes that use any file on it",
+            nullptr)},
+    {OptionId::Terse, 't', "terse", Arg::None, "",
+     OnEach("decimal process IDs only, each once, for kill and xargs", "decimal process IDs only, each once")},
+    {OptionId::Verbose, 'v', "verbose", Arg::None, "",
+     OnEach("a table: USER, PID, ACCESS, COMMAND and PATH; ACCESS is\n"
+            "f open, F open for writing, r root folder, c current\n"
+            "folder, e executable, m mapped file or library",
+            "a table: USER, PID, ACCESS (m module or mapped file,\n"
+            "f handle), COMMAND and PATH")},
+    {OptionId::Long, 0, "long", Arg::None, "", "each line followed by the matched path"},
+    {OptionId::Json, 0, "json", Arg::None, "",
+     OnEach("one JSON object per finding: pid, name, kind (module or\n"
+            "handle), path, file (the FILE as given), uid, user,\n"
+            "access, fd; bytes that are no UTF-8 are written \\udcXX",
+            "one JSON object per finding: pid, name, kind, path,\n"
+            "file, uid, user, access, fd")},
+    {OptionId::Kill, 'k', "kill", Arg::None, "",
+     OnEach("send SIGKILL (or the signal given) to the processes found", "end the processes found (TerminateProcess)")},
+    {OptionId::Signal, 0, "signal", Arg::Required, "=SIGNAL",
+     OnEach("the signal for -k, by name or number (-TERM, -15)", "KILL or TERM: either ends a process at once here")},
+    {OptionId::ListSignals, 'l', "list-signals", Arg::None, "", "list the signal names"},
+    {OptionId::Interactive, 'i', "interactive", Arg::None, "",
+     OnEach("with -k, ask before each process (reads standard input;\n"
+            "anything but y is no); needed for -k on --name",
+            "with -k, ask before each process")},
+    {OptionId::Wait, 'w', "wait", Arg::Optional, "[=SECONDS]",
+     OnEach("wait until no process uses any FILE, or until SECONDS\n"
+            "pass (-wSECONDS too)",
+            "wait until no process uses any FILE (or SECONDS pass)")},
+    {OptionId::Trace, 0, "trace", Arg::None, "", "also print the search's steps on standard error"},
+    {OptionId::Help, 'h', "help", Arg::None, "", "show this help and exit"},
+    {OptionId::Version, 'V', "version", Arg::None, "", "show the version and exit"},
+};
+const size_t kOptionCount = sizeof kOptionRows / sizeof kOptionRows[0];
+
 namespace {
 
-enum class Arg { None, Required, Optional };
-
-struct OptionSpec {
-    OptionId id;
-    char letter;           // the short option, or 0
-    const char* name;      // the long option, without "--"
-    Arg arg;
-    const char* argLabel;  // how the help shows its argument
-};
-
-// Every option, in the order the help lists them.
-const OptionSpec kOptions[] = {
-    {OptionId::Under, 0, "under", Arg::Required, " DIR"},
-    {OptionId::Name, 0, "name", Arg::Required, " NAME"},
-    {OptionId::Mount, 'm', "mount", Arg::None, ""},
-    {OptionId::Terse, 't', "terse", Arg::None, ""},
-    {OptionId::Verbose, 'v', "verbose", Arg::None, ""},
-    {OptionId::Long, 0, "long", Arg::None, ""},
-    {OptionId::Json, 0, "json", Arg::None, ""},
-    {OptionId::Kill, 'k', "kill", Arg::None, ""},
-    {OptionId::Signal, 0, "signal", Arg::Required, "=SIGNAL"},
-    {OptionId::ListSignals, 'l', "list-signals", Arg::None, ""},
-    {OptionId::Interactive, 'i', "interactive", Arg::None, ""},
-    {OptionId::Wait, 'w', "wait", Arg::Optional, "[=SECONDS]"},
-    {OptionId::Trace, 0, "trace", Arg::None, ""},
-    {OptionId::Help, 'h', "help", Arg::None, ""},
-    {OptionId::Version, 'V', "version", Arg::None, ""},
-};
+// A row out of place would answer one option with another's meaning.
+constexpr bool RowsFollowOptionIds() {
+    constexpr OptionId last = OptionId::Version;
+    if (std::size(kOptionRows) != static_cast<size_t>(last) + 1) return false;
+    for (size_t i = 0; i < std::size(kOptionRows); ++i) {
+        if (kOptionRows[i].id != static_cast<OptionId>(i)) return false;
+    }
+    return true;
+}
+static_assert(RowsFollowOptionIds(), "one row for each OptionId, in its order");
 
 // What the parser gathers beyond Options itself.
 struct Formats {
@@ -96,9 +128,9 @@ bool ParseLong(const std::vector<std::string>& args, size_t& i, Options& options
     const std::string& arg = args[i];
     const size_t equals = arg.find('=');
     const std::string name = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-    const auto entry = std::find_if(std::begin(kOptions), std::end(kOptions),
-                                   [&name](const OptionSpec& o) { return name == o.name; });
-    if (entry == std::end(kOptions) || (equals != std::string::npos && entry->arg == Arg::None)) {
+    const auto entry = std::find_if(std::begin(kOptionRows), std::end(kOptionRows),
+                                   [&name](const OptionRow& o) { return name == o.name; });
+    if (entry == std::end(kOptionRows) || (equals != std::string::npos && entry->arg == Arg::None)) {
         error = "unknown option '" + arg + "'";
         return false;
     }
@@ -121,9 +153,9 @@ bool ParseLong(const std::vector<std::string>& args, size_t& i, Options& options
 // a number that follows it in the bundle: -w2.5.
 bool ParseShort(const std::string& arg, Options& options, Formats& formats, std::string& error) {
     for (size_t k = 1; k < arg.size(); ++k) {
-        const auto entry = std::find_if(std::begin(kOptions), std::end(kOptions),
-                                       [c = arg[k]](const OptionSpec& o) { return o.letter == c; });
-        if (entry == std::end(kOptions) || entry->arg == Arg::Required) {
+        const auto entry = std::find_if(std::begin(kOptionRows), std::end(kOptionRows),
+                                       [c = arg[k]](const OptionRow& o) { return o.letter == c; });
+        if (entry == std::end(kOptionRows) || entry->arg == Arg::Required) {
             error = std::string("invalid option -- '") + arg[k] + "'";
             return false;
         }
@@ -215,9 +247,8 @@ bool ParseCommandLine(const std::vector<std::string>& args, Options& options, st
 std::string HelpText() {
     constexpr size_t kTextColumn = 21;
     std::string help = kHelpIntro;
-    for (const OptionSpec& entry : kOptions) {
-        const char* text = OptionHelp(entry.id);
-        if (text == nullptr) continue;  // not offered here
+    for (const OptionRow& entry : kOptionRows) {
+        if (entry.help == nullptr) continue;  // not offered here
         std::string label = "  ";
         if (entry.id == OptionId::Signal) label += "-SIGNAL, ";
         else if (entry.letter != 0) label += std::string("-") + entry.letter + ", ";
@@ -228,11 +259,35 @@ std::string HelpText() {
         help += label;
         help += label.size() < kTextColumn ? std::string(kTextColumn - label.size(), ' ')
                                            : "\n" + std::string(kTextColumn, ' ');
-        for (const char* c = text; *c != '\0'; ++c) {
+        for (const char* c = entry.help; *c != '\0'; ++c) {
             help += *c;
             if (*c == '\n') help += std::string(kTextColumn, ' ');
         }
         help += '\n';
     }
-    return help + kHelpNotes;
+    return help + kHelpNotes + "\n" + ExitStatusHelp();
+}
+
+std::string ExitStatusHelp() {
+    constexpr size_t kWidth = 73;
+    std::string text = "Exit status:";
+    for (size_t i = 0; i < std::size(kExitStatuses); ++i) {
+        text += ' ' + std::to_string(kExitStatuses[i].status) + ' ' + kExitStatuses[i].meaning;
+        text += i + 1 < std::size(kExitStatuses) ? "," : ".";
+    }
+    // Filled, a line at most kWidth wide.
+    std::string help, line;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(' ', start);
+        if (end == std::string::npos) end = text.size();
+        const std::string word = text.substr(start, end - start);
+        if (!line.empty() && line.size() + 1 + word.size() > kWidth) {
+            help += line + '\n';
+            line.clear();
+        }
+        line += (line.empty() ? "" : " ") + word;
+        start = end + 1;
+    }
+    return help + line + '\n';
 }

@@ -2,10 +2,32 @@
 // written, and the parser that turns arguments into what to do.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
 #include "cli/Output.h"
+#include "search/Exits.h"
+
+// Every option of the command line, in the order of the table.
+enum class OptionId {
+    Under, Name, Mount, Terse, Verbose, Long, Json, Kill, Signal, ListSignals, Interactive, Wait, Trace, Help, Version,
+};
+
+enum class Arg { None, Required, Optional };
+
+struct OptionRow {
+    OptionId id;
+    char letter;           // the short option, or 0
+    const char* name;      // the long option, without "--"
+    Arg arg;
+    const char* argLabel;  // how the help shows its argument
+    const char* help;      // lines joined by '\n'; null where this platform has no such option
+};
+
+// Every option, in the order the help lists them.
+extern const OptionRow kOptionRows[];
+extern const size_t kOptionCount;
 
 // One search: a FILE, a --name, or with --under a DIR and everything below it.
 struct Query {
@@ -33,17 +55,14 @@ struct Options {
     std::vector<Query> queries;  // in the order given
 };
 
-// Exit statuses, as users of fuser and grep expect them; with -w, 0 once the
-// files are free, 1 when the time ran out, and 3 when they are free of every
-// process that could be examined, but some could not.
-enum ExitStatus { kFound = 0, kNotFound = 1, kFailed = 2, kNotAllExamined = 3 };
-
 // False (with a message in `error`) for a command line that cannot run.
 bool ParseCommandLine(const std::vector<std::string>& args, Options& options, std::string& error);
 
 // The help: this platform's introduction, every option of the table with
-// its text, and the notes.
+// its text, the notes, and the exit statuses.
 std::string HelpText();
+// The exit statuses as the help's paragraph.
+std::string ExitStatusHelp();
 
 // The signal named by `name` ("TERM", "SIGTERM" or "15"), or 0.
 int SignalNumber(const std::string& name);

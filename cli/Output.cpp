@@ -39,23 +39,6 @@ std::string JsonString(const std::string& bytes) {
     return out;
 }
 
-std::string AccessLetters(uint32_t access, bool dots) {
-    const bool open = (access & (Finding::kOpen | Finding::kRead | Finding::kWrite)) != 0;
-    const bool exe = (access & Finding::kExecutable) != 0;
-    const char letters[] = {
-        open ? ((access & Finding::kWrite) ? 'F' : 'f') : '.',
-        (access & Finding::kRootFolder) ? 'r' : '.',
-        (access & Finding::kCurrentFolder) ? 'c' : '.',
-        exe ? 'e' : '.',
-        (access & Finding::kMapped) && !exe ? 'm' : '.',
-    };
-    std::string text;
-    for (const char c : letters) {
-        if (c != '.' || dots) text += c;
-    }
-    return text;
-}
-
 namespace {
 
 std::string Number(int64_t value) { return value == Finding::kUnknown ? "null" : std::to_string(value); }
@@ -65,14 +48,12 @@ void PrintJson(FILE* out, const Answer& answer) {
         const std::string user = UserName(f);
         std::fprintf(out,
                      "{\"pid\":%u,\"name\":%s,\"kind\":\"%s\",\"path\":%s,\"file\":%s,\"uid\":%s,\"user\":%s,"
-                     "\"access\":\"%s\",\"fd\":%s}\n",
+                     "\"access\":\"%s\",\"fd\":%s,\"use\":%s}\n",
                      static_cast<unsigned>(f.pid), JsonString(f.processName).c_str(),
-                     f.kind == Finding::Kind::Module   ? "module"
-                     : f.kind == Finding::Kind::Handle ? "handle"
-                                                       : "mapped", JsonString(DisplayPath(f)).c_str(),
+                     WordOfKind(f.kind), JsonString(DisplayPath(f)).c_str(),
                      JsonString(answer.query).c_str(), Number(f.uid).c_str(),
                      user.empty() ? "null" : JsonString(user).c_str(), AccessLetters(f.access, false).c_str(),
-                     Number(f.descriptor).c_str());
+                     Number(f.descriptor).c_str(), JsonString(UseWords(f.access)).c_str());
     }
 }
 
@@ -95,8 +76,8 @@ void PrintTable(FILE* out, const Answer& answer) {
         std::string user = UserName(f);
         if (user.empty()) user = "?";
         std::fprintf(out, "%-12s %7u %-6s %-20s %s\n", VisibleText(user).c_str(), static_cast<unsigned>(f.pid),
-                     AccessLetters(access[i], true).c_str(), VisibleText(f.processName).c_str(),
-                     VisibleText(DisplayPath(f)).c_str());
+                     AccessLetters(access[i], true).c_str(), VisibleText(f.processName, answer.report.style).c_str(),
+                     VisibleText(DisplayPath(f), answer.report.style).c_str());
     }
 }
 
@@ -124,9 +105,10 @@ void PrintFindings(FILE* out, OutputFormat format, const std::vector<Answer>& an
         case OutputFormat::Verbose: PrintTable(out, answer); break;
         default:
             for (const Finding& finding : answer.report.findings) {
-                const Text line = FormatResultLine(finding.pid, finding.processName);
+                const Text line = FormatResultLine(finding.pid, finding.processName, answer.report.style);
                 if (format == OutputFormat::Long)
-                    std::fprintf(out, "%s  %s\n", line.c_str(), VisibleText(DisplayPath(finding)).c_str());
+                    std::fprintf(out, "%s  %s\n", line.c_str(),
+                                 VisibleText(DisplayPath(finding), answer.report.style).c_str());
                 else
                     std::fprintf(out, "%s\n", line.c_str());
             }

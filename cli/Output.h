@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "search/Search.h"
+#include "search/Uses.h"
 
 enum class OutputFormat {
     Lines,    // the result lines, as the window shows them
@@ -22,11 +23,6 @@ enum class OutputFormat {
 // every other byte becomes \udcXX (XX its value, 80 to ff), a lone
 // surrogate that no character can produce, so the bytes can be recovered.
 std::string JsonString(const std::string& bytes);
-
-// How a process uses the file, in fuser's letters: f open (F for writing),
-// r root folder, c current folder, e executable, m mapped; those it lacks as
-// dots when `dots`, or left out.
-std::string AccessLetters(uint32_t access, bool dots);
 
 // What one FILE or DIR of the command line found.
 struct Answer {

@@ -13,16 +13,10 @@ struct Signal {
     int number;
 };
 
-// Every option of the command line.
-enum class OptionId {
-    Under, Name, Mount, Terse, Verbose, Long, Json, Kill, Signal, ListSignals, Interactive, Wait, Trace, Help, Version,
-};
-
 // The help's parts that are this platform's own: what comes before the
-// options, the text of each option (lines joined by '\n'), what comes after.
+// options and what comes after them.
 extern const char kHelpIntro[];
 extern const char kHelpNotes[];
-const char* OptionHelp(OptionId option);
 // The short usage of a bare call.
 extern const char kShortUsage[];
 

@@ -5,23 +5,24 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <set>
 #include <system_error>
 #include <thread>
 
-#include "app/core/Drop.h"
 #include "cli/Platform.h"
 #include "search/Diagnostics.h"
+#include "search/Notices.h"
 #include "search/Paths.h"
 #include "search/Process.h"
+#include "search/Request.h"
 #include "search/ResultLine.h"
+#include "search/Trace.h"
 #include "search/Wait.h"
 
 bool NameToSearch(const std::string& file, std::string& name, std::string& error, bool tree) {
-    if (file.empty()) {
-        error = tree ? "empty folder name" : "empty file name";
-        return false;
-    }
+    error = Refusal(file, tree ? Asked::Tree : Asked::File);
+    if (!error.empty()) return false;
     switch (CheckPath(file, name, error)) {
     case PathCheck::There: return true;
     case PathCheck::Missing: error = file + ": " + error; return false;
@@ -63,6 +64,15 @@ bool FinishOutput(FILE* out, FILE* err) {
 
 namespace {
 
+// The trace and the reasons a search stopped, in this system's words.
+const TraceWords& Words() {
+#ifdef _WIN32
+    return WindowsTraceWords();
+#else
+    return LinuxTraceWords();
+#endif
+}
+
 // The searches of the names that can be searched, each with the FILE or
 // DIR it came from; a name that cannot be searched is told once.
 struct Requests {
@@ -70,32 +80,29 @@ struct Requests {
     std::vector<std::string> arguments;  // beside requests
 };
 
-// What a query asks the search for; false with a message when it cannot.
-bool MakeRequest(const Options& options, const Query& query, std::string& name, SearchScope& scope,
-                 std::string& error) {
-    if (query.kind == Query::Kind::Name) {
-        name = query.argument;
-        scope = SearchScope::Name;
-        if (!name.empty() && !NamesAPath(name)) return true;
-        error = "--name " + name + ": a NAME is one file name, with no folder part";
-        return false;
-    }
+// What a query asks the search for; none, with a message, when it cannot.
+std::optional<SearchRequest> RequestFor(const Options& options, const Query& query, std::string& error) {
     const bool tree = query.kind == Query::Kind::Tree;
-    scope = tree ? SearchScope::Tree : options.fileSystem ? SearchScope::Device : SearchScope::File;
-    return NameToSearch(query.argument, name, error, tree);
+    const Asked asked = query.kind == Query::Kind::Name ? Asked::Name
+                        : tree                          ? Asked::Tree
+                        : options.fileSystem            ? Asked::FileSystem
+                                                        : Asked::File;
+    return MakeRequest(query.argument, asked, error, [tree](const Text& file, Text& name, std::string& why) {
+        return NameToSearch(file, name, why, tree);
+    });
 }
 
 Requests MakeRequests(const Options& options, FILE* err, bool& failed) {
     Requests made;
     for (const Query& query : options.queries) {
-        std::string name, error;
-        SearchScope scope;
-        if (!MakeRequest(options, query, name, scope, error)) {
+        std::string error;
+        std::optional<SearchRequest> request = RequestFor(options, query, error);
+        if (!request) {
             std::fprintf(err, "fencat: %s\n", VisibleText(error).c_str());
             failed = true;
             continue;
         }
-        made.requests.push_back(SearchRequest{name, scope});
+        made.requests.push_back(std::move(*request));
         made.arguments.push_back(query.argument);
     }
     return made;
@@ -121,7 +128,7 @@ void AddNotExamined(const SearchReport& report, SearchReport& into) {
         into.someRefused = report.someRefused;
     }
     if (report.stalled.size() > into.stalled.size()) into.stalled = report.stalled;
-    into.unlisted = std::max(into.unlisted, report.unlisted);
+    into.loadedUnlisted = std::max(into.loadedUnlisted, report.loadedUnlisted);
     into.privileged = into.privileged || report.privileged;
     if (into.hidden.empty()) into.hidden = report.hidden;
 }
@@ -143,7 +150,7 @@ Run Collect(std::vector<SearchReport> reports, const Requests& made) {
 void TellFailures(const Run& run, FILE* err) {
     for (const Answer& answer : run.answers) {
         if (answer.report.Finished()) continue;
-        std::string why = answer.report.failure;
+        std::string why = Words().stopped(answer.report.stop);
         while (!why.empty() && why.back() == '\n') why.pop_back();
         std::fprintf(err, "fencat: %s: the search stopped: %s\n", VisibleText(answer.query).c_str(),
                      VisibleText(why.empty() ? "no reason given" : why).c_str());
@@ -175,7 +182,8 @@ bool SignalAll(const Options& options, const Run& run, FILE* err, FILE* in) {
     for (const Answer& answer : run.answers) {
         for (const Finding& f : answer.report.findings) {
             if (!done.insert(f.pid).second) continue;
-            const std::string who = std::to_string(f.pid) + " (" + VisibleText(f.processName) + ")";
+            const std::string who =
+                std::to_string(f.pid) + " (" + VisibleText(f.processName, answer.report.style) + ")";
             if (!f.process) {
                 std::fprintf(err, "fencat: %s could not be held, so it is not signalled\n", who.c_str());
                 ok = false;
@@ -213,7 +221,7 @@ WaitState WaitUntilFree(const Options& options, FreeWatch& watch) {
     Clock::duration pause = std::chrono::milliseconds(10);
     for (;;) {
         const WaitState state = watch.Look();
-        TraceSearches(watch.Reports());
+        TraceSearches(watch.Reports(), Words());
         if (state != WaitState::InUse || Stopped(watch.Reports()) || (!forever && Clock::now() >= until))
             return state;
         std::this_thread::sleep_for(forever ? pause : std::min(pause, until - Clock::now()));
@@ -237,7 +245,7 @@ int RunSearches(const Options& options, FILE* out, FILE* err, FILE* in) {
     // A wait looks for itself; -k needs the processes first.
     if (!options.wait || options.kill) {
         std::vector<SearchReport> reports = RunSearch(made.requests);
-        TraceSearches(reports);
+        TraceSearches(reports, Words());
         run = Collect(std::move(reports), made);
         if (!options.wait) PrintFindings(out, options.format, run.answers);
         failed = !FinishOutput(out, err) || failed;
@@ -251,8 +259,8 @@ int RunSearches(const Options& options, FILE* out, FILE* err, FILE* in) {
     }
     TellFailures(run, err);
     std::fputs(NotExaminedNotice(run.notExamined).c_str(), err);
-    if (run.notExamined.unlisted != 0)
-        std::fprintf(err, "fencat: %s", UnlistedNotice(run.notExamined.unlisted, "fencat.exe").c_str());
+    if (run.notExamined.loadedUnlisted != 0)
+        std::fprintf(err, "fencat: %s", UnlistedNotice(run.notExamined.loadedUnlisted, "fencat.exe").c_str());
     if (failed || run.failed) return kFailed;
     if (options.wait) {
         if (state == WaitState::FreeAmongExamined) return kNotAllExamined;

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 
 #include "linux/Scan.h"
 #include "linux/Targets.h"
@@ -14,19 +13,6 @@
 #include "search/Search.h"
 
 namespace {
-
-// The failure texts are the window's own, with the system error codes its
-// users know (file or path not found, access denied, name too long).
-int ErrorCode(int error) {
-    switch (error) {
-    case ENOENT: return 2;
-    case ENOTDIR: return 3;
-    case EACCES:
-    case EPERM: return 5;
-    case ENAMETOOLONG: return 206;
-    default: return 1;
-    }
-}
 
 // The findings of one target: modules first, then handles, each by process.
 void Collect(const std::vector<std::vector<proc::Hit>>& processes, uint32_t target, SearchReport& report) {
@@ -40,8 +26,6 @@ void Collect(const std::vector<std::vector<proc::Hit>>& processes, uint32_t targ
 }
 
 }  // namespace
-
-const PathStyle kPathStyle = PathStyle::Unix;
 
 void EnableSearchPrivileges() {}
 
@@ -95,6 +79,7 @@ std::string Hidden(int procRoot, const std::vector<proc::Target>& targets, bool 
 
 std::vector<SearchReport> Search(std::vector<SearchRequest>& requests, const std::vector<uint32_t>* pids) {
     const int procRoot = open("/proc", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    const int procError = procRoot < 0 ? errno : 0;
     std::vector<proc::Target> targets;
     std::vector<uint32_t> index(requests.size(), 0);
     for (size_t i = 0; i < requests.size(); ++i) {
@@ -120,17 +105,16 @@ std::vector<SearchReport> Search(std::vector<SearchRequest>& requests, const std
     std::vector<SearchReport> reports(requests.size());
     for (size_t i = 0; i < requests.size(); ++i) {
         SearchReport& report = reports[i];
+        report.style = PathStyle::Unix;
         if (const int error = requests[i].resolved->error; error != 0) {
-            char line[64];
-            std::snprintf(line, sizeof line, "GetFullPathName() failed. Error = %d\n", ErrorCode(error));
-            report.failure = line;
+            report.stop = SearchStop{SearchStop::Cause::NameUnresolved, error};
             continue;
         }
         if (!scan.listed) {
-            report.failure = "SystemModulesInformation::Refresh() failed.\n";
+            report.stop = SearchStop{SearchStop::Cause::ProcessesUnread, procError};
             continue;
         }
-        report.reached = SearchStage::HandlesListed;
+        report.reached = SearchStage::OpenFilesRead;
         report.refused = static_cast<uint32_t>(scan.refused.size());
         report.someRefused.assign(scan.refused.begin(),
                                   scan.refused.begin() + std::min(scan.refused.size(), kRefusedNamed));

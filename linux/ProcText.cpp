@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "search/Paths.h"
+
 namespace proc {
 
 namespace {
@@ -168,6 +170,15 @@ std::vector<std::pair<uint64_t, std::string>> ParseUnixSockets(const char* text,
     });
     std::sort(paths.begin(), paths.end());
     return paths;
+}
+
+std::string ProcessName(const ProcessStat& stat, std::string_view exe) {
+    constexpr size_t kCommLength = 15;
+    StripDeleted(exe);
+    const std::string_view exeName = FinalComponent(exe, PathStyle::Unix);
+    const bool cut = stat.comm.size() == kCommLength && exeName.size() > kCommLength &&
+                     exeName.compare(0, kCommLength, stat.comm) == 0;
+    return std::string(cut || stat.comm.empty() ? exeName : stat.comm);
 }
 
 }  // namespace proc

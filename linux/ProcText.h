@@ -68,6 +68,11 @@ struct ProcessStat {
     uint64_t startTime = 0;   // in clock ticks after boot
 };
 
+// The name ps shows: the kernel's name of the command, but the executable's
+// whole name where the kernel cut that to its first 15 bytes. `exe` is the
+// executable's path, or empty.
+std::string ProcessName(const ProcessStat& stat, std::string_view exe);
+
 // "pid (comm) state ppid ..."; the command's name may hold any byte, ") "
 // too. False for a text not of that form.
 bool ParseStat(std::string_view text, ProcessStat& stat);

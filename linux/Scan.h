@@ -4,10 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
+#include <string>
+#include <utility>
 #include <vector>
 
-#include "search/Finding.h"
+#include "linux/Match.h"
 #include "linux/Targets.h"
+#include "search/Finding.h"
 
 namespace proc {
 
@@ -24,6 +28,31 @@ struct ScanOutcome {
     std::vector<std::vector<Hit>> processes;
     std::vector<uint32_t> refused;  // not (fully) examined: access denied; ascending
     std::vector<uint32_t> stalled;  // given up: reading made no progress; ascending
+};
+
+// What every reader of a scan reads; it outlives the scan while a reader
+// that was given up still runs.
+struct ScanContext {
+    TargetIndex index;
+    uint64_t ownMounts = 0;  // this process's mount namespace
+    uint32_t self = 0;
+    // Whether the /proc is of this process's own PID namespace, so that its
+    // process IDs are the ones a hold or kcmp() takes.
+    bool ownPids = false;
+    uint64_t pidfdLimit = 0;  // read once for the scan
+    int root = -1;  // the /proc being read; owned
+
+    ScanContext(const std::vector<Target>& targets, int procRoot);
+    ~ScanContext();
+    ScanContext(const ScanContext&) = delete;
+    ScanContext& operator=(const ScanContext&) = delete;
+    // The path a bound UNIX socket has, or null.
+    const std::string* BoundPath(uint64_t inode);
+
+private:
+    // The bound UNIX sockets, read once when a name is first wanted.
+    std::once_flag m_socketsRead;
+    std::vector<std::pair<uint64_t, std::string>> m_sockets;
 };
 
 // How long a read of one process may go without progress before the

@@ -60,10 +60,7 @@ std::vector<uint64_t> SocketsBoundTo(const FileId& id, int procRoot) {
 
 bool ResolveTarget(const std::string& name, SearchScope scope, Target& target, int& error, int procRoot) {
     target = Target();
-    if (name.empty()) {
-        error = ENOENT;
-        return false;
-    }
+    // The request maker has refused an empty name and a NAME with a folder part.
     if (scope == SearchScope::Name) {
         target.match = Target::Match::Name;
         target.text = name;

@@ -11,8 +11,13 @@ enum class PathStyle {
     Windows,  // '\\' and '/'
 };
 
-// The style of the system this build searches.
-extern const PathStyle kPathStyle;
+// The style of the system this program is built for: what its own
+// arguments and messages are written in.
+#ifdef _WIN32
+inline constexpr PathStyle kHostPathStyle = PathStyle::Windows;
+#else
+inline constexpr PathStyle kHostPathStyle = PathStyle::Unix;
+#endif
 
 template <typename Char>
 bool IsPathSeparator(Char c, PathStyle style) {
@@ -44,8 +49,10 @@ bool NamesAPath(std::basic_string_view<Char> name, PathStyle style) {
     return dots || FinalComponentStart(name, style) != 0;
 }
 
-inline bool NamesAPath(std::string_view name, PathStyle style = kPathStyle) { return NamesAPath<char>(name, style); }
-inline std::string_view FinalComponent(std::string_view path, PathStyle style = kPathStyle) {
+inline bool NamesAPath(std::string_view name, PathStyle style = kHostPathStyle) {
+    return NamesAPath<char>(name, style);
+}
+inline std::string_view FinalComponent(std::string_view path, PathStyle style = kHostPathStyle) {
     return FinalComponent<char>(path, style);
 }
 

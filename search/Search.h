@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "search/Finding.h"
+#include "search/Paths.h"
 
 // What a requested name stands for.
 enum class SearchScope {
@@ -20,12 +21,28 @@ enum class SearchScope {
     Device,  // every file on the file system that holds the named file
 };
 
-// How far a search got; a search that stopped tells why in `failure`.
+// How far a search got; a search that stopped tells why in `stop`.
 enum class SearchStage {
-    Start,          // nothing was read: the name, or the processes, could not be
-    ProcessesRead,  // the processes were read, but no module could be listed
-    ModulesListed,  // the module pass ran; the handle pass could not
-    HandlesListed,  // both passes ran
+    Start,            // nothing was read: the name, or the processes, could not be
+    ProcessesRead,    // the processes were read, but not what they have loaded
+    LoadedFilesRead,  // what they have loaded or mapped was read, but not what they hold open
+    OpenFilesRead,    // what they hold open was read too: the search finished
+};
+
+// Why a search stopped: what failed, and the system's own code for it
+// (errno, or the Windows error) where there is one. Each front end words it.
+struct SearchStop {
+    enum class Cause {
+        None,                   // the search did not stop
+        NameUnresolved,         // the name could not be made into the file to look for
+        ProcessesUnread,        // the processes could not be read
+        NoLoadedFiles,          // no process had a loaded file to read
+        DeviceUnnamed,          // the file's device form could not be made
+        NoOpenFiles,            // no process held a file open that could be read
+        FileSystemUnsupported,  // a whole file system cannot be searched here
+    };
+    Cause cause = Cause::None;
+    int code = 0;  // 0 where the system gave none
 };
 
 // What a search backend makes of a name before it looks at any process.
@@ -44,20 +61,22 @@ struct SearchRequest {
 // The answer to one request.
 struct SearchReport {
     SearchStage reached = SearchStage::Start;
-    // Both passes ran; otherwise a failure stopped the search.
-    bool Finished() const { return reached == SearchStage::HandlesListed; }
-    // The system's diagnostic line of the failure that stopped the search
-    // ("GetFullPathName() failed. Error = 2\n"); empty when it finished.
-    std::string failure;
+    // Everything was read; otherwise `stop` says what stopped the search.
+    bool Finished() const { return reached == SearchStage::OpenFilesRead; }
+    SearchStop stop;
+    // How the system searched writes paths, which decides how they are
+    // shown as text.
+    PathStyle style = kHostPathStyle;
     std::vector<Finding> findings;  // modules, then handles, each in the order found
     // Processes not (fully) examined: refused, and given up because reading
     // them made no progress. Their findings may be missing.
     uint32_t refused = 0;
     std::vector<uint32_t> someRefused;  // up to kRefusedNamed of the refused, ascending
     std::vector<uint32_t> stalled;
-    // Processes whose modules a 32-bit Windows build could not list (those
-    // of 64-bit programs among them); the 64-bit build lists them.
-    uint32_t unlisted = 0;
+    // Processes whose loaded files this build could not list, where another
+    // build of the program could (a 32-bit Windows build does not see those
+    // of 64-bit programs).
+    uint32_t loadedUnlisted = 0;
     // Whether the search ran as root or administrator, so that the advice to
     // run it so would be no help.
     bool privileged = false;

@@ -5,7 +5,10 @@
 
 #include "search/Diagnostics.h"
 #include "search/Paths.h"
+#include "search/Request.h"
+#include "search/Notices.h"
 #include "search/ResultLine.h"
+#include "search/Trace.h"
 
 namespace {
 
@@ -26,20 +29,7 @@ uint32_t NameListDrop::QueryFile(uint32_t index, char* buffer, uint32_t size) co
 }
 
 SearchScope DropScope(const std::string& name, SearchScope scope) {
-    return scope == SearchScope::File && !NamesAPath(name) ? SearchScope::Name : scope;
-}
-
-void TraceSearch(const SearchReport& report) {
-    if (report.reached >= SearchStage::ModulesListed) Diag("%s", PassHeader(kModulePassRule).c_str());
-    if (report.reached == SearchStage::HandlesListed) Diag("%s", PassHeader(kHandlePassRule).c_str());
-    if (!report.Finished()) Diag("%s", report.failure.c_str());
-}
-
-void TraceSearches(const std::vector<SearchReport>& reports) {
-    for (const SearchReport& report : reports) {
-        Diag("DragDrop\n");
-        TraceSearch(report);
-    }
+    return scope == SearchScope::File ? ScopeOf(name, Asked::Dropped, PathStyle::Windows) : scope;
 }
 
 DropEnd HandleDrop(const DroppedFiles& drop, ResultList& list, WaitCursor& cursor, SearchScope scope) {
@@ -51,7 +41,8 @@ DropEnd HandleDrop(const DroppedFiles& drop, ResultList& list, WaitCursor& curso
     } cursorScope(cursor);
     list.Clear();
     list.Repaint();
-    Diag("DragDrop\n");
+    const TraceWords& words = WindowsTraceWords();
+    Diag("%s\n", words.begin);
     uint32_t length = drop.QueryFile(0, nullptr, 0);
     if (length == 0) return DropEnd::NoName;
     // No path the system can name is longer (a counted string of 16-bit
@@ -73,9 +64,9 @@ DropEnd HandleDrop(const DroppedFiles& drop, ResultList& list, WaitCursor& curso
         if (!report.stalled.empty()) list.ProcessesStalled(report.stalled);
     }
     for (const Finding& finding : report.findings)
-        list.Append(FormatResultLine(finding.pid, finding.processName).c_str(), finding);
+        list.Append(FormatResultLine(finding.pid, finding.processName, report.style).c_str(), finding);
     if (report.reached >= SearchStage::ProcessesRead)
-        Diag("%s", UnlistedNotice(report.unlisted, "TolvarFencat.exe").c_str());
-    TraceSearch(report);
+        Diag("%s", UnlistedNotice(report.loadedUnlisted, "TolvarFencat.exe").c_str());
+    TraceSearch(report, words);
     return report.Finished() ? DropEnd::Finished : DropEnd::Stopped;
 }

@@ -68,14 +68,7 @@ enum class DropEnd {
 DropEnd HandleDrop(const DroppedFiles& drop, ResultList& list, WaitCursor& cursor,
                    SearchScope scope = SearchScope::File);
 
-// The scope a dropped name is searched in: a bare name stands for any file
-// of that name.
+// The scope a dropped name is searched in: a bare name (as Windows tells
+// one) stands for any file of that name.
 SearchScope DropScope(const std::string& name, SearchScope scope = SearchScope::File);
 
-// The window's trace of one search on the diagnostics output, after its
-// "DragDrop": each pass's header and rule, and the failure that stopped it.
-void TraceSearch(const SearchReport& report);
-
-// The trace of a search of several names, each as a drop of that one name
-// would print it: "DragDrop", then its search's trace.
-void TraceSearches(const std::vector<SearchReport>& reports);

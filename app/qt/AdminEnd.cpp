@@ -86,7 +86,10 @@ void AdminEnd::Ended(int status, QProcess::ExitStatus how) {
         return;
     }
     std::vector<ResultRow> asked, notFound;
+    std::vector<uint32_t> notUsing;
     for (const ResultRow& row : rows) (listed.count(row.pid) != 0 ? asked : notFound).push_back(row);
+    for (const ResultRow& row : notFound) notUsing.push_back(row.pid);
+    if (!notUsing.empty()) emit NotUsing(notUsing);
     QStringList said;
     if (!asked.empty()) said << QStringLiteral("Asked %1 to end, as the administrator.").arg(Labels(asked));
     if (!notFound.empty())

@@ -30,6 +30,8 @@ public:
 signals:
     // What became of them, in one line for the window.
     void Done(const QString& outcome);
+    // Root looked and found these processes using none of the files.
+    void NotUsing(const std::vector<uint32_t>& pids);
 
 private:
     void Ended(int status, QProcess::ExitStatus how);

@@ -1,5 +1,6 @@
 #include "app/qt/EndProcess.h"
 
+#include <atomic>
 #include <csignal>
 #include <set>
 #include <string>
@@ -17,6 +18,8 @@ QString ProcessLabel(const ResultRow& row) {
 }
 
 namespace {
+
+std::atomic<int> g_graceMilliseconds{EndProcess::kGraceMilliseconds};
 
 // More than this many processes are listed in a scrolling view of their
 // own rather than in the sentence, so that the box fits on any screen.
@@ -59,7 +62,12 @@ QString Summary(const std::vector<ResultRow>& rows) {
 
 EndProcess::EndProcess(QWidget* window) : QObject(window), m_window(window), m_admin(new AdminEnd(this)) {
     connect(m_admin, &AdminEnd::Done, this, &EndProcess::Done);
+    connect(m_admin, &AdminEnd::NotUsing, this, &EndProcess::NotUsing);
 }
+
+int EndProcess::GraceMilliseconds() { return g_graceMilliseconds; }
+
+void EndProcess::SetGraceMilliseconds(int milliseconds) { g_graceMilliseconds = milliseconds; }
 
 void EndProcess::Start(const std::vector<ResultRow>& rows) {
     std::vector<ResultRow> distinct, others;
@@ -110,7 +118,7 @@ void EndProcess::Start(const std::vector<ResultRow>& rows) {
         return;
     }
     if (!outcomes.isEmpty()) emit Done(outcomes.join(QStringLiteral(" ")));
-    QTimer::singleShot(kGraceMilliseconds, this, &EndProcess::OfferKill);
+    QTimer::singleShot(GraceMilliseconds(), this, &EndProcess::OfferKill);
 }
 
 // Empty when the signal went out; otherwise what the user is told.

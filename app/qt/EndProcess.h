@@ -23,6 +23,9 @@ public:
 
     // How long a process has to end on SIGTERM before SIGKILL is offered.
     static constexpr int kGraceMilliseconds = 1500;
+    // The grace in force: kGraceMilliseconds unless tests shortened it.
+    static int GraceMilliseconds();
+    static void SetGraceMilliseconds(int milliseconds);
 
     // The rows' processes, each once.
     void Start(const std::vector<ResultRow>& rows);
@@ -30,6 +33,8 @@ public:
 signals:
     // What became of them, in one line for the window; then it looks again.
     void Done(const QString& outcome);
+    // A look as root found these processes using none of their rows' files.
+    void NotUsing(const std::vector<uint32_t>& pids);
 
 private:
     void OfferKill();

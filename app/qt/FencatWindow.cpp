@@ -1,5 +1,7 @@
 #include "app/qt/FencatWindow.h"
 
+#include <atomic>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -22,7 +24,6 @@
 #include <QWindow>
 #include <set>
 
-#include "app/core/Drop.h"
 #include "app/qt/AboutBox.h"
 #include "app/qt/AdminEnd.h"
 #include "app/qt/EndProcess.h"
@@ -33,11 +34,13 @@
 #include "app/qt/ProcessState.h"
 #include "app/qt/RootCheck.h"
 #include "app/qt/Searcher.h"
+#include "search/Notices.h"
 #include "search/ResultLine.h"
+#include "search/Trace.h"
 
 namespace {
 
-constexpr int kWatchMilliseconds = 2000;
+std::atomic<int> g_watchMilliseconds{2000};  // tests shorten it
 
 QString Plural(qsizetype count, const char* one, const char* many) {
     return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? one : many));
@@ -62,17 +65,22 @@ FencatWindow::FencatWindow(QWidget* parent) : QMainWindow(parent) {
                 Searched(reports);
             });
     connect(m_searcher, &Searcher::Looked, this, &FencatWindow::Looked);
+    // Root's look at them could see them: it decides, for the question they
+    // were found for.
+    connect(m_endProcess, &EndProcess::NotUsing, this, [this](const std::vector<uint32_t>& pids) {
+        if (m_endQuestion == m_question) m_model->DropRootRowsOf(pids);
+    });
     connect(m_endProcess, &EndProcess::Done, this, [this](const QString& outcome) {
-        Refresh();
         statusBar()->showMessage(outcome);
+        Reread();
     });
     connect(m_rootCheck, &RootCheck::Found, this, &FencatWindow::RootFound);
     connect(m_rootCheck, &RootCheck::Failed, this, [this](uint64_t question, const QString& why) {
         if (question == m_question) CheckFailed(why);
     });
-    m_watchTimer.setInterval(kWatchMilliseconds);
+    m_watchTimer.setInterval(g_watchMilliseconds);
     connect(&m_watchTimer, &QTimer::timeout, this, [this] {
-        if (!m_searcher->Busy() && !m_wait) Refresh();
+        if (!m_searcher->Busy() && !m_wait) Reread();
     });
 
     resize(860, 480);
@@ -86,6 +94,8 @@ FencatWindow::FencatWindow(QWidget* parent) : QMainWindow(parent) {
 }
 
 FencatWindow::~FencatWindow() = default;
+
+void FencatWindow::SetWatchMilliseconds(int milliseconds) { g_watchMilliseconds = milliseconds; }
 
 void FencatWindow::BuildControls() {
     auto* central = new QWidget(this);
@@ -184,7 +194,7 @@ void FencatWindow::BuildActions() {
             &FencatWindow::Refresh);
     QAction* watch = AddAction("watch", QStringLiteral("&Watch"), {QKeySequence(Qt::CTRL | Qt::Key_F5)});
     watch->setCheckable(true);
-    watch->setToolTip(QStringLiteral("Refresh every %1 seconds").arg(kWatchMilliseconds / 1000));
+    watch->setToolTip(QStringLiteral("Refresh every %1 seconds").arg(g_watchMilliseconds / 1000));
     connect(watch, &QAction::toggled, this, [this](bool on) { on ? m_watchTimer.start() : m_watchTimer.stop(); });
     QAction* wait = AddAction("waitFree", QStringLiteral("Wait Until &Free"), {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_W)});
     wait->setCheckable(true);
@@ -279,15 +289,20 @@ QString FencatWindow::TargetsText() const {
     return text;
 }
 
-// Every look starts from the names again, so that a file made since the
-// last look is found, and one replaced is the new one.
+// A look the user asks for: what was said of the last one is no news of it.
 void FencatWindow::Refresh() {
     if (m_targets.empty()) return;
     StartLook();
-    m_searcher->Start(m_targets, true, m_question);
+    Reread();
 }
 
-// What was said of the last look is no news of the next.
+// Every look starts from the names again, so that a file made since the
+// last look is found, and one replaced is the new one. Watch's looks and
+// End's own leave the status and a failed check's reason as they are.
+void FencatWindow::Reread() {
+    if (!m_targets.empty()) m_searcher->Start(m_targets, true, m_question);
+}
+
 void FencatWindow::StartLook() {
     statusBar()->clearMessage();
     m_checkProblem->hide();
@@ -295,7 +310,7 @@ void FencatWindow::StartLook() {
 }
 
 void FencatWindow::Searched(const std::vector<SearchReport>& reports) {
-    TraceSearches(reports);
+    TraceSearches(reports, LinuxTraceWords());
     std::vector<Finding> findings;
     for (const SearchReport& report : reports) {
         findings.insert(findings.end(), report.findings.begin(), report.findings.end());
@@ -415,7 +430,10 @@ void FencatWindow::OpenContainingFolder() {
     });
 }
 
-void FencatWindow::EndSelected() { m_endProcess->Start(SelectedRows()); }
+void FencatWindow::EndSelected() {
+    m_endQuestion = m_question;
+    m_endProcess->Start(SelectedRows());
+}
 
 // The hint changes on the window as it is: re-creating it would make it
 // vanish and come back elsewhere.

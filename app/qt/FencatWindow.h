@@ -52,6 +52,10 @@ public:
     // The state line's account of a look at the processes.
     void ShowReports(const std::vector<SearchReport>& reports);
 
+    // The Watch period of windows made from now on (2 s unless tests
+    // shorten it).
+    static void SetWatchMilliseconds(int milliseconds);
+
 signals:
     // After every look shown: a search, a refresh, a look of a wait.
     void SearchDone();
@@ -80,6 +84,7 @@ private:
     QAction* AddAction(const char* name, const QString& text, const QList<QKeySequence>& keys);
 
     void Refresh();
+    void Reread();
     void StartLook();
     void Searched(const std::vector<SearchReport>& reports);
     void Looked(const FreeWatch* watch, WaitState state, const std::vector<SearchReport>& reports);
@@ -127,6 +132,7 @@ private:
     // Which question the window asks: each new search is a new one, and an
     // answer to an earlier one is dropped.
     uint64_t m_question = 0;
+    uint64_t m_endQuestion = 0;  // the question whose rows End Process was given
     QString m_fieldText;  // the path field's text when the last search began
     QTimer m_watchTimer;
     std::shared_ptr<FreeWatch> m_wait;  // while waiting until the files are free

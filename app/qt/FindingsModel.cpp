@@ -9,6 +9,7 @@
 #include "app/qt/ProcessState.h"
 #include "cli/Platform.h"
 #include "search/ResultLine.h"
+#include "search/Uses.h"
 
 namespace {
 
@@ -116,6 +117,16 @@ void FindingsModel::MergeFromRoot(const std::vector<Finding>& findings, const QD
     if (!m_rows.empty()) emit dataChanged(index(0, kUse), index(rowCount() - 1, kUse));
 }
 
+void FindingsModel::DropRootRowsOf(const std::vector<uint32_t>& pids) {
+    for (size_t i = m_rows.size(); i-- > 0;) {
+        const ResultRow& row = m_rows[i];
+        if (!row.rootAt.isValid() || std::find(pids.begin(), pids.end(), row.pid) == pids.end()) continue;
+        beginRemoveRows(QModelIndex(), static_cast<int>(i), static_cast<int>(i));
+        m_rows.erase(m_rows.begin() + static_cast<std::ptrdiff_t>(i));
+        endRemoveRows();
+    }
+}
+
 int FindingsModel::RootRows() const {
     return static_cast<int>(std::count_if(m_rows.begin(), m_rows.end(), [](const ResultRow& row) { return row.rootAt.isValid(); }));
 }
@@ -156,23 +167,7 @@ void FindingsModel::Clear() {
     endResetModel();
 }
 
-QString FindingsModel::UseInWords(uint32_t access) {
-    QStringList words;
-    const bool read = access & Finding::kRead, write = access & Finding::kWrite;
-    if (read && write)
-        words << QStringLiteral("open for reading and writing");
-    else if (read)
-        words << QStringLiteral("open for reading");
-    else if (write)
-        words << QStringLiteral("open for writing");
-    else if (access & Finding::kOpen)
-        words << QStringLiteral("open");
-    if (access & Finding::kMapped) words << QStringLiteral("mapped");
-    if (access & Finding::kExecutable) words << QStringLiteral("executable");
-    if (access & Finding::kCurrentFolder) words << QStringLiteral("current folder");
-    if (access & Finding::kRootFolder) words << QStringLiteral("root folder");
-    return words.join(QStringLiteral(", "));
-}
+QString FindingsModel::UseInWords(uint32_t access) { return QString::fromUtf8(UseWords(access).c_str()); }
 
 QString FindingsModel::Text(const ResultRow& row, int column) const {
     switch (column) {
@@ -181,7 +176,7 @@ QString FindingsModel::Text(const ResultRow& row, int column) const {
     case kUser: return UserName(row.uid);
     case kUse:
         if (!row.rootAt.isValid()) return UseInWords(row.access);
-        return QStringLiteral("%1 (found as root at %2)")
+        return QStringLiteral("%1 (as root, %2)")
             .arg(UseInWords(row.access), row.rootAt.toString(QStringLiteral("HH:mm:ss")));
     case kDescriptor: {
         QStringList numbers;
@@ -237,6 +232,9 @@ QVariant FindingsModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole: return Text(row, column);
     // Cut text is read in full here.
     case Qt::ToolTipRole:
+        if (column == kUse && row.rootAt.isValid())
+            return QStringLiteral("%1: found by the check as root at %2, which this user's looks cannot see again")
+                .arg(UseInWords(row.access), row.rootAt.toString(QStringLiteral("HH:mm:ss")));
         if (column == kUser && NeedsAdministrator(row))
             return QStringLiteral("%1: ending it needs the administrator's rights").arg(Text(row, column));
         return column == kPid ? QVariant() : QVariant(Text(row, column));

@@ -45,6 +45,8 @@ public:
     void MergeFromRoot(const std::vector<Finding>& findings, const QDateTime& at);
     // How many rows only a check as root found.
     int RootRows() const;
+    // Root's rows of these processes, which a look as root no longer found.
+    void DropRootRowsOf(const std::vector<uint32_t>& pids);
     void Clear();
 
     const ResultRow& Row(int row) const { return m_rows[static_cast<size_t>(row)]; }

@@ -8,39 +8,18 @@
 #include <QStandardPaths>
 #include <cerrno>
 
+#include "app/qt/WireBytes.h"
+#include "search/Exits.h"
+#include "search/Uses.h"
+
 namespace {
 
-// fencat writes bytes that are no UTF-8 as lone surrogates U+DC80…U+DCFF.
 Text Bytes(const QString& text) {
-    Text bytes;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t unit = text[i].unicode();
-        if (unit >= 0xDC80 && unit <= 0xDCFF && !(i > 0 && QChar::isHighSurrogate(text[i - 1].unicode()))) {
-            bytes += static_cast<char>(unit & 0xFF);
-            continue;
-        }
-        qsizetype length = 1;
-        if (QChar::isHighSurrogate(unit) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) length = 2;
-        bytes += text.mid(i, length).toUtf8().toStdString();
-        i += length - 1;
-    }
-    return bytes;
+    return BytesOfUtf16(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<size_t>(text.size()));
 }
 
-uint32_t AccessOf(const QString& letters) {
-    uint32_t access = 0;
-    for (const QChar letter : letters) {
-        switch (letter.unicode()) {
-        case 'f': access |= Finding::kOpen; break;
-        case 'F': access |= Finding::kOpen | Finding::kWrite; break;
-        case 'r': access |= Finding::kRootFolder; break;
-        case 'c': access |= Finding::kCurrentFolder; break;
-        case 'e': access |= Finding::kExecutable; break;
-        case 'm': access |= Finding::kMapped; break;
-        }
-    }
-    return access;
-}
+// pkexec's own statuses, beside fencat's.
+constexpr int kPkexecDismissed = 126, kPkexecNotAuthorised = 127;
 
 }  // namespace
 
@@ -50,15 +29,18 @@ std::vector<Finding> ParseFencatJson(const QByteArray& lines) {
         const QJsonObject object = QJsonDocument::fromJson(line).object();
         if (!object.value(QLatin1String("pid")).isDouble()) continue;
         Finding finding;
-        finding.kind = object.value(QLatin1String("kind")).toString() == QLatin1String("module") ? Finding::Kind::Module
-                                                                                                 : Finding::Kind::Handle;
+        // A kind this window does not know is still a use.
+        if (!KindOfWord(object.value(QLatin1String("kind")).toString().toStdString(), finding.kind))
+            finding.kind = Finding::Kind::Handle;
         finding.pid = static_cast<uint32_t>(object.value(QLatin1String("pid")).toDouble());
         finding.processName = Bytes(object.value(QLatin1String("name")).toString());
         finding.path = Bytes(object.value(QLatin1String("path")).toString());
-        finding.access = AccessOf(object.value(QLatin1String("access")).toString());
+        finding.access = AccessOfLetters(object.value(QLatin1String("access")).toString().toStdString());
         const QJsonValue uid = object.value(QLatin1String("uid")), fd = object.value(QLatin1String("fd"));
         if (uid.isDouble()) finding.uid = static_cast<int64_t>(uid.toDouble());
         if (fd.isDouble()) finding.descriptor = static_cast<int64_t>(fd.toDouble());
+        // fuser's letters cannot tell reading from writing; the words can.
+        finding.access |= AccessOfWords(object.value(QLatin1String("use")).toString().toStdString());
         findings.push_back(std::move(finding));
     }
     return findings;
@@ -140,12 +122,11 @@ bool RootCheck::Start(const std::vector<Target>& targets, uint64_t question, QSt
 void RootCheck::Ended(int status, QProcess::ExitStatus how) {
     const QByteArray out = m_process.readAllStandardOutput();
     const QString err = QString::fromLocal8Bit(m_process.readAllStandardError()).trimmed();
-    // fencat: 0 found, 1 none found; pkexec: 126 dismissed, 127 not authorised.
-    if (how == QProcess::NormalExit && (status == 0 || status == 1)) {
+    if (how == QProcess::NormalExit && (status == kFound || status == kNotFound)) {
         emit Found(m_question, ParseFencatJson(out), err);
-    } else if (how == QProcess::NormalExit && status == 126) {
+    } else if (how == QProcess::NormalExit && status == kPkexecDismissed) {
         emit Failed(m_question, QStringLiteral("The check as root was dismissed."));
-    } else if (how == QProcess::NormalExit && status == 127) {
+    } else if (how == QProcess::NormalExit && status == kPkexecNotAuthorised) {
         emit Failed(m_question, QStringLiteral("The check as root was not authorised."));
     } else {
         emit Failed(m_question, QStringLiteral("The check as root failed%1").arg(err.isEmpty() ? QStringLiteral(".") : QStringLiteral(": ") + err));

@@ -10,9 +10,14 @@
 #include <filesystem>
 #include <system_error>
 
-#include "search/Paths.h"
+#include "search/Request.h"
 
 namespace {
+
+// A refusal of the core's, as the window's sentences go on after the name.
+QString Refused(const std::string& why) {
+    return QStringLiteral("cannot be searched: %1").arg(QFile::decodeName(why.c_str()));
+}
 
 QString Problem(int error) {
     if (error == ENOENT || error == ENOTDIR) return QStringLiteral("does not exist");
@@ -35,8 +40,8 @@ Target TargetFromPath(const std::string& path) {
     Target target{QString(), resolved.string(), SearchScope::File, QString()};
     target.shown = QFile::decodeName(target.name.c_str());
     struct stat status;
-    if (path.empty())
-        target.problem = QStringLiteral("is no name");
+    if (const std::string why = Refusal(path, Asked::File); !why.empty())
+        target.problem = Refused(why);
     else if (stat(target.name.c_str(), &status) != 0)
         target.problem = Problem(target.error = errno);
     else if (S_ISDIR(status.st_mode))
@@ -46,7 +51,7 @@ Target TargetFromPath(const std::string& path) {
 
 Target TargetFromName(const std::string& name) {
     Target target{QFile::decodeName(name.c_str()), name, SearchScope::Name, QString()};
-    if (name.empty() || NamesAPath(name)) target.problem = QStringLiteral("is no file name: a NAME has no folder part");
+    if (const std::string why = Refusal(name, Asked::Name); !why.empty()) target.problem = Refused(why);
     return target;
 }
 

@@ -10,7 +10,9 @@
 #include "app/qt/FencatWindow.h"
 #include "app/qt/FittedLabel.h"
 #include "app/qt/RootCheck.h"
+#include "search/Notices.h"
 #include "search/ResultLine.h"
+#include "search/Trace.h"
 
 namespace {
 
@@ -18,6 +20,15 @@ constexpr int kWaitLookMilliseconds = 500;
 
 QString Plural(qsizetype count, const char* one, const char* many) {
     return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? one : many));
+}
+
+// Processes not examined to the end in the widest of the reports: each
+// report looked at every process.
+uint32_t NotExamined(const std::vector<SearchReport>& reports) {
+    uint32_t most = 0;
+    for (const SearchReport& report : reports)
+        most = std::max<uint32_t>(most, report.refused + static_cast<uint32_t>(report.stalled.size()));
+    return most;
 }
 
 }  // namespace
@@ -38,7 +49,7 @@ void FencatWindow::ShowReports(const std::vector<SearchReport>& reports) {
         if (next >= reports.size()) break;
         const SearchReport& report = reports[next++];
         if (!report.Finished()) {
-            const QString failure = QString::fromLocal8Bit(report.failure.c_str()).trimmed();
+            const QString failure = QString::fromLocal8Bit(LinuxTraceWords().stopped(report.stop).c_str()).trimmed();
             said << QStringLiteral("%1 could not be searched (%2).").arg(target.shown, failure);
             continue;
         }
@@ -97,11 +108,10 @@ void FencatWindow::Looked(const FreeWatch* watch, WaitState state, const std::ve
     if (state == WaitState::Free) {
         said = QStringLiteral("%1 %2 free now.").arg(files, one ? QStringLiteral("is") : QStringLiteral("are"));
     } else {
-        uint32_t notExamined = 0;
-        for (const SearchReport& report : reports)
-            notExamined = std::max<uint32_t>(notExamined, report.refused + static_cast<uint32_t>(report.stalled.size()));
-        said = QStringLiteral("No process that could be examined uses %1 now, but %2 could not be examined and may.")
-                   .arg(files, Plural(notExamined, "process", "processes"));
+        said = QStringLiteral("No process that could be examined uses %1 now, but %2 could not be examined and may "
+                              "use %3.")
+                   .arg(files, Plural(NotExamined(reports), "process", "processes"),
+                        one ? QStringLiteral("it") : QStringLiteral("them"));
         const QString root = RootRowsSentence();
         if (!root.isEmpty()) said += u' ' + root;
     }

@@ -27,53 +27,11 @@ const char kHelpNotes[] =
     "Names are written with control characters as \\xHH and a backslash as \\\\.\n"
     "Processes fencat may not examine are counted on standard error; root, or\n"
     "CAP_SYS_PTRACE with CAP_DAC_READ_SEARCH, sees them all. The window is\n"
-    "fencat-window.\n"
-    "\n"
-    "Exit status: 0 if a process was found (with -w: once the files are free),\n"
-    "1 if none was (with -w: when the time ran out), 2 on error or when a\n"
-    "process could not be signalled, 3 with -w when no process it could\n"
-    "examine uses the files, but some could not be examined.\n";
+    "fencat-window.\n";
 
 const char kShortUsage[] =
     "Usage: fencat [OPTION]... FILE...\n"
     "Try 'fencat --help' for more information.\n";
-
-const char* OptionHelp(OptionId option) {
-    switch (option) {
-    case OptionId::Under:
-        return "the processes that use DIR or anything below it, at any\n"
-               "depth (the tree is not walked); may be given again";
-    case OptionId::Name:
-        return "the processes that use a file named NAME in any folder\n"
-               "(the final component of its path); may be given again";
-    case OptionId::Mount:
-        return "a FILE names a file system (its mount point or any file\n"
-               "on it): the processes that use any file on it";
-    case OptionId::Terse: return "decimal process IDs only, each once, for kill and xargs";
-    case OptionId::Verbose:
-        return "a table: USER, PID, ACCESS, COMMAND and PATH; ACCESS is\n"
-               "f open, F open for writing, r root folder, c current\n"
-               "folder, e executable, m mapped file or library";
-    case OptionId::Long: return "each line followed by the matched path";
-    case OptionId::Json:
-        return "one JSON object per finding: pid, name, kind (module or\n"
-               "handle), path, file (the FILE as given), uid, user,\n"
-               "access, fd; bytes that are no UTF-8 are written \\udcXX";
-    case OptionId::Kill: return "send SIGKILL (or the signal given) to the processes found";
-    case OptionId::Signal: return "the signal for -k, by name or number (-TERM, -15)";
-    case OptionId::ListSignals: return "list the signal names";
-    case OptionId::Interactive:
-        return "with -k, ask before each process (reads standard input;\n"
-               "anything but y is no); needed for -k on --name";
-    case OptionId::Wait:
-        return "wait until no process uses any FILE, or until SECONDS\n"
-               "pass (-wSECONDS too)";
-    case OptionId::Trace: return "also print the search's steps on standard error";
-    case OptionId::Help: return "show this help and exit";
-    case OptionId::Version: return "show the version and exit";
-    }
-    return nullptr;
-}
 
 const std::vector<Signal>& Signals() {
     static const std::vector<Signal> signals = {

@@ -27,41 +27,11 @@ const char kHelpIntro[] =
 
 const char kHelpNotes[] =
     "\n"
-    "Run it as administrator to include other users' processes.\n"
-    "\n"
-    "Exit status: 0 if a process was found (with -w: once the files are free),\n"
-    "1 if none was (with -w: when the time ran out), 2 on error or when a\n"
-    "process could not be ended, 3 with -w when no process it could examine\n"
-    "uses the files, but some could not be examined.\n";
+    "Run it as administrator to include other users' processes.\n";
 
 const char kShortUsage[] =
     "Usage: fencat [OPTION]... FILE...\n"
     "Try 'fencat --help' for more information.\n";
-
-const char* OptionHelp(OptionId option) {
-    switch (option) {
-    case OptionId::Under: return "the processes that use DIR or anything below it";
-    case OptionId::Name: return "the processes that use a file named NAME in any folder";
-    case OptionId::Mount: return nullptr;
-    case OptionId::Terse: return "decimal process IDs only, each once";
-    case OptionId::Verbose:
-        return "a table: USER, PID, ACCESS (m module or mapped file,\n"
-               "f handle), COMMAND and PATH";
-    case OptionId::Long: return "each line followed by the matched path";
-    case OptionId::Json:
-        return "one JSON object per finding: pid, name, kind, path,\n"
-               "file, uid, user, access, fd";
-    case OptionId::Kill: return "end the processes found (TerminateProcess)";
-    case OptionId::Signal: return "KILL or TERM: either ends a process at once here";
-    case OptionId::ListSignals: return "list the signal names";
-    case OptionId::Interactive: return "with -k, ask before each process";
-    case OptionId::Wait: return "wait until no process uses any FILE (or SECONDS pass)";
-    case OptionId::Trace: return "also print the search's steps on standard error";
-    case OptionId::Help: return "show this help and exit";
-    case OptionId::Version: return "show the version and exit";
-    }
-    return nullptr;
-}
 
 const std::vector<Signal>& Signals() {
     // What TerminateProcess can stand for.

@@ -17,9 +17,10 @@ _fencat() {
         fi
     fi
 
-    # Signal names as -k takes them: TERM, not SIGTERM.
-    local signals
-    signals=$(compgen -A signal | sed 's/^SIG//')
+    # The names fencat -l lists, as -k takes them: TERM, not SIGTERM. The
+    # shell's own list holds names fencat refuses (EXIT, RTMIN+1).
+    local signals='HUP INT QUIT ILL TRAP ABRT BUS FPE KILL USR1 SEGV USR2 PIPE ALRM TERM STKFLT
+        CHLD CONT STOP TSTP TTIN TTOU URG XCPU XFSZ VTALRM PROF WINCH IO PWR SYS'
 
     local i
     for ((i = 1; i < cword; i++)); do

@@ -113,6 +113,10 @@ expect_eq "bash: -SIGNAL names" "-TERM" "$(complete_words fencat -k -TER)"
 expect_eq "bash: --under takes folders only" "$stage/tree/alpha" "$(complete_words fencat --under "$stage/tree/a")"
 expect_eq "bash: --signal=SIG" "TERM" "$(complete_words fencat --signal = TER)"
 expect_eq "bash: after --, files even with a dash" "" "$(complete_words fencat -- --sig)"
+# The shell's own signals (EXIT, RTMIN+1) are no signals fencat sends.
+expect_eq "bash: --signal= offers what fencat -l lists" "$("$usr/bin/fencat" -l | tr ' ' '\n' | sort)" \
+  "$(complete_words fencat --signal = '')"
+expect_eq "bash: -SIGNAL offers no shell-only name" "" "$(complete_words fencat -k -EXI)"
 expect_eq "bash: FILE" "$stage/tree/afile
 $stage/tree/alpha" "$(complete_words fencat -t "$stage/tree/a")"
 

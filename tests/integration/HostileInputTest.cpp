@@ -52,6 +52,14 @@ TEST_F(HostileInputTest, EmptyAndOverlongNames) {
     ExpectEnded(empty, 2, "empty");
     EXPECT_EQ(empty.err, "fencat: empty file name\n");
     EXPECT_EQ(empty.out, "");
+    // A NAME is refused for what it is, before any search.
+    RunResult emptyName = Fencat({"--name", ""});
+    ExpectEnded(emptyName, 2, "--name \"\"");
+    EXPECT_EQ(emptyName.err, "fencat: --name: an empty NAME names no file\n");
+    RunResult folderName = Fencat({"--name", "etc/passwd"});
+    ExpectEnded(folderName, 2, "--name etc/passwd");
+    EXPECT_EQ(folderName.err, "fencat: --name etc/passwd: a NAME is one file name, with no folder part\n");
+    EXPECT_EQ(folderName.out, "");
 
     // A name is compared, never opened: any length is searched. A bare
     // FILE names a file here, and no file has such a name.

@@ -107,6 +107,12 @@ QList<pid_t> Sorted(QList<pid_t> pids) {
     return pids;
 }
 
+// The window as drawn, for a person to look at.
+void Picture(QWidget& window, const char* name) {
+    const QString folder = qEnvironmentVariable("FENCAT_SHOTS");
+    if (!folder.isEmpty()) window.grab().save(folder + u'/' + QLatin1String(name) + QStringLiteral(".png"));
+}
+
 bool FencatHasPidOption() { return RunProgram({FENCAT_BINARY, "--help"}).out.find("--pid") != std::string::npos; }
 
 }  // namespace
@@ -229,6 +235,7 @@ private slots:
                  qPrintable(window.StateText()));
         QVERIFY(!window.StateText().contains(QStringLiteral("free")));
         QCOMPARE(Pids(window).size(), 2);
+        Picture(window, "root-rows-after-wait");
     }
 
     // Marked as root's, with when; kept across a Refresh; gone only once a
@@ -259,7 +266,7 @@ private slots:
         QVERIFY(SelectPid(window, reader));
         const int row = window.Table().currentIndex().row();
         const QString use = window.Table().model()->index(row, FindingsModel::kUse).data().toString();
-        QVERIFY2(use.startsWith(QStringLiteral("open for reading (found as root at ")), qPrintable(use));
+        QVERIFY2(use.startsWith(QStringLiteral("open for reading (as root, ")), qPrintable(use));
     }
 
     // Not authorised (the real polkit says no) or dismissed: the answer and
@@ -281,6 +288,7 @@ private slots:
             QVERIFY(window.statusBar()->currentMessage().isEmpty());
             QVERIFY(SaysAloud(window.CheckProblemText()));
         }
+        Picture(window, "check-dismissed");
         window.statusBar()->showMessage(QStringLiteral("an old message"));
         QSignalSpy shown(&window, &FencatWindow::SearchDone);
         window.Action("refresh").trigger();
@@ -299,6 +307,7 @@ private slots:
         std::filesystem::permissions(folder, std::filesystem::perms::none);
         FencatWindow& window = Searched(path);
         const bool offered = window.Action("checkAll").isEnabled();
+        Picture(window, "permission-denied");
         const bool checked = Checked(window);
         std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
         QVERIFY2(window.StateText().contains(QStringLiteral("Permission denied")) || checked, qPrintable(window.StateText()));
@@ -389,6 +398,9 @@ private slots:
         QVERIFY2(window.statusBar()->currentMessage().contains(QStringLiteral("no longer uses the file")),
                  qPrintable(window.statusBar()->currentMessage()));
         QVERIFY(Running(idle) && Running(nobody));
+        // Root's look could see it, and did not find it using the file.
+        QVERIFY(!Pids(window).contains(idle));
+        Picture(window, "ended-as-administrator");
     }
 };
 

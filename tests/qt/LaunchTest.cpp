@@ -146,7 +146,7 @@ private slots:
             QVERIFY(window.waitForFinished(10000));
             const QString out = QString::fromLocal8Bit(window.readAllStandardOutput());
             if (trace)
-                QVERIFY2(out.startsWith(QStringLiteral("DragDrop\nPID ")), qPrintable(out));
+                QVERIFY2(out.startsWith(QStringLiteral("Search\nPID ")), qPrintable(out));
             else
                 QVERIFY2(out.isEmpty(), qPrintable(out));
         }

@@ -1,6 +1,7 @@
 // The table's model: findings folded into one row per process and path,
 // its columns, sorting, updates that keep rows in place, findings merged
 // from a check as root, and type-ahead on names.
+#include <QCoreApplication>
 #include <QSortFilterProxyModel>
 #include <QTest>
 
@@ -131,23 +132,69 @@ private slots:
         QVERIFY(!model.Row(1).process);
     }
 
+    // Rows only root found are marked with when; this user's own rows stay
+    // theirs; a later check replaces the earlier one's rows, and a look as
+    // root that no longer finds a process takes its row away.
+    void RootsRowsAreMarkedAndReplacedOnlyByALookThatSawThem() {
+        FindingsModel model;
+        const uint32_t self = static_cast<uint32_t>(QCoreApplication::applicationPid());
+        Finding own = Found(10, "a", "/f", kOpenRead, 3);
+        own.process = std::make_shared<StillThere>();
+        model.Update({own});
+        const QDateTime first = QDateTime::fromString(QStringLiteral("2026-01-02T03:04:05"), Qt::ISODate);
+        model.MergeFromRoot({Found(10, "a", "/f", Finding::kOpen, 3), Found(self, "me", "/f", kOpenRead, 4)}, first);
+        QCOMPARE(model.RootRows(), 1);
+        QCOMPARE(Column(model, FindingsModel::kUse),
+                 (QStringList{"open for reading", "open for reading (as root, 03:04:05)"}));
+        QVERIFY(model.Row(0).process == own.process);
+        QVERIFY(model.Row(1).started != 0);
+
+        // A look that could not see it leaves it; one that could, decides.
+        const auto unseen = [](const ResultRow& row) { return row.rootAt.isValid(); };
+        model.Update({own}, unseen);
+        QCOMPARE(Column(model, FindingsModel::kPid), (QStringList{"10", QString::number(self)}));
+        model.Update({own});
+        QCOMPARE(Column(model, FindingsModel::kPid), QStringList{"10"});
+
+        model.MergeFromRoot({Found(self, "me", "/f", kOpenRead, 4), Found(30, "c", "/f", kOpenRead, 5)}, first);
+        model.MergeFromRoot({Found(30, "c", "/f", kOpenRead, 5)}, first.addSecs(60));
+        QCOMPARE(Column(model, FindingsModel::kPid), (QStringList{"10", "30"}));
+        QVERIFY(model.index(1, FindingsModel::kUse).data().toString().endsWith(QStringLiteral("03:05:05)")));
+        model.DropRootRowsOf({10, 30});
+        QCOMPARE(Column(model, FindingsModel::kPid), QStringList{"10"});
+    }
+
     void FencatsJsonLinesBecomeFindingsWithTheirBytes() {
         const QByteArray lines =
             "{\"pid\":8000,\"name\":\"py\\udcffthon\",\"kind\":\"module\",\"path\":\"/srv/\\u00e9\",\"file\":\"/srv\","
             "\"uid\":33,\"user\":\"www-data\",\"access\":\"m\",\"fd\":null}\n"
             "not json\n"
             "{\"pid\":8001,\"name\":\"sh\",\"kind\":\"handle\",\"path\":\"/srv/a\",\"file\":\"/srv/a\",\"uid\":0,"
-            "\"user\":\"root\",\"access\":\"F.c..\",\"fd\":12}\n";
+            "\"user\":\"root\",\"access\":\"F.c..\",\"fd\":12,\"use\":\"open for reading and writing, current folder\"}\n"
+            "{\"pid\":8002,\"kind\":\"handle\",\"access\":\"f\",\"use\":\"open for reading\"}\n";
         const std::vector<Finding> findings = ParseFencatJson(lines);
-        QCOMPARE(findings.size(), size_t(2));
+        QCOMPARE(findings.size(), size_t(3));
         QCOMPARE(findings[0].pid, 8000u);
         QCOMPARE(findings[0].processName, std::string("py\xffthon"));
         QCOMPARE(findings[0].path, std::string("/srv/\xc3\xa9"));
         QCOMPARE(findings[0].access, uint32_t(Finding::kMapped));
         QCOMPARE(findings[0].descriptor, Finding::kUnknown);
         QCOMPARE(findings[0].uid, int64_t(33));
-        QCOMPARE(findings[1].access, uint32_t(Finding::kOpen | Finding::kWrite | Finding::kCurrentFolder));
+        // The words tell what the letters cannot: reading as well as writing, or reading alone.
+        QCOMPARE(findings[1].access,
+                 uint32_t(Finding::kOpen | Finding::kRead | Finding::kWrite | Finding::kCurrentFolder));
+        QCOMPARE(FindingsModel::UseInWords(findings[2].access), QStringLiteral("open for reading"));
         QCOMPARE(findings[1].descriptor, int64_t(12));
+        QCOMPARE(findings[0].kind, Finding::Kind::Module);
+        QCOMPARE(findings[1].kind, Finding::Kind::Handle);
+
+        // fencat.exe's mapped views keep their kind; a kind unknown here is still a use.
+        const std::vector<Finding> others = ParseFencatJson(
+            "{\"pid\":1,\"kind\":\"mapped\",\"access\":\"m\"}\n{\"pid\":2,\"kind\":\"socket\",\"access\":\"f\"}\n");
+        QCOMPARE(others.size(), size_t(2));
+        QCOMPARE(others[0].kind, Finding::Kind::Mapped);
+        QCOMPARE(others[1].kind, Finding::Kind::Handle);
+        QCOMPARE(others[1].access, uint32_t(Finding::kOpen));
     }
 
     // Type-ahead

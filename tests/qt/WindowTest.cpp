@@ -181,7 +181,7 @@ private slots:
         const std::string path = m_dir->File("some.txt");
         QVERIFY(Searched(*m_window, {path}));
         SearchReport report;
-        report.reached = SearchStage::HandlesListed;
+        report.reached = SearchStage::OpenFilesRead;
         m_window->ShowReports({report});
         QCOMPARE(m_window->StateText(), QStringLiteral("No process uses %1.").arg(Canonical(path)));
         QVERIFY(m_window->findChild<QPushButton*>(QStringLiteral("checkAllButton"))->isHidden());
@@ -468,7 +468,7 @@ private slots:
         QCOMPARE(Pids(window), QList<pid_t>{holder.Pid()});
         // Marked as root's finding, with when.
         QVERIFY2(window.Model().index(0, FindingsModel::kUse).data().toString().startsWith(
-                     QStringLiteral("open for writing (found as root at ")),
+                     QStringLiteral("open for writing (as root, ")),
                  qPrintable(window.Model().index(0, FindingsModel::kUse).data().toString()));
         std::ifstream given(arguments);
         std::string line, all;

@@ -56,11 +56,18 @@ def main():
         print(f"FAIL  tables: {[t.name for t in tables]}")
         return 1
     table = tables[0].queryTable()
-    headers = [table.getColumnHeader(c).name for c in range(table.nColumns)]
+    # On a loaded machine the window may still be searching, its headers and
+    # rows not yet there: read again for a while before judging.
+    deadline = time.time() + 20
+    while True:
+        headers = [getattr(table.getColumnHeader(c), "name", None) for c in range(table.nColumns)]
+        pids = [getattr(table.getAccessibleAt(r, 0), "name", None) for r in range(table.nRows)]
+        if (None not in headers and pid in pids) or time.time() > deadline:
+            break
+        time.sleep(0.2)
     if headers != ["PID", "Process", "User", "Use", "Descriptor", "Path"]:
         print(f"FAIL  column headers: {headers}")
         failures += 1
-    pids = [table.getAccessibleAt(r, 0).name for r in range(table.nRows)]
     if pid not in pids:
         print(f"FAIL  no row of PID {pid} among {pids}")
         failures += 1

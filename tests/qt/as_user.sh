@@ -6,6 +6,7 @@
 # names "not-authorised". Root's and nobody's holders are started on request
 # by a small service of this script (see HolderService in the tests).
 #   as_user.sh TEST_PROGRAM HOLDER [TEST_ARGUMENTS...]
+# With FENCAT_SCREENSHOT_DIR set, the window's pictures are kept there.
 # Exits 77 (skipped) where it cannot make that world: not root, or a tool
 # missing.
 set -euo pipefail
@@ -16,6 +17,9 @@ if [ -z "${FENCAT_IN_OWN_MOUNTS:-}" ]; then
   for tool in Xvfb dbus-daemon dbus-run-session pkexec unshare setpriv useradd /usr/lib/polkit-1/polkitd; do
     command -v "$tool" >/dev/null || { echo "$tool is not installed: skipped"; exit 77; }
   done
+  # What the window says is read as a screen reader reads it.
+  [ -x /usr/libexec/at-spi-bus-launcher ] && /usr/bin/python3 -c 'import pyatspi' 2>/dev/null ||
+    { echo "no at-spi2-core or python3-pyatspi: skipped"; exit 77; }
   id "$user" >/dev/null 2>&1 || useradd --system --no-create-home --shell /usr/sbin/nologin "$user"
   # Mounts of its own: its system bus socket and polkit rules hide nothing
   # of the machine's from anyone else.
@@ -106,13 +110,14 @@ pids+=($!)
 
 # The user's own session: a session bus with the accessibility bus on it,
 # which Qt joins only when it is already there.
-mkdir -m 700 "$work/home" "$work/home/runtime"
-chown "$user" "$work/home" "$work/home/runtime"
+mkdir -m 700 "$work/home" "$work/home/runtime" "$work/home/shots"
+chown "$user" "$work/home" "$work/home/runtime" "$work/home/shots"
 cd "$work/home"
+set +e  # the test's status is kept, and the pictures copied, whatever it is
 setpriv --reuid="$user" --regid="$(id -g "$user")" --init-groups \
   env -i PATH=/usr/local/bin:/usr/bin:/bin HOME="$work/home" SHELL=/bin/sh LANG=C.UTF-8 DISPLAY="$display" \
   QT_QPA_PLATFORM=xcb QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QTEST_DISABLE_STACK_DUMP=1 \
-  XDG_RUNTIME_DIR="$work/home/runtime" FENCAT_HOLDER_SERVICE="$service" \
+  XDG_RUNTIME_DIR="$work/home/runtime" FENCAT_HOLDER_SERVICE="$service" FENCAT_SHOTS="$work/home/shots" \
   ${LSAN_OPTIONS:+LSAN_OPTIONS=$LSAN_OPTIONS} \
   dbus-run-session -- bash -c '
     if [ -x /usr/libexec/at-spi-bus-launcher ]; then
@@ -121,6 +126,11 @@ setpriv --reuid="$user" --regid="$(id -g "$user")" --init-groups \
         org.a11y.Bus.GetAddress >/dev/null 2>&1 && break; sleep 0.1; done
     fi
     "$@"; status=$?
-    [ -z "${bus:-}" ] || kill $bus
+    [ -z "${bus:-}" ] || kill $bus 2>/dev/null
     exit $status' _ "$test_program" "$@" 2>&1 | grep -v 'fd limit'
-exit "${PIPESTATUS[0]}"
+status=${PIPESTATUS[0]}
+if [ -n "${FENCAT_SCREENSHOT_DIR:-}" ]; then
+  mkdir -p "$FENCAT_SCREENSHOT_DIR"
+  cp "$work/home/shots/"*.png "$FENCAT_SCREENSHOT_DIR/" 2>/dev/null || true
+fi
+exit "$status"

@@ -263,9 +263,11 @@ TEST_F(PrinterTest, LongLinesAddThePathInDriveLetterFormWhereADriveHoldsIt) {
 TEST_F(PrinterTest, JsonLinesCarryEachFinding) {
     EXPECT_EQ(Print("C:\\dir\\file.txt", OutputFormat::Json),
               "{\"pid\":8,\"name\":\"a.exe\",\"kind\":\"module\",\"path\":\"C:\\\\dir\\\\file.txt\","
-              "\"file\":\"C:\\\\dir\\\\file.txt\",\"uid\":null,\"user\":null,\"access\":\"m\",\"fd\":null}\n"
+              "\"file\":\"C:\\\\dir\\\\file.txt\",\"uid\":null,\"user\":null,\"access\":\"m\",\"fd\":null,"
+              "\"use\":\"mapped\"}\n"
               "{\"pid\":4660,\"name\":\"b \\\"quoted\\\".exe\",\"kind\":\"handle\",\"path\":\"C:\\\\dir\\\\file.txt\","
-              "\"file\":\"C:\\\\dir\\\\file.txt\",\"uid\":null,\"user\":null,\"access\":\"f\",\"fd\":null}\n");
+              "\"file\":\"C:\\\\dir\\\\file.txt\",\"uid\":null,\"user\":null,\"access\":\"f\",\"fd\":null,"
+              "\"use\":\"open\"}\n");
 }
 
 TEST_F(PrinterTest, TerseAndVerboseGiveEachProcessOnce) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -11,29 +12,75 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
+// A window whose menu and settings are kept as the system would keep them,
+// so that tests look at what initialisation leaves, not at the calls it made.
+class MenuWindow : public FakeWindow {
+public:
+    struct Entry {
+        uint32_t id;
+        std::string text;  // empty for a separator
+        bool operator==(const Entry& o) const { return id == o.id && text == o.text; }
+    };
+    std::vector<Entry> menu = {{0xF120, "&Restore"}, {0xF010, "&Move"}, {0xF060, "&Close"}};
+    bool privileged = false;
+    bool dropsAccepted = false;
+    bool droppedBeforePrivilege = false;
+
+    void AppendMenuSeparator() override { menu.push_back({0, ""}); }
+    void AppendMenuItem(uint32_t id, const std::string& text) override { menu.push_back({id, text}); }
+    void EnableDebugPrivilege() override { privileged = true; }
+    void AcceptDrops() override {
+        dropsAccepted = true;
+        droppedBeforePrivilege = !privileged;
+    }
+};
+
+void PrintTo(const MenuWindow::Entry& e, std::ostream* os) { *os << std::hex << e.id << " " << e.text; }
+
 class MainWindowCoreTest : public ::testing::Test {
 protected:
-    FakeWindow window;
+    MenuWindow window;
     PinDialogCore pin{window};
     MainWindowCore core{window, pin};
 };
 
-TEST_F(MainWindowCoreTest, InitialisationRunsInOrderAndAppendsTheAboutItem) {
+using Menu = std::vector<MenuWindow::Entry>;
+const Menu kSystemMenu = {{0xF120, "&Restore"}, {0xF010, "&Move"}, {0xF060, "&Close"}};
+
+TEST_F(MainWindowCoreTest, InitialisationEndsTheWindowMenuWithAnAboutItemThatOpensTheAbout) {
     core.OnInitDialog();
-    EXPECT_EQ(window.calls, (Calls{"pin init", "separator", "item 16 &About TolvarFencat...", "main icon",
-                                   "debug privilege", "accept drops"}));
+    Menu expected = kSystemMenu;
+    expected.push_back({0, ""});
+    expected.push_back({0x10, "&About TolvarFencat..."});
+    EXPECT_EQ(window.menu, expected);
+    // The item's own command, as the system sends it, opens the About box.
+    window.calls.clear();
+    core.OnSysCommand(window.menu.back().id);
+    EXPECT_EQ(window.calls, Calls{"about"});
+}
+
+TEST_F(MainWindowCoreTest, InitialisationLeavesADropTargetThatSearchesWithTheDebugPrivilege) {
+    core.OnInitDialog();
+    EXPECT_TRUE(window.privileged);
+    EXPECT_TRUE(window.dropsAccepted);
+    // A drop taken before the privilege would search without it.
+    EXPECT_FALSE(window.droppedBeforePrivilege);
+    EXPECT_FALSE(pin.Pinned());
+    EXPECT_EQ(window.calls, (Calls{"pin init", "main icon"}));
 }
 
 TEST_F(MainWindowCoreTest, NoAboutItemWithoutText) {
     window.aboutText.clear();
     core.OnInitDialog();
-    EXPECT_EQ(window.calls, (Calls{"pin init", "main icon", "debug privilege", "accept drops"}));
+    EXPECT_EQ(window.menu, kSystemMenu);
+    EXPECT_TRUE(window.dropsAccepted);
 }
 
 TEST_F(MainWindowCoreTest, NoAboutItemWithoutAWindowMenu) {
     window.hasWindowMenu = false;
     core.OnInitDialog();
-    EXPECT_EQ(window.calls, (Calls{"pin init", "main icon", "debug privilege", "accept drops"}));
+    EXPECT_EQ(window.menu, kSystemMenu);
+    EXPECT_TRUE(window.dropsAccepted);
 }
 
 TEST_F(MainWindowCoreTest, CommandsSixteenToThirtyOneOpenTheAbout) {

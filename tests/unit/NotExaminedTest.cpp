@@ -7,6 +7,7 @@
 #include "cli/Options.h"
 #include "cli/Run.h"
 #include "app/core/Drop.h"
+#include "search/Notices.h"
 #include "search/ResultLine.h"
 #include "search/Search.h"
 #include "windows/sysinfo/SystemModulesInformation.h"

@@ -96,7 +96,8 @@ TEST_F(TextTest, ResultLineFormat) {
     EXPECT_EQ(FormatResultLine(8, "100%s%n.exe"), "0x0008  100%s%n.exe         ");
     // Names are UTF-8 here too: a C1 control (CSI) is escaped; the
     // backslash, a separator, is not.
-    EXPECT_EQ(FormatResultLine(8, "a\xC2\x9B" "2J\\b"), "0x0008  a\\xc2\\x9b2J\\b" + std::string(7, ' '));
+    EXPECT_EQ(FormatResultLine(8, "a\xC2\x9B" "2J\\b", PathStyle::Windows),
+              "0x0008  a\\xc2\\x9b2J\\b" + std::string(7, ' '));
 }
 
 TEST_F(TextTest, ComparisonRuleFollowsTheFileSystem) {

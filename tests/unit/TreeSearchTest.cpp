@@ -79,7 +79,7 @@ protected:
     void Append(const char* line, const Finding& finding) override {
         lines.push_back(std::to_string(finding.pid) + (finding.kind == Finding::Kind::Module ? " module " : " handle ") +
                         finding.path);
-        EXPECT_EQ(line, FormatResultLine(finding.pid, finding.processName));
+        shown.push_back(line);
     }
     void Begin() override {}
     void End() override {}
@@ -105,6 +105,7 @@ protected:
     }
 
     std::vector<std::string> lines;
+    std::vector<std::string> shown;  // the list's lines, as the window shows them
     DropEnd end = DropEnd::NoName;
     std::string output;
 };
@@ -122,6 +123,33 @@ TEST_F(TreeSearchTest, BothPassesReportEverythingAtOrBelowTheFolder) {
     EXPECT_EQ(output, "DragDrop\nPID     Name                  Path\n" + std::string(66, '-') +
                           "\nPID     Name                  Path\n" + std::string(54, '-') + "\n");
     EXPECT_EQ(Search("c:\\TREE\\"), kInTree);
+}
+
+TEST_F(TreeSearchTest, EachFindingShowsItsIdInHexAndItsNameInTwentyColumns) {
+    Search("C:\\tree");
+    EXPECT_EQ(shown, (std::vector<std::string>{
+                         "0x0008  a.exe               ",
+                         "0x000A  c.exe               ",
+                         "0x000A  c.exe               ",
+                         "0x000B  d.exe               ",
+                     }));
+}
+
+TEST_F(TreeSearchTest, WideIdsAndLongOrOddNamesKeepTheirWholeText) {
+    sim::AddProcess(1234, u"explorer.exe").Module(0x400000, "C:\\tree\\explorer.exe");
+    sim::AddProcess(0x12345, u"a-name-longer-than-twenty.exe").Module(0x400000, "C:\\tree\\long.exe");
+    sim::AddProcess(12, u"tab\there.exe").Module(0x400000, "C:\\tree\\tab.exe");
+    Search("C:\\tree");
+    std::sort(shown.begin(), shown.end());
+    EXPECT_EQ(shown, (std::vector<std::string>{
+                         "0x0008  a.exe               ",
+                         "0x000A  c.exe               ",
+                         "0x000A  c.exe               ",
+                         "0x000B  d.exe               ",
+                         "0x000C  tab\\x09here.exe     ",
+                         "0x04D2  explorer.exe        ",
+                         "0x12345  a-name-longer-than-twenty.exe",
+                     }));
 }
 
 TEST_F(TreeSearchTest, ARelativeFolderIsSearchedWhereItIs) {

@@ -158,7 +158,7 @@ TEST_F(WindowsTodayTest, Wow64NoticeReachesTheWindowsDiagnostics) {
     sim::Set().wow64 = true;
     sim::AddProcess(8, u"wide.exe").Is64Bit().Module(0x400000, "C:\\wide.exe");
     sim::AddProcess(9, u"narrow.exe").Module(0x400000, "C:\\narrow.exe");
-    EXPECT_EQ(Search("x.dll", SearchScope::Name).unlisted, 1u);
+    EXPECT_EQ(Search("x.dll", SearchScope::Name).loadedUnlisted, 1u);
     struct : ResultList, WaitCursor {
         void Clear() override {}
         void Repaint() override {}

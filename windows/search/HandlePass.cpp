@@ -93,7 +93,7 @@ bool RunHandlePass(const Target& target, OwnerProcesses& owners, SearchReport& r
     if (target.matching != Matching::Name) {
         const WideText& path = target.matching == Matching::Tree ? target.name : PlainPath(target.given);
         if (!GetDeviceFileName(path, device)) {
-            report.failure = "GetDeviceFileName() failed.\n";
+            report.stop.cause = SearchStop::Cause::DeviceUnnamed;
             return false;
         }
     }
@@ -118,9 +118,9 @@ bool RunHandlePass(const Target& target, OwnerProcesses& owners, SearchReport& r
             ReportFinding(report, snapshot, Finding::Kind::Handle, pid, facts.name, owner);
     }
     if (fileHandles == 0) {
-        report.failure = "No handle information\n";
+        report.stop.cause = SearchStop::Cause::NoOpenFiles;
         return false;
     }
-    report.reached = SearchStage::HandlesListed;
+    report.reached = SearchStage::OpenFilesRead;
     return true;
 }

@@ -1,4 +1,3 @@
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -12,17 +11,9 @@
 #include "windows/sysinfo/SystemModulesInformation.h"
 #include "windows/sysinfo/SystemProcessesInformation.h"
 
-const PathStyle kPathStyle = PathStyle::Windows;
-
 namespace {
 
 bool g_mappedViews = false;
-
-std::string Line(const char* format, int value) {
-    char line[96];
-    std::snprintf(line, sizeof line, format, value);
-    return line;
-}
 
 bool StartsWith(const WideText& text, std::u16string_view prefix) { return text.compare(0, prefix.size(), prefix) == 0; }
 
@@ -154,20 +145,20 @@ bool RunModulePass(const Target& target, OwnerProcesses& owners, CandidateFiles&
     SystemProcessesInformation snapshot(false);
     SystemModulesInformation modules(SystemModulesInformation::kAllProcesses, false, &owners);
     if (!modules.Refresh()) {
-        report.failure = "SystemModulesInformation::Refresh() failed.\n";
+        report.stop.cause = SearchStop::Cause::ProcessesUnread;
         return false;
     }
     // Told even when the list's emptiness stops the search: when every
     // process refused, this is why.
     report.reached = SearchStage::ProcessesRead;
     report.refused = modules.DeniedProcesses();
-    report.unlisted = modules.UnlistedProcesses();
+    report.loadedUnlisted = modules.UnlistedProcesses();
     if (modules.Entries().empty()) {
-        report.failure = "No module information\n";
+        report.stop.cause = SearchStop::Cause::NoLoadedFiles;
         return false;
     }
     snapshot.Refresh();
-    report.reached = SearchStage::ModulesListed;
+    report.reached = SearchStage::LoadedFilesRead;
     for (const ModuleEntry& module : modules.Entries()) {
         if (ModuleMatches(target, module.path, files))
             ReportFinding(report, snapshot, Finding::Kind::Module, module.ownerPid, module.path,
@@ -176,23 +167,23 @@ bool RunModulePass(const Target& target, OwnerProcesses& owners, CandidateFiles&
     return true;
 }
 
-// The full path of `name`, however long; false with the search's
-// diagnostic in `failure`.
-bool FullPath(const WideText& name, WideText& full, std::string& failure) {
+// The full path of `name`, however long; false with why in `stop`.
+bool FullPath(const WideText& name, WideText& full, SearchStop& stop) {
     WideText absolute;
     if (AbsolutePath(name, absolute)) {
         full = PlainPath(absolute);
         return true;
     }
-    failure = Line("GetFullPathName() failed. Error = %d\n", static_cast<int>(os::GetLastError()));
+    stop = SearchStop{SearchStop::Cause::NameUnresolved, static_cast<int>(os::GetLastError())};
     return false;
 }
 
 SearchReport SearchOne(const Text& requested, SearchScope scope) {
     SearchReport report;
+    report.style = PathStyle::Windows;
     if (scope == SearchScope::Device) {
         // Handle names carry no file system to compare.
-        report.failure = "Searching a whole file system is not supported here.\n";
+        report.stop.cause = SearchStop::Cause::FileSystemUnsupported;
         return report;
     }
     Target target;
@@ -202,7 +193,7 @@ SearchReport SearchOne(const Text& requested, SearchScope scope) {
     target.given = FromUtf8(requested);
     if (target.matching == Matching::Name) {
         target.name = target.given;
-    } else if (!FullPath(target.given, target.name, report.failure)) {
+    } else if (!FullPath(target.given, target.name, report.stop)) {
         return report;
     }
     if (target.matching == Matching::Path) target.hasId = FileIdOfPath(target.name, target.id);

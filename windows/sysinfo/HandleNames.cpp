@@ -1,5 +1,6 @@
 #include "windows/sysinfo/HandleNames.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -15,6 +16,7 @@ namespace {
 // more than that and its record is not believed.
 constexpr os::ULONG kMaxObjectNameSize = sizeof(os::OBJECT_NAME_INFORMATION) + 0x10000;
 
+std::atomic<os::DWORD> g_workerStartTimeoutMs{kWorkerStartTimeoutMs};
 std::mutex g_workerMutex;
 FileNameRequest* g_worker = nullptr;  // the healthy worker, kept for the next query
 
@@ -23,6 +25,14 @@ void ReleaseWorker(FileNameRequest* worker) {
     if (worker->doneEvent != nullptr) os::CloseHandle(worker->doneEvent);
     delete worker;
 }
+
+}  // namespace
+
+os::DWORD WorkerStartTimeoutMs() { return g_workerStartTimeoutMs; }
+
+void SetWorkerStartTimeoutMs(os::DWORD milliseconds) { g_workerStartTimeoutMs = milliseconds; }
+
+namespace {
 
 // A worker is reused while it stays healthy: a thread start per file handle
 // would cost more than most queries. It is handed no query before it has
@@ -47,7 +57,7 @@ FileNameRequest* Worker() {
     if (!g_worker->running) {
         // Its first signal on doneEvent says that it runs; taking it here
         // leaves the event clear for the first query.
-        if (os::WaitForSingleObject(g_worker->doneEvent, kWorkerStartTimeoutMs) != os::WAIT_OBJECT_0) return nullptr;
+        if (os::WaitForSingleObject(g_worker->doneEvent, WorkerStartTimeoutMs()) != os::WAIT_OBJECT_0) return nullptr;
         g_worker->running = true;
     }
     return g_worker;

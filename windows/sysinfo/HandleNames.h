@@ -26,6 +26,9 @@ constexpr os::DWORD kFileNameTimeoutMs = 100;
 // How long a new worker may take to start before its file handle is passed
 // over (it is waited for again at the next one).
 constexpr os::DWORD kWorkerStartTimeoutMs = 1000;
+// The start limit in force: kWorkerStartTimeoutMs unless tests shortened it.
+os::DWORD WorkerStartTimeoutMs();
+void SetWorkerStartTimeoutMs(os::DWORD milliseconds);
 // How long the search waits for a stopped worker to end.
 constexpr os::DWORD kStoppedWorkerWaitMs = 20;
 constexpr os::ULONG kFileNameBufferSize = 4096;
