@@ -25,21 +25,32 @@ constexpr OptionRow kOptionRows[] = {
      OnEach("a FILE names a file system (its mount point or any file\n"
             "on it): the processes that use any file on it",
             nullptr)},
+    {OptionId::Pid, 0, "pid", Arg::Required, " PID",
+     OnEach("only what process PID uses; may be given again. With -k,\n"
+            "PID is signalled only if it uses a FILE in this same look",
+            "only what process PID uses; may be given again")},
     {OptionId::Terse, 't', "terse", Arg::None, "",
      OnEach("decimal process IDs only, each once, for kill and xargs", "decimal process IDs only, each once")},
     {OptionId::Verbose, 'v', "verbose", Arg::None, "",
-     OnEach("a table: USER, PID, ACCESS, COMMAND and PATH; ACCESS is\n"
-            "f open, F open for writing, r root folder, c current\n"
-            "folder, e executable, m mapped file or library",
+     OnEach("a table: USER, PID, ACCESS, COMMAND, UNIT and PATH; ACCESS\n"
+            "is f open, F open for writing, r root folder, c current\n"
+            "folder, e executable, m mapped file or library; UNIT is\n"
+            "the systemd unit (user: a user's own) or the container\n"
+            "(docker:ID), - for none, ? where it could not be read",
             "a table: USER, PID, ACCESS (m module or mapped file,\n"
-            "f handle), COMMAND and PATH")},
+            "f handle), COMMAND, UNIT (a service host's services)\n"
+            "and PATH")},
     {OptionId::Long, 0, "long", Arg::None, "", "each line followed by the matched path"},
     {OptionId::Json, 0, "json", Arg::None, "",
      OnEach("one JSON object per finding: pid, name, kind (module or\n"
             "handle), path, file (the FILE as given), uid, user,\n"
-            "access, fd; bytes that are no UTF-8 are written \\udcXX",
+            "access, fd, and of the process: exe, cmdline (a list),\n"
+            "started (ISO 8601, UTC), ppid, parent, unit, user_unit,\n"
+            "container (runtime, id, pod), services; null where not\n"
+            "known; bytes that are no UTF-8 are written \\udcXX",
             "one JSON object per finding: pid, name, kind, path,\n"
-            "file, uid, user, access, fd")},
+            "file, uid, user, access, fd, exe, started, ppid, parent,\n"
+            "services (of a service host), and more, null here")},
     {OptionId::Kill, 'k', "kill", Arg::None, "",
      OnEach("send SIGKILL (or the signal given) to the processes found", "end the processes found (TerminateProcess)")},
     {OptionId::Signal, 0, "signal", Arg::Required, "=SIGNAL",
@@ -98,12 +109,26 @@ bool SetWaitSeconds(const std::string& seconds, Options& options, std::string& e
     return true;
 }
 
+bool AddPid(const std::string& text, Options& options, std::string& error) {
+    uint64_t pid = 0;
+    const bool digits = !text.empty() && text.size() <= 10 &&
+                        std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (digits) pid = std::strtoull(text.c_str(), nullptr, 10);
+    if (pid == 0 || pid > UINT32_MAX) {
+        error = "invalid process ID '" + text + "'";
+        return false;
+    }
+    options.pids.push_back(static_cast<uint32_t>(pid));
+    return true;
+}
+
 // Applies one option; `value` is null where none was given.
 bool Apply(OptionId id, const std::string* value, Options& options, Formats& formats, std::string& error) {
     switch (id) {
     case OptionId::Under: options.queries.push_back(Query{*value, Query::Kind::Tree}); break;
     case OptionId::Name: options.queries.push_back(Query{*value, Query::Kind::Name}); break;
     case OptionId::Mount: options.fileSystem = true; break;
+    case OptionId::Pid: return AddPid(*value, options, error);
     case OptionId::Terse: formats.terse = true; break;
     case OptionId::Verbose: formats.verbose = true; break;
     case OptionId::Long: formats.wantLong = true; break;
@@ -188,6 +213,8 @@ bool Check(const Formats& f, Options& options, std::string& error) {
         error = "-i asks before -k signals; give -k too";
     } else if (options.signal != 0 && !options.kill) {
         error = "a signal is sent only with -k";
+    } else if (options.wait && !options.pids.empty()) {
+        error = "-w waits for every process; it takes no --pid";
     }
     if (!error.empty()) return false;
     if (options.signal == 0) options.signal = DefaultSignal();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -11,7 +12,7 @@
 
 // Every option of the command line, in the order of the table.
 enum class OptionId {
-    Under, Name, Mount, Terse, Verbose, Long, Json, Kill, Signal, ListSignals, Interactive, Wait, Trace, Help, Version,
+    Under, Name, Mount, Pid, Terse, Verbose, Long, Json, Kill, Signal, ListSignals, Interactive, Wait, Trace, Help, Version,
 };
 
 enum class Arg { None, Required, Optional };
@@ -53,6 +54,7 @@ struct Options {
     bool wait = false;
     double waitSeconds = -1;     // below 0: as long as it takes
     std::vector<Query> queries;  // in the order given
+    std::vector<uint32_t> pids;  // --pid: only these processes' findings; empty: every process's
 };
 
 // False (with a message in `error`) for a command line that cannot run.

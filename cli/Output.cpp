@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cli/Platform.h"
+#include "search/Identity.h"
 #include "search/ResultLine.h"
 #include "search/Utf8.h"
 
@@ -43,17 +44,42 @@ namespace {
 
 std::string Number(int64_t value) { return value == Finding::kUnknown ? "null" : std::to_string(value); }
 
+std::string JsonText(const Text& text) { return text.empty() ? "null" : JsonString(text); }
+
+std::string JsonList(const std::vector<Text>& texts) {
+    std::string list = "[";
+    for (const Text& text : texts) list += (list.size() == 1 ? "" : ",") + JsonString(text);
+    return list + "]";
+}
+
+// Who the process is: every member null where the search could not tell.
+std::string IdentityJson(const Finding& f) {
+    static const ProcessIdentity kUnread;
+    const ProcessIdentity& id = f.identity ? *f.identity : kUnread;
+    const Container& c = id.container;
+    std::string json = ",\"exe\":" + JsonText(id.exe);
+    json += ",\"cmdline\":" + (id.commandLineRead ? JsonList(id.commandLine) : std::string("null"));
+    const std::string started = IsoTime(id.startedMs);
+    json += ",\"started\":" + (started.empty() ? std::string("null") : JsonString(started));
+    json += ",\"ppid\":" + Number(id.parentPid) + ",\"parent\":" + JsonText(id.parentName);
+    json += ",\"unit\":" + JsonText(id.unit) + ",\"user_unit\":" + (id.userUnit ? "true" : "false");
+    json += ",\"container\":" + (c.runtime.empty() ? std::string("null")
+                                                   : "{\"runtime\":" + JsonString(c.runtime) + ",\"id\":" +
+                                                         JsonString(c.id) + ",\"pod\":" + JsonText(c.pod) + "}");
+    return json + ",\"services\":" + JsonList(id.services);
+}
+
 void PrintJson(FILE* out, const Answer& answer) {
     for (const Finding& f : answer.report.findings) {
         const std::string user = UserName(f);
         std::fprintf(out,
                      "{\"pid\":%u,\"name\":%s,\"kind\":\"%s\",\"path\":%s,\"file\":%s,\"uid\":%s,\"user\":%s,"
-                     "\"access\":\"%s\",\"fd\":%s,\"use\":%s}\n",
+                     "\"access\":\"%s\",\"fd\":%s,\"use\":%s%s}\n",
                      static_cast<unsigned>(f.pid), JsonString(f.processName).c_str(),
                      WordOfKind(f.kind), JsonString(DisplayPath(f)).c_str(),
                      JsonString(answer.query).c_str(), Number(f.uid).c_str(),
                      user.empty() ? "null" : JsonString(user).c_str(), AccessLetters(f.access, false).c_str(),
-                     Number(f.descriptor).c_str(), JsonString(UseWords(f.access)).c_str());
+                     Number(f.descriptor).c_str(), JsonString(UseWords(f.access)).c_str(), IdentityJson(f).c_str());
     }
 }
 
@@ -75,8 +101,12 @@ void PrintTable(FILE* out, const Answer& answer) {
         const Finding& f = *firsts[i];
         std::string user = UserName(f);
         if (user.empty()) user = "?";
-        std::fprintf(out, "%-12s %7u %-6s %-20s %s\n", VisibleText(user).c_str(), static_cast<unsigned>(f.pid),
+        // "?" where the place could not be read, "-" where there is none.
+        std::string place = f.identity && f.identity->placeRead ? PlaceText(*f.identity) : "?";
+        if (place.empty()) place = "-";
+        std::fprintf(out, "%-12s %7u %-6s %-20s %-20s %s\n", VisibleText(user).c_str(), static_cast<unsigned>(f.pid),
                      AccessLetters(access[i], true).c_str(), VisibleText(f.processName, answer.report.style).c_str(),
+                     VisibleText(place, answer.report.style).c_str(),
                      VisibleText(DisplayPath(f), answer.report.style).c_str());
     }
 }
@@ -95,7 +125,7 @@ void PrintFindings(FILE* out, OutputFormat format, const std::vector<Answer>& an
         return;
     }
     if (format == OutputFormat::Verbose)
-        std::fprintf(out, "%-12s %7s %-6s %-20s %s\n", "USER", "PID", "ACCESS", "COMMAND", "PATH");
+        std::fprintf(out, "%-12s %7s %-6s %-20s %-20s %s\n", "USER", "PID", "ACCESS", "COMMAND", "UNIT", "PATH");
     for (const Answer& answer : answers) {
         // JSON objects name their FILE themselves; a heading would break the stream.
         if (answers.size() > 1 && format != OutputFormat::Json)

@@ -35,11 +35,6 @@ uint32_t OwnProcessId();
 
 // The name of the user who owns the finding's process; empty when unknown.
 std::string UserName(const Finding& finding);
-#ifndef _WIN32
-// The name of user `uid`, its number where it has none; empty for
-// Finding::kUnknown. Windows knows a process's user by the process alone.
-std::string UserNameOf(int64_t uid);
-#endif
 
 // Readies the platform for the command line and gives its arguments after
 // the program's name, as UTF-8 (on Windows read again as UTF-16 from the

@@ -206,6 +206,17 @@ bool SignalAll(const Options& options, const Run& run, FILE* err, FILE* in) {
     return ok;
 }
 
+void KeepFindingsOf(std::vector<SearchReport>& reports, const std::vector<uint32_t>& pids) {
+    for (SearchReport& report : reports) {
+        auto& findings = report.findings;
+        findings.erase(std::remove_if(findings.begin(), findings.end(),
+                                      [&pids](const Finding& f) {
+                                          return std::find(pids.begin(), pids.end(), f.pid) == pids.end();
+                                      }),
+                       findings.end());
+    }
+}
+
 bool Stopped(const std::vector<SearchReport>& reports) {
     return std::any_of(reports.begin(), reports.end(),
                        [](const SearchReport& r) { return !r.Finished(); });
@@ -244,7 +255,10 @@ int RunSearches(const Options& options, FILE* out, FILE* err, FILE* in) {
     Run run;
     // A wait looks for itself; -k needs the processes first.
     if (!options.wait || options.kill) {
-        std::vector<SearchReport> reports = RunSearch(made.requests);
+        std::vector<SearchReport> reports =
+            options.pids.empty() ? RunSearch(made.requests) : RunSearch(made.requests, options.pids);
+        // A search may look at more processes than it was asked to.
+        if (!options.pids.empty()) KeepFindingsOf(reports, options.pids);
         TraceSearches(reports, Words());
         run = Collect(std::move(reports), made);
         if (!options.wait) PrintFindings(out, options.format, run.answers);

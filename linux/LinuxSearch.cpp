@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "linux/Owner.h"
 #include "linux/Scan.h"
 #include "linux/Targets.h"
 #include "search/Paths.h"
@@ -22,6 +23,21 @@ void Collect(const std::vector<std::vector<proc::Hit>>& processes, uint32_t targ
                 if (hit.target == target && hit.finding.kind == kind) report.findings.push_back(hit.finding);
             }
         }
+    }
+}
+
+// Who each process found is, given to each of its findings.
+void AddIdentities(std::vector<std::vector<proc::Hit>>& processes, int procRoot) {
+    std::vector<proc::Found> found;
+    for (const std::vector<proc::Hit>& hits : processes) {
+        if (!hits.empty()) found.push_back(proc::Found{hits.front().finding.pid, hits.front().finding.process});
+    }
+    const auto identities = proc::ReadIdentities(found, procRoot);
+    size_t next = 0;
+    for (std::vector<proc::Hit>& hits : processes) {
+        if (hits.empty()) continue;
+        for (proc::Hit& hit : hits) hit.finding.identity = identities[next];
+        ++next;
     }
 }
 
@@ -97,6 +113,7 @@ std::vector<SearchReport> Search(std::vector<SearchRequest>& requests, const std
     }
     proc::ScanOutcome scan;
     if (!targets.empty() && procRoot >= 0) scan = proc::Scan(targets, procRoot, pids);
+    AddIdentities(scan.processes, procRoot);
     // This process's rights stay what they were at its first search.
     static const bool privileged = Privileged();
     const std::string hidden = scan.listed ? Hidden(procRoot, targets, privileged) : std::string();

@@ -115,8 +115,8 @@ bool ParseStat(std::string_view text, ProcessStat& stat) {
     const size_t close = text.rfind(')');
     if (open == std::string_view::npos || close == std::string_view::npos || close < open + 2) return false;
     stat.comm = std::string(text.substr(open + 2, close - open - 2));
-    // After the name: state (field 3), then numbers; threads is field 20,
-    // the start time field 22.
+    // After the name: state (field 3), then numbers; the parent is field 4,
+    // threads field 20, the start time field 22.
     const char* p = text.data() + close + 1;
     const char* end = text.data() + text.size();
     const std::string_view state = Field(p, end);
@@ -125,6 +125,7 @@ bool ParseStat(std::string_view text, ProcessStat& stat) {
     for (int field = 4; field <= 22; ++field) {
         const std::string_view value = Field(p, end);
         if (value.empty()) return false;
+        if (field == 4 && !ParseDecimal(value, stat.parent)) return false;
         if (field == 20 && !ParseDecimal(value, stat.threads)) return false;
         if (field == 22 && !ParseDecimal(value, stat.startTime)) return false;
     }

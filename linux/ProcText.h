@@ -64,6 +64,7 @@ bool StripDeleted(std::string_view& path);
 struct ProcessStat {
     std::string comm;         // the kernel's name of the command, at most 15 bytes
     char state = '?';         // R, S, D, Z, ...
+    uint64_t parent = 0;      // the parent's process ID; 0 for none
     uint64_t threads = 0;     // the threads counted by the kernel
     uint64_t startTime = 0;   // in clock ticks after boot
 };

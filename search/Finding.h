@@ -4,12 +4,40 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class HeldProcess;
 
 // Names and paths as bytes: UTF-8 where the system's names are, otherwise
 // whatever bytes the system gave.
 using Text = std::string;
+
+// A container a process runs in, as its control group names it.
+struct Container {
+    Text runtime;  // "docker", "podman", "containerd", "cri-o"; empty: none
+    Text id;       // the container's whole ID
+    Text pod;      // the Kubernetes pod's UID, where it is in one
+};
+
+// Who a process is, read once for each process found, never for one that
+// found nothing. What could not be read is empty or unknown.
+struct ProcessIdentity {
+    static constexpr int64_t kUnknown = -1;
+
+    Text exe;                       // the executable's path
+    bool commandLineRead = false;   // an empty command line read is a kernel thread's
+    std::vector<Text> commandLine;  // the arguments, the program's first
+    int64_t startedMs = kUnknown;   // milliseconds since 1970-01-01 UTC
+    int64_t parentPid = kUnknown;
+    Text parentName;
+    // Where a service manager or a container engine placed the process;
+    // unknown where the place could not be read.
+    bool placeRead = false;
+    Text unit;              // the systemd unit: "cron.service", "session-2.scope"
+    bool userUnit = false;  // of a user's service manager, not the system's
+    Container container;
+    std::vector<Text> services;  // the services a Windows service host runs
+};
 
 struct Finding {
     // Mapped: a file mapped into memory, neither loaded as a module nor held
@@ -37,4 +65,6 @@ struct Finding {
     // The process, held since it was found; shared by every finding of it in
     // one search, and null where it could not be held.
     std::shared_ptr<HeldProcess> process = nullptr;
+    // Who the process is; shared like `process`, null where not read.
+    std::shared_ptr<const ProcessIdentity> identity = nullptr;
 };

@@ -49,7 +49,10 @@ WaitState FreeWatch::Look() {
     }
     Take(RunSearch(m_requests));
     if (InUse(m_reports)) return WaitState::InUse;
-    const bool unexamined = std::any_of(m_reports.begin(), m_reports.end(),
-                                        [](const SearchReport& r) { return r.refused != 0 || !r.hidden.empty(); });
+    // A process whose modules could not be listed (a 64-bit one, to a 32-bit
+    // program) may have any of the files loaded.
+    const bool unexamined = std::any_of(m_reports.begin(), m_reports.end(), [](const SearchReport& r) {
+        return r.refused != 0 || r.loadedUnlisted != 0 || !r.hidden.empty();
+    });
     return unexamined ? WaitState::FreeAmongExamined : WaitState::Free;
 }

@@ -125,7 +125,7 @@ stop_files+=("$stop")
 rm -f "$stop"
 wine "build/$main_build/tests/windows/HoldFile.exe" "$stop" 300 open "$(winpath "$held_dir/$held_name")" \
   open "$held_dir/$cyrillic" open "$held_dir/$cjk" open "$deep/long.txt" map "$held_dir/$mapped" \
-  load "$(winpath "$held_dir/dummy.dll")" \
+  load "$(winpath "$held_dir/dummy.dll")" open "$(winpath "$held_dir/dots.txt")" map "$(winpath "$deep/longmap.bin")" \
   >"$out/HoldFile.out" 2>&1 &
 for _ in $(seq 100); do grep -q holding "$out/HoldFile.out" 2>/dev/null && break; sleep 0.1; done
 holder_pid=$(tr -d '\r' <"$out/HoldFile.out" | sed -n 's/.* in process \(0x[0-9A-F]*\)$/\1/p')
@@ -242,6 +242,53 @@ if grep -q '^Usage: fencat' <<<"$lines" && ! grep -q 'CAP_SYS_PTRACE' <<<"$lines
   pass "/? gives the Windows help"
 else
   fail "/?: [$lines]"
+fi
+
+echo "== Windows: literal paths, --under by identity, waiting only on what was examined"
+# A second holder has "dots.txt." and "nul.txt" open by their \\?\ names:
+# the first holder's "dots.txt" is another file, and nul.txt no device.
+literal_stop="$held_dir/stop-literal-$$"
+stop_files+=("$literal_stop")
+wine "build/$main_build/tests/windows/HoldFile.exe" "$literal_stop" 300 \
+  open "\\\\?\\$(winpath "$held_dir/dots.txt.")" open "\\\\?\\$(winpath "$held_dir/nul.txt")" \
+  >"$out/HoldFile-literal.out" 2>&1 &
+for _ in $(seq 100); do grep -q holding "$out/HoldFile-literal.out" 2>/dev/null && break; sleep 0.1; done
+literal_pid=$(tr -d '\r' <"$out/HoldFile-literal.out" | sed -n 's/.* in process \(0x[0-9A-F]*\)$/\1/p')
+literal_line=$(printf '0x%04X  %-20s' "${literal_pid:-0}" HoldFile.exe)
+run_fencat $main_build "\\\\?\\$(winpath "$held_dir/dots.txt.")"
+expect_eq "\\\\?\\...\\dots.txt. is the file with the dot: only its holder" "$literal_line/0" "$lines/$status"
+run_fencat $main_build "$(winpath "$held_dir/dots.txt")"
+expect_eq "...\\dots.txt is the file without it" "$holder_line/0" "$lines/$status"
+run_fencat $main_build "\\\\?\\$(winpath "$held_dir/nul.txt")"
+expect_eq "\\\\?\\...\\nul.txt is a file, not the NUL device" "$literal_line/0" "$lines/$status"
+run_fencat $main_build "\\\\.\\$(winpath "$held_dir/$held_name")"
+expect_eq "a \\\\.\\ path is refused" "/2" "$lines/$status"
+grep -q 'names a device' "$out/fencat.err" && pass "and the refusal says it is a device" ||
+  fail "\\\\.\\: $(cat "$out/fencat.err")"
+touch "$literal_stop"
+
+run_fencat $main_build --long "$(winpath "$deep/longmap.bin")"
+expect_eq "a file only mapped, on a path over MAX_PATH, is found" "$holder_line  $(winpath "$deep/longmap.bin")/0" \
+  "$lines/$status"
+run_fencat $main_build --wait=0.3 "$(winpath "$deep/longmap.bin")"
+expect_eq "-w: that file is not free" 1 "$status"
+held_short_dir=${held_short%\\*}
+if [ -n "$held_short" ] && [ "$held_short_dir" != "$(winpath "$held_dir")" ]; then
+  run_fencat $main_build --wait=0.3 --under "$held_short_dir"
+  expect_eq "-w --under the folder in its 8.3 form ($held_short_dir): not free" 1 "$status"
+  run_fencat $main_build -t --under "$held_short_dir"
+  if grep -qx "$holder_decimal" <<<"$lines"; then pass "--under the 8.3 form lists the holder"; else fail "--under 8.3: [$lines]"; fi
+else
+  skip "no 8.3 form of the folder here: [$held_short_dir]"
+fi
+ln -sfn "$held_dir" "$root/build/$main_build/held-link"
+run_fencat $main_build --wait=0.3 --under "$(winpath "$root/build/$main_build/held-link")"
+expect_eq "-w --under a link to the folder: not free" 1 "$status"
+if [ -n "$wow64_build" ]; then
+  run_fencat $wow64_build --wait=0.3 "$(winpath "$held_dir/dummy.dll")"
+  expect_eq "-w in the 32-bit build, on a DLL only 64-bit processes could hold: not all examined (3)" 3 "$status"
+else
+  skip "the 32-bit build's wait: no 32-bit programs run on this machine"
 fi
 
 echo "== Windows: TolvarFencat.exe under Xvfb"
@@ -413,6 +460,57 @@ in_prefix timeout 120 wine "$inst/Uninstall.exe" /S >/dev/null 2>&1 </dev/null |
 in_prefix timeout 120 wineserver -w || true
 expect_eq "uninstalling takes it off PATH again" "" "$(reg_value 'HKCU\Environment' Path)"
 stop_install_prefix
+
+echo "== Windows: fencat.exe beside the floor (a plain walk), with idle holders"
+# No check on time: the ratios and times are printed for the reader.
+# A run is given at most 3 minutes and the whole comparison 15, so that a
+# slow or stuck run costs the test run a bounded time; what was cut is said.
+bench_deadline=$(($(date +%s) + 900))
+ms_of() {  # command...: its wall time in ms, its output dropped
+  local start end
+  start=$(date +%s%N)
+  timeout 180 "$@" >/dev/null 2>&1 || true
+  end=$(date +%s%N)
+  echo $(((end - start) / 1000000))
+}
+median3() { printf '%s\n' "$@" | sort -n | sed -n "$(( ($# + 1) / 2 ))p"; }
+bench_dir="$held_dir/bench"
+mkdir -p "$bench_dir"
+bench_stop="$bench_dir/stop-$$"
+stop_files+=("$bench_stop")
+rm -f "$bench_stop"
+many=()
+for i in $(seq 200); do many+=("$(winpath "$bench_dir/none-$i.txt")"); : >"$bench_dir/none-$i.txt"; done
+started=0
+for total in 10 100 300; do
+  if [ "$(date +%s)" -ge "$bench_deadline" ]; then
+    echo "   $total idle holders: not measured, the comparison's 15 minutes are spent"
+    continue
+  fi
+  while [ $started -lt $total ]; do
+    started=$((started + 1))
+    wine "build/$main_build/tests/windows/HoldFile.exe" "$bench_stop" 3600 open "$(winpath "$bench_dir/idle-$started.txt")" \
+      >"$bench_dir/idle-$started.out" 2>&1 &
+  done
+  for _ in $(seq 600); do
+    [ "$(grep -l holding "$bench_dir"/idle-*.out 2>/dev/null | wc -l)" -ge $total ] && break
+    sleep 0.5
+  done
+  target="$(winpath "$bench_dir/idle-1.txt")"
+  floor_times=() one_times=() many_times=()
+  # Three runs each for the median where a run is short; one where it is not.
+  repeats=(1 2 3); [ $total -le 10 ] || repeats=(1)
+  for _ in "${repeats[@]}"; do
+    floor_times+=("$(ms_of wine "build/$main_build/bench/Floor.exe" "idle-1.txt")")
+    one_times+=("$(ms_of wine "build/$main_build/fencat.exe" "$target")")
+    many_times+=("$(ms_of wine "build/$main_build/fencat.exe" "$target" "${many[@]}")")
+  done
+  floor=$(median3 "${floor_times[@]}") one=$(median3 "${one_times[@]}") all=$(median3 "${many_times[@]}")
+  printf '   %3d idle holders: floor %6d ms, fencat.exe 1 FILE %6d ms (%s x floor), 201 FILEs %6d ms (%s x 1 FILE)\n' \
+    "$total" "$floor" "$one" "$(awk -v a="$one" -v b="$floor" 'BEGIN { printf "%.2f", a / (b ? b : 1) }')" \
+    "$all" "$(awk -v a="$all" -v b="$one" 'BEGIN { printf "%.2f", a / (b ? b : 1) }')"
+done
+touch "$bench_stop"
 
 # Last, as it ends the helper: -k ends the processes found, through the
 # handle the search opened when it found them, never by their ID.

@@ -25,6 +25,7 @@
 #include <set>
 
 #include "app/qt/AboutBox.h"
+#include "app/qt/Columns.h"
 #include "app/qt/AdminEnd.h"
 #include "app/qt/EndProcess.h"
 #include "app/qt/FileManager.h"
@@ -88,7 +89,7 @@ FencatWindow::FencatWindow(QWidget* parent) : QMainWindow(parent) {
     restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray());
     FitToScreen();
     SizeColumns();
-    m_table->horizontalHeader()->restoreState(settings.value(QStringLiteral("window/columns")).toByteArray());
+    RestoreColumns(m_table->horizontalHeader(), settings.value(QStringLiteral("window/columns")).toByteArray());
     SetState(QStringLiteral("Drop files or folders here, type a path above, or choose Open…"));
     UpdateActions();
 }
@@ -145,6 +146,7 @@ void FencatWindow::BuildControls() {
     m_table->setAccessibleName(QStringLiteral("Processes that use the files"));
     m_table->setModel(m_proxy);
     m_table->sortByColumn(FindingsModel::kPid, Qt::AscendingOrder);
+    SetUpWhoColumns(m_table);
     m_table->setContextMenuPolicy(Qt::ActionsContextMenu);
     layout->addWidget(m_table, 1);
     setCentralWidget(central);
@@ -460,7 +462,7 @@ void FencatWindow::UpdateActions() {
 void FencatWindow::closeEvent(QCloseEvent* event) {
     QSettings settings;
     settings.setValue(QStringLiteral("window/geometry"), saveGeometry());
-    settings.setValue(QStringLiteral("window/columns"), m_table->horizontalHeader()->saveState());
+    settings.setValue(QStringLiteral("window/columns"), SavedColumns(m_table->horizontalHeader()));
     QMainWindow::closeEvent(event);
 }
 

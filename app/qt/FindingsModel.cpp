@@ -1,10 +1,13 @@
 #include "app/qt/FindingsModel.h"
 
+#include <QDateTime>
 #include <algorithm>
 #include <map>
 #include <tuple>
 #include <utility>
 
+#include "linux/Owner.h"
+#include "search/Identity.h"
 #include "app/qt/AdminEnd.h"
 #include "app/qt/ProcessState.h"
 #include "cli/Platform.h"
@@ -38,16 +41,40 @@ bool Combine(ResultRow& kept, const ResultRow& other) {
     for (const int64_t descriptor : other.descriptors) AddDescriptor(kept, descriptor);
     if (!kept.process) kept.process = other.process;
     if (kept.uid == Finding::kUnknown) kept.uid = other.uid;
-    return kept.access != access || kept.descriptors.size() != descriptors || kept.uid != uid;
+    const bool known = kept.identity != nullptr;
+    if (!kept.identity) kept.identity = other.identity;
+    return kept.access != access || kept.descriptors.size() != descriptors || kept.uid != uid ||
+           known != (kept.identity != nullptr);
+}
+
+// Who the process is, as far as the row shows it: each look reads it anew.
+auto ShownIdentity(const ResultRow& row) {
+    static const ProcessIdentity kUnread;
+    const ProcessIdentity& id = row.identity ? *row.identity : kUnread;
+    return std::make_tuple(row.identity != nullptr, id.exe, id.commandLine, id.startedMs, id.parentPid, id.parentName,
+                           PlaceText(id), id.container.id, id.container.pod);
 }
 
 // What a row shows beyond its key.
-auto ShownFields(const ResultRow& row) { return std::tie(row.processName, row.uid, row.access, row.descriptors); }
+auto ShownFields(const ResultRow& row) {
+    return std::tuple_cat(std::tie(row.processName, row.uid, row.access, row.descriptors), ShownIdentity(row));
+}
 
 // Names are bytes; shown as a line of text shows them, never as raw controls.
 QString Shown(const Text& bytes) { return QString::fromUtf8(VisibleText(bytes).c_str()); }
 
-const char* const kHeaders[FindingsModel::kColumns] = {"PID", "Process", "User", "Use", "Descriptor", "Path"};
+const char* const kHeaders[FindingsModel::kColumns] = {"PID",          "Process",        "User",       "Use",
+                                                       "Descriptor",   "Path",           "Command Line",
+                                                       "Unit/Container", "Executable",   "Started",    "Parent"};
+
+// An argument as a shell would need it to stay one: quoted where it holds a
+// blank or is empty.
+QString Argument(const Text& argument) {
+    const QString shown = Shown(argument);
+    if (!shown.isEmpty() && !shown.contains(QLatin1Char(' ')) && !shown.contains(QLatin1Char('\'')))
+        return shown;
+    return QLatin1Char('\'') + QString(shown).replace(QLatin1Char('\''), QStringLiteral("'\\''")) + QLatin1Char('\'');
+}
 
 // The rows, and where each key's row is.
 std::vector<ResultRow> Fold(const std::vector<Finding>& findings, std::map<Key, size_t>& index) {
@@ -60,6 +87,7 @@ std::vector<ResultRow> Fold(const std::vector<Finding>& findings, std::map<Key, 
         row.uid = finding.uid;
         row.access = finding.access;
         row.process = finding.process;
+        row.identity = finding.identity;
         AddDescriptor(row, finding.descriptor);
         const auto [at, added] = index.emplace(KeyOf(row), rows.size());
         if (added)
@@ -184,19 +212,65 @@ QString FindingsModel::Text(const ResultRow& row, int column) const {
         return numbers.join(QStringLiteral(", "));
     }
     case kPath: return Shown(row.path);
+    default: return WhoText(row, column);
+    }
+}
+
+QString FindingsModel::WhoText(const ResultRow& row, int column) const {
+    if (!row.identity) return QString();
+    const ProcessIdentity& id = *row.identity;
+    switch (column) {
+    case kCommandLine: {
+        QStringList arguments;
+        for (const ::Text& argument : id.commandLine) arguments << Argument(argument);
+        return arguments.join(QLatin1Char(' '));
+    }
+    case kPlace: return Shown(PlaceText(id));
+    case kExecutable: return Shown(id.exe);
+    case kStarted:
+        if (id.startedMs == ProcessIdentity::kUnknown) return QString();
+        return QDateTime::fromMSecsSinceEpoch(id.startedMs).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    case kParent:
+        if (id.parentPid == ProcessIdentity::kUnknown) return QString();
+        return id.parentName.empty() ? QString::number(id.parentPid)
+                                     : QStringLiteral("%1 (%2)").arg(Shown(id.parentName)).arg(id.parentPid);
     }
     return QString();
 }
 
+// Everything known of who the process is, whole, for the process's tooltip.
+QString FindingsModel::Who(const ResultRow& row) const {
+    QStringList lines{QStringLiteral("%1, process %2").arg(Shown(row.processName)).arg(row.pid)};
+    if (!row.identity) return lines.front();
+    const ProcessIdentity& id = *row.identity;
+    const std::pair<const char*, QString> parts[] = {
+        {"Executable", WhoText(row, kExecutable)},
+        {"Command line", id.commandLineRead ? WhoText(row, kCommandLine) : QString()},
+        {"Started", WhoText(row, kStarted)},
+        {"Parent", WhoText(row, kParent)},
+        {id.userUnit ? "Unit (the user's own)" : "Unit", Shown(id.unit)},
+        {"Container", id.container.runtime.empty() ? QString()
+                                                    : Shown(id.container.runtime + " " + id.container.id)},
+        {"Pod", Shown(id.container.pod)},
+    };
+    for (const auto& [label, text] : parts) {
+        if (!text.isEmpty()) lines << QStringLiteral("%1: %2").arg(QLatin1String(label), text);
+    }
+    QStringList services;
+    for (const ::Text& service : id.services) services << Shown(service);
+    if (!services.isEmpty()) lines << QStringLiteral("Services: ") + services.join(QStringLiteral(", "));
+    return lines.join(QLatin1Char('\n'));
+}
+
 QString FindingsModel::RowText(int row) const {
     QStringList columns;
-    for (int column = 0; column < kColumns; ++column) columns << Text(Row(row), column);
+    for (int column = 0; column < kCopiedColumns; ++column) columns << Text(Row(row), column);
     return columns.join(QLatin1Char('\t'));
 }
 
 QString FindingsModel::HeaderText() const {
     QStringList columns;
-    for (const char* header : kHeaders) columns << QString::fromLatin1(header);
+    for (int column = 0; column < kCopiedColumns; ++column) columns << QString::fromLatin1(kHeaders[column]);
     return columns.join(QLatin1Char('\t'));
 }
 
@@ -232,6 +306,7 @@ QVariant FindingsModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole: return Text(row, column);
     // Cut text is read in full here.
     case Qt::ToolTipRole:
+        if (column == kProcess) return Who(row);
         if (column == kUse && row.rootAt.isValid())
             return QStringLiteral("%1: found by the check as root at %2, which this user's looks cannot see again")
                 .arg(UseInWords(row.access), row.rootAt.toString(QStringLiteral("HH:mm:ss")));
@@ -244,6 +319,7 @@ QVariant FindingsModel::data(const QModelIndex& index, int role) const {
     case kSortRole:
         if (column == kPid) return QVariant(qulonglong(row.pid));
         if (column == kDescriptor) return QVariant(qlonglong(row.descriptors.empty() ? -1 : row.descriptors.front()));
+        if (column == kStarted) return QVariant(qlonglong(row.identity ? row.identity->startedMs : -1));
         return Text(row, column);
     }
     return QVariant();

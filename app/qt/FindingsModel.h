@@ -20,6 +20,7 @@ struct ResultRow {
     uint32_t access = 0;
     std::vector<int64_t> descriptors;  // ascending, each once
     std::shared_ptr<HeldProcess> process;
+    std::shared_ptr<const ProcessIdentity> identity;  // null where not read
     // Set where only a check as root found it: when, and the process's start
     // (ProcessStart), so that its ID taken by another is not taken for it.
     QDateTime rootAt;
@@ -30,7 +31,13 @@ class FindingsModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
-    enum Column { kPid, kProcess, kUser, kUse, kDescriptor, kPath, kColumns };
+    enum Column {
+        kPid, kProcess, kUser, kUse, kDescriptor, kPath,
+        // Who the process is; not copied with the row.
+        kCommandLine, kPlace, kExecutable, kStarted, kParent, kColumns
+    };
+    // The columns a copied row holds.
+    static constexpr int kCopiedColumns = kPath + 1;
     // What the columns sort by: numbers as numbers.
     static constexpr int kSortRole = Qt::UserRole;
 
@@ -65,6 +72,8 @@ public:
 
 private:
     QString Text(const ResultRow& row, int column) const;
+    QString WhoText(const ResultRow& row, int column) const;
+    QString Who(const ResultRow& row) const;
     QIcon ProcessIcon(const ResultRow& row) const;
     QString UserName(int64_t uid) const;
     void Absorb(std::vector<ResultRow> rows, bool replace);

@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QDateTime>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStandardPaths>
@@ -16,6 +18,31 @@ namespace {
 
 Text Bytes(const QString& text) {
     return BytesOfUtf16(reinterpret_cast<const char16_t*>(text.utf16()), static_cast<size_t>(text.size()));
+}
+
+Text Member(const QJsonObject& object, const char* name) {
+    return Bytes(object.value(QLatin1String(name)).toString());
+}
+
+// Who the process is, as fencat --json tells it.
+std::shared_ptr<const ProcessIdentity> IdentityOf(const QJsonObject& object) {
+    auto identity = std::make_shared<ProcessIdentity>();
+    identity->exe = Member(object, "exe");
+    const QJsonValue arguments = object.value(QLatin1String("cmdline"));
+    identity->commandLineRead = arguments.isArray();
+    for (const QJsonValue argument : arguments.toArray()) identity->commandLine.push_back(Bytes(argument.toString()));
+    const QDateTime started = QDateTime::fromString(object.value(QLatin1String("started")).toString(), Qt::ISODateWithMs);
+    if (started.isValid()) identity->startedMs = started.toMSecsSinceEpoch();
+    const QJsonValue parent = object.value(QLatin1String("ppid"));
+    if (parent.isDouble()) identity->parentPid = static_cast<int64_t>(parent.toDouble());
+    identity->parentName = Member(object, "parent");
+    identity->unit = Member(object, "unit");
+    identity->userUnit = object.value(QLatin1String("user_unit")).toBool();
+    // An older fencat says nothing of units: not read, rather than none.
+    identity->placeRead = object.contains(QLatin1String("unit"));
+    const QJsonObject container = object.value(QLatin1String("container")).toObject();
+    identity->container = Container{Member(container, "runtime"), Member(container, "id"), Member(container, "pod")};
+    return identity;
 }
 
 // pkexec's own statuses, beside fencat's.
@@ -39,6 +66,7 @@ std::vector<Finding> ParseFencatJson(const QByteArray& lines) {
         const QJsonValue uid = object.value(QLatin1String("uid")), fd = object.value(QLatin1String("fd"));
         if (uid.isDouble()) finding.uid = static_cast<int64_t>(uid.toDouble());
         if (fd.isDouble()) finding.descriptor = static_cast<int64_t>(fd.toDouble());
+        finding.identity = IdentityOf(object);
         // fuser's letters cannot tell reading from writing; the words can.
         finding.access |= AccessOfWords(object.value(QLatin1String("use")).toString().toStdString());
         findings.push_back(std::move(finding));

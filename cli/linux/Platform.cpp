@@ -1,5 +1,4 @@
 #include <fcntl.h>
-#include <pwd.h>
 #include <signal.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -7,6 +6,7 @@
 #include <cerrno>
 
 #include "cli/Platform.h"
+#include "linux/Owner.h"
 
 const char kHelpIntro[] =
     "Usage: fencat [OPTION]... FILE...\n"
@@ -53,16 +53,6 @@ bool CanSearchFileSystems() { return true; }
 const char* PlatformHelpArgument() { return nullptr; }
 
 uint32_t OwnProcessId() { return static_cast<uint32_t>(getpid()); }
-
-std::string UserNameOf(int64_t uid) {
-    if (uid == Finding::kUnknown) return std::string();
-    passwd entry;
-    passwd* found = nullptr;
-    char buffer[4096];
-    if (getpwuid_r(static_cast<uid_t>(uid), &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr)
-        return found->pw_name;
-    return std::to_string(uid);
-}
 
 std::string UserName(const Finding& finding) { return UserNameOf(finding.uid); }
 

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "cli/win32/Console.h"
+#include "search/Paths.h"
 #include "windows/search/MappedViews.h"
 #include "windows/sysinfo/Unicode.h"
 
@@ -89,8 +90,17 @@ std::vector<std::string> StartCommandLine(int, char**) {
 }
 
 PathCheck CheckPath(const std::string& file, std::string& name, std::string& error) {
-    std::u16string absolute;
-    const bool made = AbsolutePath(FromUtf8(file), absolute);
+    const std::u16string given = FromUtf8(file);
+    if (given.size() >= 4 && IsPathSeparator(given[0], PathStyle::Windows) &&
+        IsPathSeparator(given[1], PathStyle::Windows) && given[2] == u'.' && IsPathSeparator(given[3], PathStyle::Windows)) {
+        error = "a \\\\.\\ path names a device, not a file: give the file's path (in its \\\\?\\ form to have it taken "
+                "exactly as written)";
+        return PathCheck::Missing;
+    }
+    // A \\?\ name is full and literal: no full-path rule may drop its trailing
+    // dots or blanks, or read a device into a reserved name.
+    std::u16string absolute = given;
+    const bool made = given.compare(0, 4, u"\\\\?\\") == 0 || AbsolutePath(given, absolute);
     const std::u16string path = ExtendedLengthPath(absolute);
     if (made && ::GetFileAttributesW(reinterpret_cast<LPCWSTR>(path.c_str())) != INVALID_FILE_ATTRIBUTES) {
         name = ToUtf8(absolute);

@@ -39,6 +39,10 @@ _fencat() {
             # A name in any folder: nothing here to offer.
             return
             ;;
+        --pid)
+            COMPREPLY=($(compgen -W "$(command ps -e -o pid= 2>/dev/null)" -- "$cur"))
+            return
+            ;;
         --signal)
             COMPREPLY=($(compgen -W "$signals" -- "$cur"))
             return
@@ -50,7 +54,7 @@ _fencat() {
 
     case $cur in
         --*)
-            COMPREPLY=($(compgen -W '--under --name --mount --terse --verbose --long --json --kill
+            COMPREPLY=($(compgen -W '--under --name --mount --pid --terse --verbose --long --json --kill
                 --signal= --list-signals --interactive --wait --wait= --trace --help --version' -- "$cur"))
             [[ ${COMPREPLY-} == *= ]] && compopt -o nospace 2>/dev/null
             ;;

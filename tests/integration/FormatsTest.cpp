@@ -38,7 +38,8 @@ import json, sys
 sys.argv[1].encode("utf-8")  # JSON text is UTF-8: no raw stray bytes
 for line in sys.argv[1].splitlines():
     o = json.loads(line)
-    assert sorted(o) == ["access", "fd", "file", "kind", "name", "path", "pid", "uid", "use", "user"], sorted(o)
+    assert sorted(o) == ["access", "cmdline", "container", "exe", "fd", "file", "kind", "name", "parent", "path",
+                         "pid", "ppid", "services", "started", "uid", "unit", "use", "user", "user_unit"], sorted(o)
     assert o["use"] and o["use"].startswith("open for ") == (o["access"] in ("f", "F")), o["use"]
     assert type(o["pid"]) is int and o["kind"] in ("module", "handle")
     assert type(o["uid"]) is int and type(o["user"]) is str

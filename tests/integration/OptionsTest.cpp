@@ -57,8 +57,12 @@ TEST_F(OptionsTest, TerseIsFusersSetAndVerboseSaysHowEachUsesTheFile) {
 
     RunResult verbose = RunProgram({FENCAT_BINARY, "-v", file});
     EXPECT_EQ(Lines(verbose.out).front().substr(0, 4), "USER");
-    EXPECT_EQ(Row(verbose.out, reader.Pid()), (std::vector<std::string>{"root", std::to_string(reader.Pid()), "f....",
-                                                                         "fencat_test_holder", file}));
+    std::vector<std::string> row = Row(verbose.out, reader.Pid());
+    ASSERT_EQ(row.size(), 6u) << verbose.out;
+    // The unit or container: where the test itself runs decides it.
+    EXPECT_FALSE(row[4].empty());
+    row.erase(row.begin() + 4);
+    EXPECT_EQ(row, (std::vector<std::string>{"root", std::to_string(reader.Pid()), "f....", "fencat_test_holder", file}));
     EXPECT_EQ(Row(verbose.out, writer.Pid()).at(2), "F....");
     EXPECT_EQ(Row(RunProgram({FENCAT_BINARY, "-v", dir.Path()}).out, reader.Pid()).at(2), "..c..");
     EXPECT_EQ(Row(RunProgram({FENCAT_BINARY, "-v", lib}).out, reader.Pid()).at(2), "....m");

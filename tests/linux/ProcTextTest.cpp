@@ -79,6 +79,7 @@ TEST(ProcTextTest, StatNamesTheCommandWhateverItHoldsAndMountinfoTheProcOnTop) {
     ASSERT_TRUE(proc::ParseStat("77 (a) R 1 (b) Z 1 77 77 0 -1 4194560 97 0 0 0 0 0 0 0 20 0 3 0 88210 0 0\n", stat));
     EXPECT_EQ(stat.comm, "a) R 1 (b");
     EXPECT_EQ(stat.state, 'Z');
+    EXPECT_EQ(stat.parent, 1u);
     EXPECT_EQ(stat.threads, 3u);
     EXPECT_EQ(stat.startTime, 88210u);
     EXPECT_FALSE(proc::ParseStat("77 (a) S 1 2 3", stat));

@@ -1,9 +1,17 @@
 // The table's model: findings folded into one row per process and path,
 // its columns, sorting, updates that keep rows in place, findings merged
 // from a check as root, and type-ahead on names.
+#include <QHeaderView>
+#include <QMenu>
+#include <QSignalSpy>
 #include <QCoreApplication>
 #include <QSortFilterProxyModel>
+#include <QStandardItemModel>
+#include <QTableView>
 #include <QTest>
+
+#include "app/qt/Columns.h"
+#include "cli/Output.h"
 
 #include "app/qt/FindingsModel.h"
 #include "app/qt/ResultTable.h"
@@ -37,6 +45,30 @@ QStringList Column(const QAbstractItemModel& model, int column) {
     QStringList texts;
     for (int row = 0; row < model.rowCount(); ++row) texts << model.index(row, column).data().toString();
     return texts;
+}
+
+// Two python3 processes, as the Linux search reads them.
+std::vector<Finding> TwoPythons(const char* secondArgument = "http.server") {
+    auto first = std::make_shared<ProcessIdentity>();
+    first->exe = "/usr/bin/python3.11";
+    first->commandLineRead = true;
+    first->commandLine = {"python3", "serve.py", "--name", "a b", "it's"};
+    first->startedMs = 1800000000000;
+    first->parentPid = 1200;
+    first->parentName = "bash";
+    first->placeRead = true;
+    first->unit = "app-serve.service";
+    first->userUnit = true;
+    auto second = std::make_shared<ProcessIdentity>(*first);
+    second->commandLine = {"python3", "-m", secondArgument};
+    second->startedMs = 1700000000000;
+    second->parentPid = ProcessIdentity::kUnknown;
+    second->parentName.clear();
+    second->container = Container{"docker", std::string(40, 'e') + "0123456789abcdef0123456789", "pod-9"};
+    std::vector<Finding> findings{Found(10, "python3", "/f", kOpenRead, 3), Found(11, "python3", "/f", kOpenRead, 4)};
+    findings[0].identity = first;
+    findings[1].identity = second;
+    return findings;
 }
 
 }  // namespace
@@ -81,7 +113,8 @@ private slots:
         QStringList headers;
         for (int column = 0; column < model.columnCount(); ++column)
             headers << model.headerData(column, Qt::Horizontal).toString();
-        QCOMPARE(headers, (QStringList{"PID", "Process", "User", "Use", "Descriptor", "Path"}));
+        QCOMPARE(headers, (QStringList{"PID", "Process", "User", "Use", "Descriptor", "Path", "Command Line",
+                                       "Unit/Container", "Executable", "Started", "Parent"}));
         QCOMPARE(model.RowText(0), QStringLiteral("4242\ta\\x0ab\troot\topen for reading\t7\t/tmp/x\\\\y"));
         // A user the system cannot name is shown by number.
         QCOMPARE(model.index(1, FindingsModel::kUser).data().toString(), QStringLiteral("3999999999"));
@@ -103,6 +136,97 @@ private slots:
         QCOMPARE(Column(proxy, FindingsModel::kDescriptor), (QStringList{"100", "10", "9"}));
         proxy.sort(FindingsModel::kProcess);
         QCOMPARE(Column(proxy, FindingsModel::kProcess), (QStringList{"awk", "Bash", "zsh"}));
+    }
+
+    void TwoProcessesOfOneProgramAreToldApartByWhoTheyAre() {
+        FindingsModel model;
+        model.Update(TwoPythons());
+        QCOMPARE(Column(model, FindingsModel::kCommandLine),
+                 (QStringList{"python3 serve.py --name 'a b' 'it'\\''s'", "python3 -m http.server"}));
+        QCOMPARE(Column(model, FindingsModel::kPlace), (QStringList{"user:app-serve.service", "docker:eeeeeeeeeeee"}));
+        QCOMPARE(Column(model, FindingsModel::kExecutable), (QStringList{"/usr/bin/python3.11", "/usr/bin/python3.11"}));
+        QCOMPARE(Column(model, FindingsModel::kParent), (QStringList{"bash (1200)", ""}));
+        QVERIFY(Column(model, FindingsModel::kStarted).front().startsWith(QStringLiteral("2027-01-1")));
+        // The process's tooltip holds it all, whole.
+        const QString first = model.index(0, FindingsModel::kProcess).data(Qt::ToolTipRole).toString();
+        QVERIFY2(first.contains(QStringLiteral("\nCommand line: python3 serve.py --name 'a b'")), qPrintable(first));
+        QVERIFY2(first.contains(QStringLiteral("\nUnit (the user's own): app-serve.service")), qPrintable(first));
+        QVERIFY2(first.contains(QStringLiteral("\nParent: bash (1200)")), qPrintable(first));
+        const QString second = model.index(1, FindingsModel::kProcess).data(Qt::ToolTipRole).toString();
+        QVERIFY2(second.contains(QStringLiteral("\nContainer: docker eeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeeee0123456789abcdef")),
+                 qPrintable(second));
+        QVERIFY2(second.contains(QStringLiteral("\nPod: pod-9")) && !second.contains(QStringLiteral("Parent")),
+                 qPrintable(second));
+        // A copied row stays as it was; the start sorts as time does.
+        QCOMPARE(model.RowText(0), QStringLiteral("10\tpython3\troot\topen for reading\t3\t/f"));
+        QSortFilterProxyModel proxy;
+        proxy.setSourceModel(&model);
+        proxy.setSortRole(FindingsModel::kSortRole);
+        proxy.sort(FindingsModel::kStarted);
+        QCOMPARE(Column(proxy, FindingsModel::kPid), (QStringList{"11", "10"}));
+
+        // Each look reads who they are anew: only a change repaints.
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        model.Update(TwoPythons());
+        QCOMPARE(changed.size(), 0);
+        model.Update(TwoPythons("other"));
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(changed.front().front().toModelIndex().row(), 1);
+    }
+
+    void TheHeaderShowsCommandLineAndPlaceAtFirstAndTogglesEveryColumn() {
+        FindingsModel model;
+        model.Update(TwoPythons());
+        QTableView table;
+        table.setModel(&model);
+        SetUpWhoColumns(&table);
+        QHeaderView* header = table.horizontalHeader();
+        for (const int shown : {FindingsModel::kCommandLine, FindingsModel::kPlace, FindingsModel::kPath})
+            QVERIFY(!header->isSectionHidden(shown));
+        for (const int hidden : {FindingsModel::kExecutable, FindingsModel::kStarted, FindingsModel::kParent})
+            QVERIFY(header->isSectionHidden(hidden));
+        QCOMPARE(header->logicalIndex(header->count() - 1), int(FindingsModel::kPath));
+        std::unique_ptr<QMenu> menu(ColumnMenu(header));
+        const QList<QAction*> actions = menu->actions();
+        QCOMPARE(actions.size(), int(FindingsModel::kColumns));
+        QCOMPARE(actions[FindingsModel::kStarted]->text(), QStringLiteral("Started"));
+        QVERIFY(!actions[FindingsModel::kStarted]->isChecked() && actions[FindingsModel::kCommandLine]->isChecked());
+        QVERIFY(!actions[FindingsModel::kProcess]->isEnabled());
+        actions[FindingsModel::kStarted]->trigger();
+        actions[FindingsModel::kCommandLine]->trigger();
+        QVERIFY(!header->isSectionHidden(FindingsModel::kStarted));
+        QVERIFY(header->isSectionHidden(FindingsModel::kCommandLine));
+        // A fresh menu shows the header as it is now.
+        std::unique_ptr<QMenu> again(ColumnMenu(header));
+        QVERIFY(again->actions()[FindingsModel::kStarted]->isChecked());
+        QVERIFY(!again->actions()[FindingsModel::kCommandLine]->isChecked());
+    }
+
+    void AHeaderSavedBeforeTheseColumnsLeavesThemAsSetUp() {
+        QStandardItemModel older(0, FindingsModel::kCopiedColumns);
+        QTableView before;
+        before.setModel(&older);
+        const QByteArray saved = before.horizontalHeader()->saveState();
+        FindingsModel model;
+        QTableView table;
+        table.setModel(&model);
+        SetUpWhoColumns(&table);
+        QHeaderView* header = table.horizontalHeader();
+        // Saved before these columns were: what they are set up to be stays.
+        RestoreColumns(header, saved);
+        QVERIFY(!header->isSectionHidden(FindingsModel::kCommandLine));
+        QVERIFY(header->isSectionHidden(FindingsModel::kExecutable));
+        QCOMPARE(header->logicalIndex(header->count() - 1), int(FindingsModel::kPath));
+        // Saved with them: as the user left them.
+        header->showSection(FindingsModel::kExecutable);
+        header->resizeSection(FindingsModel::kUse, 333);
+        const QByteArray now = SavedColumns(header);
+        QTableView later;
+        later.setModel(&model);
+        SetUpWhoColumns(&later);
+        RestoreColumns(later.horizontalHeader(), now);
+        QVERIFY(!later.horizontalHeader()->isSectionHidden(FindingsModel::kExecutable));
+        QCOMPARE(later.horizontalHeader()->sectionSize(FindingsModel::kUse), 333);
     }
 
     // Updates and merges
@@ -130,6 +254,45 @@ private slots:
         QCOMPARE(model.Row(0).descriptors, (std::vector<int64_t>{3, 5}));
         QVERIFY(model.Row(0).process == held.process);
         QVERIFY(!model.Row(1).process);
+    }
+
+    void RootsFindingsSayWhoTheProcessIsAsFencatWroteIt() {
+        std::vector<Finding> written = TwoPythons();
+        auto odd = std::make_shared<ProcessIdentity>(*written[0].identity);
+        odd->commandLine = {"py\xffthon", "a b", ""};
+        odd->startedMs = 1800000000123;
+        written[0].identity = odd;
+        FILE* out = std::tmpfile();
+        SearchReport report;
+        report.findings = written;
+        PrintFindings(out, OutputFormat::Json, {Answer{"/f", report}});
+        std::rewind(out);
+        QByteArray lines;
+        char buffer[4096];
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, out)) > 0;) lines.append(buffer, qsizetype(n));
+        std::fclose(out);
+        const std::vector<Finding> read = ParseFencatJson(lines);
+        QCOMPARE(read.size(), size_t(2));
+        for (size_t i = 0; i < 2; ++i) {
+            const ProcessIdentity& was = *written[i].identity;
+            QVERIFY(read[i].identity);
+            const ProcessIdentity& is = *read[i].identity;
+            QCOMPARE(is.exe, was.exe);
+            QVERIFY(is.commandLineRead);
+            QCOMPARE(is.commandLine, was.commandLine);
+            QCOMPARE(is.startedMs, was.startedMs);
+            QCOMPARE(is.parentPid, was.parentPid);
+            QCOMPARE(is.parentName, was.parentName);
+            QCOMPARE(is.unit, was.unit);
+            QCOMPARE(is.userUnit, was.userUnit);
+            QVERIFY(is.placeRead);
+            QCOMPARE(is.container.runtime, was.container.runtime);
+            QCOMPARE(is.container.id, was.container.id);
+            QCOMPARE(is.container.pod, was.container.pod);
+        }
+        // An older fencat's lines: nothing known, the place not read.
+        const std::vector<Finding> older = ParseFencatJson("{\"pid\":7,\"kind\":\"handle\",\"access\":\"f\"}\n");
+        QVERIFY(older.at(0).identity && !older[0].identity->placeRead && !older[0].identity->commandLineRead);
     }
 
     // Rows only root found are marked with when; this user's own rows stay

@@ -166,13 +166,19 @@ private slots:
         const QStringList rows = Rows(*m_window);
         QCOMPARE(rows.size(), 1);  // two descriptors, one row
         const QStringList columns = rows.front().split(QStringLiteral(" | "));
-        QCOMPARE(columns.size(), 6);
+        QCOMPARE(columns.size(), 11);
         QCOMPARE(columns[0], QString::number(holder.Pid()));
         QCOMPARE(columns[1], kHolderName);
         QCOMPARE(columns[2], CurrentUser());
         QCOMPARE(columns[3], QStringLiteral("open for reading"));
         QVERIFY2(columns[4].contains(QStringLiteral(", ")), qPrintable(columns[4]));
         QCOMPARE(columns[5], Canonical(path));
+        // Who it is: as it was started, whole in the process's tooltip.
+        const QString started = QStringLiteral(HOLDER_BINARY " twice ") + QString::fromStdString(path);
+        QCOMPARE(columns[6], started);
+        const QAbstractItemModel* model = m_window->Table().model();
+        const QString who = model->index(0, 1).data(Qt::ToolTipRole).toString();
+        QVERIFY2(who.contains(QStringLiteral("Command line: ") + started), qPrintable(who));
         QVERIFY2(m_window->StateText().startsWith(QStringLiteral("1 process uses %1.").arg(Canonical(path))),
                  qPrintable(m_window->StateText()));
     }

@@ -12,6 +12,9 @@ using namespace sim::detail;
 
 namespace {
 
+// FileCaseSensitiveInfo of the handle information classes.
+constexpr int kFileCaseSensitiveInfo = 23;
+
 bool IsDriveRoot(const std::string& path) {
     return path.size() >= 2 && std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':';
 }
@@ -60,20 +63,56 @@ std::string FullPath(std::string name, const std::string& current) {
     return result;
 }
 
-// A name as the file calls look it up: forward slashes as backslashes,
-// without the \\?\ prefix.
+bool IsReservedName(std::u16string base) {
+    while (!base.empty() && base.back() == u' ') base.pop_back();
+    for (char16_t& c : base) c = FoldUnit(c, true);
+    static const char16_t* const kNames[] = {u"CON", u"PRN", u"AUX", u"NUL"};
+    for (const char16_t* name : kNames) {
+        if (base == name) return true;
+    }
+    return base.size() == 4 && (base.compare(0, 3, u"COM") == 0 || base.compare(0, 3, u"LPT") == 0) &&
+           base[3] >= u'1' && base[3] <= u'9';
+}
+
+// What the system makes of a name that is not in its \\?\ form: its final
+// component loses its trailing dots and blanks, and a reserved name (nul.txt
+// too) is the device \\.\NUL.
+std::u16string Win32Form(std::u16string text) {
+    if (text.compare(0, 4, u"\\\\.\\") == 0) return text;
+    const size_t start = text.rfind(u'\\') == std::u16string::npos ? 0 : text.rfind(u'\\') + 1;
+    while (text.size() > start && (text.back() == u'.' || text.back() == u' ')) text.pop_back();
+    const std::u16string final = text.substr(start);
+    if (!final.empty() && IsReservedName(final.substr(0, final.find(u'.')))) {
+        std::u16string device = final.substr(0, final.find(u'.'));
+        while (!device.empty() && device.back() == u' ') device.pop_back();
+        for (char16_t& c : device) c = FoldUnit(c, true);
+        return u"\\\\.\\" + device;
+    }
+    return text;
+}
+
+// A name as the file calls look it up: forward slashes as backslashes; a
+// \\?\ name exactly as it stands after its prefix, any other in its Win32Form.
 std::u16string LookupForm(const WCHAR* name) {
     std::u16string text(name);
     for (char16_t& c : text) {
         if (c == u'/') c = u'\\';
     }
-    if (text.compare(0, 4, u"\\\\?\\") == 0) text = text.substr(4);
-    return text;
+    if (text.compare(0, 4, u"\\\\?\\") == 0) return text.substr(4);
+    return Win32Form(text);
 }
 
 // The file that `name` names by its long or its short form; `isShort` tells which.
 const sim::FileName* FindFile(Data& data, const WCHAR* name, bool* isShort = nullptr) {
     const std::u16string wanted = LookupForm(name);
+    // A name of exactly these units first: in a case-sensitive folder two
+    // files may differ by case alone.
+    for (const sim::FileName& file : data.settings.files) {
+        if (Wide(file.path) == wanted) {
+            if (isShort != nullptr) *isShort = false;
+            return &file;
+        }
+    }
     const bool ignoreCase = data.settings.nameCase == sim::NameCase::Ignore;
     for (const sim::FileName& file : data.settings.files) {
         const bool asShort = !file.shortPath.empty() && SameUnits(Wide(file.shortPath), wanted, ignoreCase);
@@ -119,7 +158,7 @@ DWORD GetFullPathNameW(const WCHAR* lpFileName, DWORD nBufferLength, WCHAR* lpBu
     const std::u16string given(lpFileName);
     const std::u16string full = given.compare(0, 4, u"\\\\?\\") == 0
                                     ? given
-                                    : Wide(FullPath(Narrow(lpFileName), state.data.settings.currentDirectory));
+                                    : Win32Form(Wide(FullPath(Narrow(lpFileName), state.data.settings.currentDirectory)));
     const DWORD length = CopyOut(full, lpBuffer, nBufferLength);
     if (lpFilePart != nullptr && length < nBufferLength) {
         size_t last = full.rfind(u'\\');
@@ -232,6 +271,17 @@ BOOL GetFileInformationByHandleEx(HANDLE hFile, int FileInformationClass, LPVOID
                                   DWORD dwBufferSize) {
     uint32_t volume;
     uint64_t id;
+    if (FileInformationClass == kFileCaseSensitiveInfo && dwBufferSize >= sizeof(ULONG) && lpFileInformation != nullptr) {
+        State& state = Sim();
+        std::lock_guard<std::mutex> lock(state.mutex);
+        if (auto file = simbase::LookupHandleAs<FileObject>(hFile)) {
+            const ULONG flags = file->file.caseSensitive ? 1 : 0;
+            std::memcpy(lpFileInformation, &flags, sizeof flags);
+            return TRUE;
+        }
+        simbase::LastError() = ERROR_INVALID_HANDLE;
+        return FALSE;
+    }
     if (FileInformationClass != FileIdInfo || dwBufferSize < sizeof(FILE_ID_INFO) || lpFileInformation == nullptr) {
         simbase::LastError() = ERROR_INVALID_PARAMETER;
         return FALSE;

@@ -104,6 +104,9 @@ NTSTATUS ProcessTable(Data& data, unsigned char* out, ULONG length, PULONG retur
         record.NextEntryOffset = i + 1 < listed.size() ? static_cast<ULONG>(size) : 0;
         record.NumberOfThreads = process.threads;
         record.UniqueProcessId = IdAsHandle(process.pid);
+        record.InheritedFromUniqueProcessId = IdAsHandle(process.parentPid);
+        record.CreateTime.LowPart = static_cast<uint32_t>(process.createTime);
+        record.CreateTime.HighPart = static_cast<int32_t>(process.createTime >> 32);
         record.HandleCount = static_cast<ULONG>(process.handles.size());
         size_t nameOffset = sizeof record + process.threads * sizeof(SYSTEM_THREAD_INFORMATION);
         if (process.hasName) {
@@ -388,6 +391,7 @@ FARPROC NativeExport(const char* name) {
         {"NtQueryInformationThread", AsProc(&SimNtQueryInformationThread)},
         {"NtQueryInformationFile", AsProc(&SimNtQueryInformationFile)},
         {"NtQueryInformationProcess", AsProc(&SimNtQueryInformationProcess)},
+        {"NtQueryVirtualMemory", AsProc(&SimNtQueryVirtualMemory)},
     };
     for (const auto& e : kExports) {
         if (std::strcmp(e.name, name) == 0) return e.proc;

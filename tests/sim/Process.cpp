@@ -51,6 +51,29 @@ BOOL DuplicateHandle(HANDLE hSourceProcessHandle, HANDLE hSourceHandle, HANDLE h
     return result != nullptr ? TRUE : FALSE;
 }
 
+BOOL QueryFullProcessImageNameW(HANDLE hProcess, DWORD dwFlags, WCHAR* lpExeName, DWORD* lpdwSize) {
+    State& state = Sim();
+    std::lock_guard<std::mutex> lock(state.mutex);
+    DWORD error;
+    sim::Process* process = ProcessOfHandle(state.data, hProcess, PROCESS_QUERY_LIMITED_INFORMATION, error);
+    if (process == nullptr) process = ProcessOfHandle(state.data, hProcess, PROCESS_QUERY_INFORMATION, error);
+    if (process != nullptr && process->exePath.empty()) error = ERROR_ACCESS_DENIED;
+    if (dwFlags != 0 || lpdwSize == nullptr || lpExeName == nullptr) error = ERROR_INVALID_PARAMETER;
+    if (process == nullptr || process->exePath.empty() || error == ERROR_INVALID_PARAMETER) {
+        simbase::LastError() = error;
+        return FALSE;
+    }
+    const std::u16string path = Wide(process->exePath);
+    if (path.size() + 1 > *lpdwSize) {
+        simbase::LastError() = ERROR_INSUFFICIENT_BUFFER;
+        return FALSE;
+    }
+    std::copy(path.begin(), path.end(), lpExeName);
+    lpExeName[path.size()] = u'\0';
+    *lpdwSize = static_cast<DWORD>(path.size());
+    return TRUE;
+}
+
 BOOL TerminateProcess(HANDLE hProcess, UINT uExitCode) {
     (void)uExitCode;
     State& state = Sim();

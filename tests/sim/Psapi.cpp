@@ -117,9 +117,10 @@ DWORD OSAPI SimGetMappedFileNameW(HANDLE hProcess, LPVOID lpv, WCHAR* lpFilename
         simbase::LastError() = error;
         return 0;
     }
+    ++state.data.record.mappedNameQueries;
     const uintptr_t address = reinterpret_cast<uintptr_t>(lpv);
     for (const auto& view : process->views) {
-        if (address >= view.base && address - view.base < view.size)
+        if (address >= view.base && address - view.base < view.size && !view.psapiNameFails)
             return CopyName(Wide(view.deviceName), lpFilename, nSize, false);
     }
     simbase::LastError() = ERROR_INVALID_PARAMETER;

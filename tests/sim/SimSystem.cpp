@@ -249,13 +249,60 @@ Process& Process::ExitsAfterListings(unsigned count) {
     return *this;
 }
 
+Process& Process::Exe(std::string path) {
+    exePath = std::move(path);
+    return *this;
+}
+
+Process& Process::Parent(uint32_t pid, int64_t created) {
+    parentPid = pid;
+    createTime = created;
+    return *this;
+}
+
 Process& Process::Is64Bit() {
     is64Bit = true;
     return *this;
 }
 
 Process& Process::View(uintptr_t base, size_t size, std::string deviceName) {
-    views.push_back(MappedView{base, size, std::move(deviceName)});
+    MappedView view;
+    view.base = base;
+    view.size = size;
+    view.deviceName = std::move(deviceName);
+    views.push_back(std::move(view));
+    return *this;
+}
+
+MappedView& Process::LastView() { return views.back(); }
+
+MappedView& MappedView::Image() {
+    type = 0x1000000;
+    return *this;
+}
+
+MappedView& MappedView::Regions(unsigned count) {
+    regions = count;
+    return *this;
+}
+
+MappedView& MappedView::PsapiNameFails() {
+    psapiNameFails = true;
+    return *this;
+}
+
+MappedView& MappedView::NativeNameFails() {
+    nativeNameFails = true;
+    return *this;
+}
+
+MappedView& MappedView::HeaderSize(size_t size) {
+    headerSize = size;
+    return *this;
+}
+
+FileName& FileName::CaseSensitive() {
+    caseSensitive = true;
     return *this;
 }
 

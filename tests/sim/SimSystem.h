@@ -117,11 +117,24 @@ struct LoadedModule {
     bool nameFails = false;
 };
 
-// A file mapped into a process's memory: one view.
+// A file mapped into a process's memory: one view, or a loaded image.
 struct MappedView {
     uintptr_t base;
     size_t size;
     std::string deviceName;  // UTF-8, as GetMappedFileNameW names it
+    uint32_t type = 0x40000;  // MEM_MAPPED, or MEM_IMAGE (0x1000000)
+    unsigned regions = 1;     // equal regions of the one allocation, as sections with their own protection
+    bool psapiNameFails = false;   // GetMappedFileNameW fails, as Wine's does past MAX_PATH
+    bool nativeNameFails = false;  // NtQueryVirtualMemory's file name fails
+    // An image's header tells its size in memory; a process may write any
+    // there. 0: the image's true size.
+    size_t headerSize = 0;
+
+    MappedView& Image();
+    MappedView& Regions(unsigned count);
+    MappedView& PsapiNameFails();
+    MappedView& NativeNameFails();
+    MappedView& HeaderSize(size_t size);
 };
 
 struct Process {
@@ -139,7 +152,13 @@ struct Process {
     bool ended = false;    // TerminateProcess ended it
     bool terminateDenied = false;
     std::vector<MappedView> views;  // in address order
+    bool denyRead = false;  // ReadProcessMemory is refused
+    std::string exePath;  // UTF-8, as QueryFullProcessImageNameW names it; empty: refused
+    uint32_t parentPid = 0;
+    int64_t createTime = 0;  // 100 ns units since 1601, as the process record has it
 
+    Process& Exe(std::string path);
+    Process& Parent(uint32_t pid, int64_t created);
     Process& Module(uintptr_t handle, std::string path);
     Process& ModuleNameFails(uintptr_t handle);
     HandleRow& Handle(uintptr_t value, std::string type, std::u16string name = std::u16string());
@@ -152,6 +171,14 @@ struct Process {
     Process& ExitsAfterListings(unsigned count);
     Process& Is64Bit();
     Process& View(uintptr_t base, size_t size, std::string deviceName);
+    // The view added last, to set it up further.
+    MappedView& LastView();
+};
+
+// A service that runs, in the process that hosts it.
+struct Service {
+    std::string name;  // UTF-8
+    uint32_t pid = 0;
 };
 
 // A name of a file on a volume. Names added with the same volume and ID
@@ -163,8 +190,10 @@ struct FileName {
     uint64_t id = 0;
     bool openFails = false;  // CreateFileW is refused
     bool idFails = false;    // opens, but tells no identity
+    bool caseSensitive = false;  // a folder that tells names apart by case
 
     FileName& Short(std::string path83);
+    FileName& CaseSensitive();
     FileName& OpenFails();
     FileName& IdFails();
 };
@@ -228,6 +257,11 @@ struct Settings {
     bool terminationIsLate = false;
 
     NameCase nameCase = NameCase::Ignore;
+    // NtQueryVirtualMemory cannot tell the allocation a region belongs to,
+    // as older systems.
+    bool regionInfoFails = false;
+    std::vector<Service> services;  // in the order the service manager lists them
+    os::DWORD serviceManagerError = 0;  // OpenSCManagerW fails with it
 };
 
 struct OpenCall {
@@ -270,6 +304,10 @@ struct Record {
     unsigned fileNameQueries = 0;
     unsigned processInfoQueries = 0;
     unsigned threadInfoQueries = 0;
+    unsigned virtualQueries = 0;        // VirtualQueryEx
+    unsigned mappedNameQueries = 0;     // GetMappedFileNameW
+    unsigned nativeViewQueries = 0;     // NtQueryVirtualMemory
+    unsigned memoryReads = 0;           // ReadProcessMemory
 
     unsigned libraryLoads = 0;  // successful LoadLibraryA calls
     unsigned libraryFrees = 0;
@@ -280,6 +318,7 @@ struct Record {
     std::vector<std::string> dosDeviceQueries;
     std::vector<std::string> fileOpens;  // CreateFileW's names, UTF-8
     unsigned terminateProcessCalls = 0;
+    unsigned serviceEnumerations = 0;  // EnumServicesStatusExW calls
 
     unsigned threadsCreated = 0;
     unsigned terminateCalls = 0;

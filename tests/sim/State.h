@@ -112,6 +112,9 @@ std::shared_ptr<const HandleRow> RowOf(Data& data, os::HANDLE handle);
 std::string Describe(os::HANDLE handle);
 
 os::FARPROC NativeExport(const char* name);
+// NtQueryVirtualMemory, of the process views in Memory.cpp.
+os::NTSTATUS OSAPI SimNtQueryVirtualMemory(os::HANDLE process, os::PVOID base, os::ULONG infoClass, os::PVOID info,
+                                           os::SIZE_T length, os::SIZE_T* returned);
 os::FARPROC PsapiExport(const char* name);
 
 }  // namespace detail

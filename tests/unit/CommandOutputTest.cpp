@@ -212,6 +212,11 @@ TEST(ParseCommandLineTest, CommandLinesThatCannotRun) {
     EXPECT_TRUE(ParseCommandLine({"--json", "--help"}, help, error)) << error;
 }
 
+// What the Windows search cannot tell of a process, after its fd.
+const std::string kNoIdentity =
+    ",\"exe\":null,\"cmdline\":null,\"started\":null,\"ppid\":0,\"parent\":null,\"unit\":null,"
+    "\"user_unit\":false,\"container\":null,\"services\":[]";
+
 class PrinterTest : public SimTest {
 protected:
     void SetUp() override {
@@ -264,19 +269,45 @@ TEST_F(PrinterTest, JsonLinesCarryEachFinding) {
     EXPECT_EQ(Print("C:\\dir\\file.txt", OutputFormat::Json),
               "{\"pid\":8,\"name\":\"a.exe\",\"kind\":\"module\",\"path\":\"C:\\\\dir\\\\file.txt\","
               "\"file\":\"C:\\\\dir\\\\file.txt\",\"uid\":null,\"user\":null,\"access\":\"m\",\"fd\":null,"
-              "\"use\":\"mapped\"}\n"
+              "\"use\":\"mapped\"" + kNoIdentity + "}\n"
               "{\"pid\":4660,\"name\":\"b \\\"quoted\\\".exe\",\"kind\":\"handle\",\"path\":\"C:\\\\dir\\\\file.txt\","
               "\"file\":\"C:\\\\dir\\\\file.txt\",\"uid\":null,\"user\":null,\"access\":\"f\",\"fd\":null,"
-              "\"use\":\"open\"}\n");
+              "\"use\":\"open\"" + kNoIdentity + "}\n");
+}
+TEST_F(PrinterTest, JsonNamesTheExecutableAndTheServicesAServiceHostRuns) {
+    // Started at 2026-12-07T22:57:12.345Z, after its parent.
+    sim::FindProcess(8)->Parent(4, 134411578320000000);
+    sim::FindProcess(0x1234)->Exe("C:\\Windows\\System32\\svch\xC3\xB6st.exe").Parent(8, 134411578323450000);
+    sim::Set().services = {{"Dnscache", 0x1234}, {"Spooler", 99}, {"nsi", 0x1234}};
+    const std::string json = Print("C:\\dir\\file.txt", OutputFormat::Json);
+    const std::string host = json.substr(json.find('\n') + 1);
+    EXPECT_EQ(host.substr(host.find(",\"exe\"")),
+              ",\"exe\":\"C:\\\\Windows\\\\System32\\\\svch\xC3\xB6st.exe\",\"cmdline\":null,"
+              "\"started\":\"2026-12-07T22:57:12.345Z\",\"ppid\":8,\"parent\":\"a.exe\",\"unit\":null,\"user_unit\":false,\"container\":null,\"services\":[\"Dnscache\",\"nsi\"]}\n");
+    EXPECT_EQ(Print("C:\\dir\\file.txt", OutputFormat::Verbose),
+              "USER             PID ACCESS COMMAND              UNIT                 PATH\n"
+              "?                  8 ....m  a.exe                -                    C:\\dir\\file.txt\n"
+              "?               4660 f....  b \"quoted\".exe       Dnscache,nsi         C:\\dir\\file.txt\n");
+    EXPECT_GE(sim::Log().serviceEnumerations, 1u);
+    EXPECT_TRUE(sim::Log().faults.empty());
+    // A parent that started after its child holds a reused ID: not named.
+    sim::FindProcess(8)->Parent(4, 134411578330000000);
+    EXPECT_NE(Print("C:\\dir\\file.txt", OutputFormat::Json).find("\"ppid\":8,\"parent\":null,"), std::string::npos);
+    // A service manager that does not answer takes nothing else away.
+    sim::Set().serviceManagerError = os::ERROR_ACCESS_DENIED;
+    const std::string refused = Print("C:\\dir\\file.txt", OutputFormat::Json);
+    EXPECT_NE(refused.find("svch\xC3\xB6st.exe\",\"cmdline\""), std::string::npos) << refused;
+    EXPECT_NE(refused.find("\"services\":[]}\n"), std::string::npos) << refused;
+    EXPECT_EQ(sim::OpenObjects(), 0u);
 }
 
 TEST_F(PrinterTest, TerseAndVerboseGiveEachProcessOnce) {
     sim::FindProcess(8)->Handle(0x8, "File", u"\\Device\\HarddiskVolume1\\dir\\file.txt");
     EXPECT_EQ(Print("C:\\dir\\file.txt", OutputFormat::Terse), "8\n4660\n");
     EXPECT_EQ(Print("C:\\dir\\file.txt", OutputFormat::Verbose),
-              "USER             PID ACCESS COMMAND              PATH\n"
-              "?                  8 f...m  a.exe                C:\\dir\\file.txt\n"
-              "?               4660 f....  b \"quoted\".exe       C:\\dir\\file.txt\n");
+              "USER             PID ACCESS COMMAND              UNIT                 PATH\n"
+              "?                  8 f...m  a.exe                -                    C:\\dir\\file.txt\n"
+              "?               4660 f....  b \"quoted\".exe       -                    C:\\dir\\file.txt\n");
 }
 
 TEST_F(PrinterTest, AProcessGoneFromTheSnapshotHasAnEmptyName) {

@@ -11,8 +11,10 @@
 
 namespace {
 
-// Paths beyond MAX_PATH are opened in their \\?\ form.
+// Paths beyond MAX_PATH are opened in their \\?\ form; one given so is
+// opened exactly as written.
 std::wstring Long(const wchar_t* path) {
+    if (std::wcsncmp(path, L"\\\\?\\", 4) == 0) return path;
     std::wstring full(32768, L'\0');
     full.resize(::GetFullPathNameW(path, static_cast<DWORD>(full.size()), &full[0], nullptr));
     return full.size() >= MAX_PATH ? L"\\\\?\\" + full : full;

@@ -21,6 +21,9 @@ typedef NTSTATUS(OSAPI* PFN_NtQueryInformationFile)(HANDLE FileHandle, IO_STATUS
 typedef NTSTATUS(OSAPI* PFN_NtQueryInformationProcess)(HANDLE ProcessHandle, ULONG ProcessInformationClass,
                                                        PVOID ProcessInformation, ULONG ProcessInformationLength,
                                                        PULONG ReturnLength);
+typedef NTSTATUS(OSAPI* PFN_NtQueryVirtualMemory)(HANDLE ProcessHandle, PVOID BaseAddress,
+                                                  ULONG MemoryInformationClass, PVOID MemoryInformation,
+                                                  SIZE_T MemoryInformationLength, SIZE_T* ReturnLength);
 
 // PSAPI.DLL entry points, bound by name after LoadLibraryA.
 typedef BOOL(OSAPI* PFN_EnumProcessModules)(HANDLE hProcess, HMODULE* lphModule, DWORD cb, LPDWORD lpcbNeeded);
@@ -41,6 +44,7 @@ BOOL DuplicateHandle(HANDLE hSourceProcessHandle, HANDLE hSourceHandle, HANDLE h
                      HANDLE* lpTargetHandle, DWORD dwDesiredAccess, BOOL bInheritHandle, DWORD dwOptions);
 BOOL TerminateProcess(HANDLE hProcess, UINT uExitCode);
 BOOL IsWow64Process(HANDLE hProcess, BOOL* Wow64Process);
+BOOL QueryFullProcessImageNameW(HANDLE hProcess, DWORD dwFlags, WCHAR* lpExeName, DWORD* lpdwSize);
 HANDLE GetCurrentProcess();
 DWORD GetCurrentProcessId();
 BOOL CloseHandle(HANDLE hObject);
@@ -51,6 +55,8 @@ void SetLastError(DWORD dwErrCode);
 LPVOID VirtualAlloc(LPVOID lpAddress, SIZE_T dwSize, DWORD flAllocationType, DWORD flProtect);
 BOOL VirtualFree(LPVOID lpAddress, SIZE_T dwSize, DWORD dwFreeType);
 SIZE_T VirtualQueryEx(HANDLE hProcess, const void* lpAddress, MEMORY_BASIC_INFORMATION* lpBuffer, SIZE_T dwLength);
+BOOL ReadProcessMemory(HANDLE hProcess, const void* lpBaseAddress, void* lpBuffer, SIZE_T nSize,
+                       SIZE_T* lpNumberOfBytesRead);
 
 // Paths, devices and files
 DWORD GetFullPathNameW(const WCHAR* lpFileName, DWORD nBufferLength, WCHAR* lpBuffer, WCHAR** lpFilePart);
@@ -77,6 +83,13 @@ BOOL OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, HANDLE* TokenHa
 BOOL LookupPrivilegeValueA(LPCSTR lpSystemName, LPCSTR lpName, LUID* lpLuid);
 BOOL AdjustTokenPrivileges(HANDLE TokenHandle, BOOL DisableAllPrivileges, TOKEN_PRIVILEGES* NewState,
                            DWORD BufferLength, TOKEN_PRIVILEGES* PreviousState, LPDWORD ReturnLength);
+
+// Services (advapi32)
+SC_HANDLE OpenSCManagerW(const WCHAR* lpMachineName, const WCHAR* lpDatabaseName, DWORD dwDesiredAccess);
+BOOL EnumServicesStatusExW(SC_HANDLE hSCManager, int InfoLevel, DWORD dwServiceType, DWORD dwServiceState,
+                           BYTE* lpServices, DWORD cbBufSize, DWORD* pcbBytesNeeded, DWORD* lpServicesReturned,
+                           DWORD* lpResumeHandle, const WCHAR* pszGroupName);
+BOOL CloseServiceHandle(SC_HANDLE hSCObject);
 
 // Names compare as the file system compares them: UTF-16 units, upper-cased
 // by the system's table when bIgnoreCase; CSTR_EQUAL when equal.

@@ -14,4 +14,8 @@ SIZE_T VirtualQueryEx(HANDLE process, const void* address, MEMORY_BASIC_INFORMAT
     return ::VirtualQueryEx(process, address, reinterpret_cast<::PMEMORY_BASIC_INFORMATION>(information), size);
 }
 
+BOOL ReadProcessMemory(HANDLE process, const void* address, void* buffer, SIZE_T size, SIZE_T* read) {
+    return ::ReadProcessMemory(process, address, buffer, size, reinterpret_cast<::SIZE_T*>(read));
+}
+
 }  // namespace os

@@ -8,6 +8,10 @@ BOOL TerminateProcess(HANDLE process, UINT exitCode) { return ::TerminateProcess
 
 BOOL IsWow64Process(HANDLE process, BOOL* wow64) { return ::IsWow64Process(process, wow64); }
 
+BOOL QueryFullProcessImageNameW(HANDLE process, DWORD flags, WCHAR* name, DWORD* size) {
+    return ::QueryFullProcessImageNameW(process, flags, reinterpret_cast<::LPWSTR>(name), reinterpret_cast<::PDWORD>(size));
+}
+
 HANDLE GetCurrentProcess() { return ::GetCurrentProcess(); }
 DWORD GetCurrentProcessId() { return ::GetCurrentProcessId(); }
 DWORD GetLastError() { return ::GetLastError(); }

@@ -82,6 +82,26 @@ struct SYSTEM_HANDLE_INFORMATION_EX {
     SYSTEM_HANDLE_TABLE_ENTRY_INFO_EX Handles[1];
 };
 
+// A service as EnumServicesStatusExW lists it (SC_ENUM_PROCESS_INFO); the
+// names point into the same buffer.
+struct SERVICE_STATUS_PROCESS {
+    DWORD dwServiceType;
+    DWORD dwCurrentState;
+    DWORD dwControlsAccepted;
+    DWORD dwWin32ExitCode;
+    DWORD dwServiceSpecificExitCode;
+    DWORD dwCheckPoint;
+    DWORD dwWaitHint;
+    DWORD dwProcessId;
+    DWORD dwServiceFlags;
+};
+struct ENUM_SERVICE_STATUS_PROCESSW {
+    WCHAR* lpServiceName;
+    WCHAR* lpDisplayName;
+    SERVICE_STATUS_PROCESS ServiceStatusProcess;
+};
+static_assert(sizeof(void*) != 4 || sizeof(ENUM_SERVICE_STATUS_PROCESSW) == 44, "services are 44-byte rows on 32-bit");
+
 struct BY_HANDLE_FILE_INFORMATION {
     DWORD dwFileAttributes;
     FILETIME ftCreationTime;
@@ -108,6 +128,17 @@ struct MEMORY_BASIC_INFORMATION {
     DWORD State;
     DWORD Protect;
     DWORD Type;
+};
+
+// The allocation that a region belongs to.
+struct MEMORY_REGION_INFORMATION {
+    PVOID AllocationBase;
+    ULONG AllocationProtect;
+    ULONG RegionType;
+    SIZE_T RegionSize;  // of the whole allocation
+    SIZE_T CommitSize;
+    ULONG_PTR PartitionId;
+    ULONG_PTR NodePreference;
 };
 
 struct GENERIC_MAPPING {

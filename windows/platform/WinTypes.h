@@ -115,6 +115,7 @@ constexpr DWORD ERROR_MOD_NOT_FOUND = 126;
 constexpr DWORD ERROR_PROC_NOT_FOUND = 127;
 constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
 constexpr DWORD ERROR_PARTIAL_COPY = 299;
+constexpr DWORD ERROR_MORE_DATA = 234;
 constexpr DWORD ERROR_NO_SUCH_PRIVILEGE = 1313;
 constexpr DWORD ERROR_NOT_ALL_ASSIGNED = 1300;
 
@@ -130,6 +131,13 @@ constexpr DWORD PROCESS_TERMINATE = 0x0001;
 constexpr DWORD PROCESS_QUERY_LIMITED_INFORMATION = 0x1000;
 constexpr DWORD SYNCHRONIZE = 0x00100000;
 
+// Services
+typedef void* SC_HANDLE;
+constexpr DWORD SC_MANAGER_ENUMERATE_SERVICE = 0x0004;
+constexpr int SC_ENUM_PROCESS_INFO = 0;
+constexpr DWORD SERVICE_WIN32 = 0x30;
+constexpr DWORD SERVICE_ACTIVE = 0x1;
+
 // Files
 constexpr DWORD FILE_READ_ATTRIBUTES = 0x0080;
 constexpr DWORD FILE_SHARE_READ = 0x1;
@@ -143,6 +151,12 @@ inline HANDLE InvalidHandleValue() { return reinterpret_cast<HANDLE>(static_cast
 // Modules and views
 constexpr DWORD LIST_MODULES_ALL = 0x03;
 constexpr DWORD MEM_MAPPED = 0x40000;
+constexpr DWORD MEM_IMAGE = 0x1000000;
+constexpr DWORD MEM_FREE = 0x10000;
+// NtQueryVirtualMemory: the file behind a view, and the allocation a region
+// belongs to.
+constexpr ULONG MemoryMappedFilenameInformation = 2;
+constexpr ULONG MemoryRegionInformation = 3;
 
 // Memory
 constexpr DWORD MEM_COMMIT = 0x00001000;

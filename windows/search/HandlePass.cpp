@@ -1,4 +1,7 @@
+#include <algorithm>
+
 #include "windows/platform/Api.h"
+#include "windows/search/Match.h"
 #include "windows/search/SearchSteps.h"
 #include "windows/sysinfo/DevicePaths.h"
 #include "windows/sysinfo/HandleNames.h"
@@ -62,45 +65,34 @@ private:
     uint16_t m_number = 0;
 };
 
-struct HandleFacts {
-    WideText name;
-    bool hasId = false;
-    FileId id;
-};
-
-bool HandleMatches(const Target& target, const WideText& device, const HandleFacts& handle, CandidateFiles& files) {
-    // Windows names file objects by their device path, Wine by \??\C:\...
-    const WideText plain = PlainPath(handle.name);
-    switch (target.matching) {
-    case Matching::Name: return DeviceNameMatches(target, handle.name, files);
-    case Matching::Tree: return LiesAtOrBelow(handle.name, device) || LiesAtOrBelow(plain, target.name);
-    case Matching::Path:
-        if (target.hasId && handle.hasId) return SameFile(handle.id, target.id);
-        return NamesMatch(handle.name, device) || NamesMatch(plain, target.name);
-    }
-    return false;
+// Handle names are device paths, so a path is compared in its device form:
+// a file's made from the name as given, a folder's from its full path, so
+// that a relative folder is searched where it is. False where the system
+// cannot make one.
+bool MakeDeviceForm(Target& target) {
+    if (target.matching == Matching::Name) return true;
+    const WideText& path = target.matching == Matching::Tree ? target.name : PlainPath(target.given);
+    return GetDeviceFileName(path, target.device);
 }
 
 }  // namespace
 
-bool RunHandlePass(const Target& target, OwnerProcesses& owners, SearchReport& report) {
+void RunHandlePass(std::vector<Searched>& searched, OwnerProcesses& owners, CandidateFiles& files) {
     SystemProcessesInformation snapshot(false);
     SystemHandlesInformation handles(SystemHandlesInformation::kAllProcesses, false, nullptr);
-    // Handle names are device paths, so a path is compared in its device
-    // form: a file's made from the name as given, a folder's from its full
-    // path, so that a relative folder is searched where it is.
-    WideText device;
-    if (target.matching != Matching::Name) {
-        const WideText& path = target.matching == Matching::Tree ? target.name : PlainPath(target.given);
-        if (!GetDeviceFileName(path, device)) {
-            report.stop.cause = SearchStop::Cause::DeviceUnnamed;
-            return false;
+    bool wantId = false;
+    for (Searched& one : searched) {
+        if (!one.live) continue;
+        if (!MakeDeviceForm(one.target)) {
+            one.Stop(SearchStop::Cause::DeviceUnnamed);
+            continue;
         }
+        wantId = wantId || one.target.hasId;
     }
+    if (std::none_of(searched.begin(), searched.end(), [](const Searched& one) { return one.live; })) return;
     handles.Refresh();
     FileTypeNumber fileType(handles.Entries(), os::GetCurrentProcessId());
     snapshot.Refresh();
-    CandidateFiles files;
     size_t fileHandles = 0;
     for (const HandleEntry& entry : handles.Entries()) {
         if (!fileType.MayBeFile(entry)) continue;
@@ -113,14 +105,17 @@ bool RunHandlePass(const Target& target, OwnerProcesses& owners, SearchReport& r
         fileType.Learn(entry);
         ++fileHandles;
         HandleFacts facts;
-        NameLocalHandle(local.Get(), kFileType, facts.name, target.hasId ? &facts.id : nullptr, &facts.hasId);
-        if (HandleMatches(target, device, facts, files))
-            ReportFinding(report, snapshot, Finding::Kind::Handle, pid, facts.name, owner);
+        NameLocalHandle(local.Get(), kFileType, facts.name, wantId ? &facts.id : nullptr, &facts.hasId);
+        for (Searched& one : searched) {
+            if (one.live && HandleMatches(one.target, facts, files))
+                ReportFinding(*one.report, snapshot, Finding::Kind::Handle, pid, facts.name, owner);
+        }
     }
-    if (fileHandles == 0) {
-        report.stop.cause = SearchStop::Cause::NoOpenFiles;
-        return false;
+    for (Searched& one : searched) {
+        if (!one.live) continue;
+        if (fileHandles == 0)
+            one.Stop(SearchStop::Cause::NoOpenFiles);
+        else
+            one.report->reached = SearchStage::OpenFilesRead;
     }
-    report.reached = SearchStage::OpenFilesRead;
-    return true;
 }

@@ -4,3 +4,4 @@
 #pragma once
 
 void SearchMappedViews(bool search);
+bool SearchesMappedViews();

@@ -5,10 +5,10 @@
 #include "search/Search.h"
 #include "windows/platform/Api.h"
 #include "windows/search/MappedViews.h"
+#include "windows/search/Owner.h"
 #include "windows/search/SearchSteps.h"
 #include "windows/sysinfo/DevicePaths.h"
 #include "windows/sysinfo/NativeApi.h"
-#include "windows/sysinfo/SystemModulesInformation.h"
 #include "windows/sysinfo/SystemProcessesInformation.h"
 
 namespace {
@@ -17,9 +17,21 @@ bool g_mappedViews = false;
 
 bool StartsWith(const WideText& text, std::u16string_view prefix) { return text.compare(0, prefix.size(), prefix) == 0; }
 
+bool IsLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
+
+// C:\... : a full path on a drive letter.
+bool IsDrivePath(const WideText& path) { return path.size() >= 3 && IsLetter(path[0]) && path[1] == u':' && path[2] == u'\\'; }
+
+// FileCaseSensitiveInfo of the handle information classes, and its flag
+// for a folder that tells names apart by case.
+constexpr int kFileCaseSensitiveInfo = 23;
+constexpr os::ULONG kCaseSensitiveDir = 0x1;
+
 }  // namespace
 
 void SearchMappedViews(bool search) { g_mappedViews = search; }
+
+bool SearchesMappedViews() { return g_mappedViews; }
 
 WideText PlainPath(const WideText& path) {
     for (std::u16string_view prefix : {u"\\\\?\\", u"\\??\\"}) {
@@ -35,7 +47,7 @@ const FileId* CandidateFiles::IdOf(const WideText& path) {
     Facts& facts = m_files[path];
     if (!facts.idAsked) {
         facts.idAsked = true;
-        facts.idRead = FileIdOfPath(path, facts.id);
+        facts.idRead = FileIdOfPath(LiteralPath(path), facts.id);
     }
     return facts.idRead ? &facts.id : nullptr;
 }
@@ -65,54 +77,37 @@ const WideText& CandidateFiles::OtherNameOf(const WideText& path, bool shortForm
     return other;
 }
 
-namespace {
-
-// A short name (LONG~1.DLL) stands for a long one and the other way round;
-// only names with a tilde can be either.
-bool MayBeShort(std::u16string_view name) { return name.find(u'~') != std::u16string_view::npos; }
-
-// Whether the file at `dosPath`, whose final component `final` is not the
-// target's name, is the target through its short or long form.
-bool OtherFormMatches(const Target& target, std::u16string_view final, const WideText& dosPath,
-                      CandidateFiles& files) {
-    if (dosPath.empty()) return false;
-    return (MayBeShort(target.name) && NamesMatch(files.OtherNameOf(dosPath, true), target.name)) ||
-           (MayBeShort(final) && NamesMatch(files.OtherNameOf(dosPath, false), target.name));
+bool CandidateFiles::CaseSensitive(const WideText& folder) {
+    Facts& facts = m_files[folder];
+    if (facts.caseSensitive < 0) {
+        facts.caseSensitive = 0;
+        const WideText name = LiteralPath(folder);
+        os::HANDLE file = os::CreateFileW(name.c_str(), os::FILE_READ_ATTRIBUTES,
+                                          os::FILE_SHARE_READ | os::FILE_SHARE_WRITE | os::FILE_SHARE_DELETE, nullptr,
+                                          os::OPEN_EXISTING, os::FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (file != os::InvalidHandleValue() && file != nullptr) {
+            os::ULONG flags = 0;
+            if (os::GetFileInformationByHandleEx(file, kFileCaseSensitiveInfo, &flags, sizeof flags))
+                facts.caseSensitive = (flags & kCaseSensitiveDir) != 0;
+            os::CloseHandle(file);
+        }
+    }
+    return facts.caseSensitive == 1;
 }
 
-// Whether the final component of `path` is the target's bare name, also
-// through the short or long form of the file at `dosPath` (its drive-letter
-// path, or empty when there is none).
-bool NameMatches(const Target& target, const WideText& path, const WideText& dosPath, CandidateFiles& files) {
-    const std::u16string_view final = FinalComponent<char16_t>(path, PathStyle::Windows);
-    return NamesMatch(final, target.name) || OtherFormMatches(target, final, dosPath, files);
+WideText LiteralPath(const WideText& path) {
+    if (IsDrivePath(path)) return u"\\\\?\\" + path;
+    if (StartsWith(path, u"\\\\") && !StartsWith(path, u"\\\\?\\") && !StartsWith(path, u"\\\\.\\"))
+        return u"\\\\?\\UNC\\" + path.substr(2);
+    return path;
 }
-
-}  // namespace
 
 bool DosForm(const WideText& name, WideText& dosPath) {
     dosPath = PlainPath(name);
-    if (dosPath != name) return !dosPath.empty();
+    if (dosPath != name || IsDrivePath(name)) return !dosPath.empty();
     if (GetDosFileName(name, dosPath)) return true;
     dosPath.clear();
     return false;
-}
-
-bool DeviceNameMatches(const Target& target, const WideText& name, CandidateFiles& files) {
-    const std::u16string_view final = FinalComponent<char16_t>(name, PathStyle::Windows);
-    if (NamesMatch(final, target.name)) return true;
-    // The DOS form costs a look at every drive letter; ask only where a
-    // short or long form could match.
-    if (!MayBeShort(target.name) && !MayBeShort(final)) return false;
-    WideText dosPath;
-    return DosForm(name, dosPath) && OtherFormMatches(target, final, dosPath, files);
-}
-
-bool LiesAtOrBelow(const WideText& candidate, const WideText& folder) {
-    return LiesAtOrBelow<char16_t>(candidate, folder,
-                                   PathStyle::Windows, [](std::u16string_view a, std::u16string_view b, size_t count) {
-                                       return NamesMatch(a.substr(0, count), b.substr(0, count));
-                                   });
 }
 
 void ReportFinding(SearchReport& report, const SystemProcessesInformation& snapshot, Finding::Kind kind, uint32_t pid,
@@ -121,91 +116,12 @@ void ReportFinding(SearchReport& report, const SystemProcessesInformation& snaps
     finding.access = kind == Finding::Kind::Handle ? Finding::kOpen : Finding::kMapped;
     finding.process = owner;
     const ProcessEntry* entry = nullptr;
-    if (snapshot.Lookup(pid, entry)) UnicodeStringToText(&entry->ImageName, finding.processName);
+    if (snapshot.Lookup(pid, entry)) {
+        UnicodeStringToText(&entry->ImageName, finding.processName);
+        finding.identity = SnapshotIdentity(snapshot, *entry);
+    }
     report.findings.push_back(std::move(finding));
 }
-
-namespace {
-
-bool ModuleMatches(const Target& target, const WideText& path, CandidateFiles& files) {
-    const WideText plain = PlainPath(path);
-    switch (target.matching) {
-    case Matching::Name: return NameMatches(target, plain, plain, files);
-    case Matching::Tree: return LiesAtOrBelow(plain, target.name);
-    case Matching::Path:
-        if (target.hasId) {
-            if (const FileId* id = files.IdOf(plain)) return SameFile(*id, target.id);
-        }
-        return NamesMatch(plain, target.name);
-    }
-    return false;
-}
-
-bool RunModulePass(const Target& target, OwnerProcesses& owners, CandidateFiles& files, SearchReport& report) {
-    SystemProcessesInformation snapshot(false);
-    SystemModulesInformation modules(SystemModulesInformation::kAllProcesses, false, &owners);
-    if (!modules.Refresh()) {
-        report.stop.cause = SearchStop::Cause::ProcessesUnread;
-        return false;
-    }
-    // Told even when the list's emptiness stops the search: when every
-    // process refused, this is why.
-    report.reached = SearchStage::ProcessesRead;
-    report.refused = modules.DeniedProcesses();
-    report.loadedUnlisted = modules.UnlistedProcesses();
-    if (modules.Entries().empty()) {
-        report.stop.cause = SearchStop::Cause::NoLoadedFiles;
-        return false;
-    }
-    snapshot.Refresh();
-    report.reached = SearchStage::LoadedFilesRead;
-    for (const ModuleEntry& module : modules.Entries()) {
-        if (ModuleMatches(target, module.path, files))
-            ReportFinding(report, snapshot, Finding::Kind::Module, module.ownerPid, module.path,
-                          owners.Get(module.ownerPid));
-    }
-    return true;
-}
-
-// The full path of `name`, however long; false with why in `stop`.
-bool FullPath(const WideText& name, WideText& full, SearchStop& stop) {
-    WideText absolute;
-    if (AbsolutePath(name, absolute)) {
-        full = PlainPath(absolute);
-        return true;
-    }
-    stop = SearchStop{SearchStop::Cause::NameUnresolved, static_cast<int>(os::GetLastError())};
-    return false;
-}
-
-SearchReport SearchOne(const Text& requested, SearchScope scope) {
-    SearchReport report;
-    report.style = PathStyle::Windows;
-    if (scope == SearchScope::Device) {
-        // Handle names carry no file system to compare.
-        report.stop.cause = SearchStop::Cause::FileSystemUnsupported;
-        return report;
-    }
-    Target target;
-    target.matching = scope == SearchScope::Tree   ? Matching::Tree
-                      : scope == SearchScope::Name ? Matching::Name
-                                                   : Matching::Path;
-    target.given = FromUtf8(requested);
-    if (target.matching == Matching::Name) {
-        target.name = target.given;
-    } else if (!FullPath(target.given, target.name, report.stop)) {
-        return report;
-    }
-    if (target.matching == Matching::Path) target.hasId = FileIdOfPath(target.name, target.id);
-    OwnerProcesses owners;
-    CandidateFiles files;
-    if (!RunModulePass(target, owners, files, report)) return report;
-    if (!RunHandlePass(target, owners, report)) return report;
-    if (g_mappedViews) RunMappedViewPass(target, owners, files, report);
-    return report;
-}
-
-}  // namespace
 
 void EnableSearchPrivileges() { EnableDebugPrivilege(); }
 
@@ -215,15 +131,4 @@ Text DisplayPath(const Finding& finding) {
     if (StartsWith(path, u"\\??\\")) return ToUtf8(PlainPath(path));
     WideText dosPath;
     return GetDosFileName(path, dosPath) ? ToUtf8(dosPath) : finding.path;
-}
-
-std::vector<SearchReport> RunSearch(std::vector<SearchRequest>& requests) {
-    std::vector<SearchReport> reports;
-    for (const SearchRequest& request : requests) reports.push_back(SearchOne(request.name, request.scope));
-    return reports;
-}
-
-// The passes list every process; one look at them all answers for any few.
-std::vector<SearchReport> RunSearch(std::vector<SearchRequest>& requests, const std::vector<uint32_t>&) {
-    return RunSearch(requests);
 }

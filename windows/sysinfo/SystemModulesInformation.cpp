@@ -1,5 +1,7 @@
 #include "windows/sysinfo/SystemModulesInformation.h"
 
+#include <algorithm>
+
 #include "windows/sysinfo/SystemProcessesInformation.h"
 
 bool UnderWow64() {
@@ -21,6 +23,7 @@ bool SystemModulesInformation::Refresh() {
     m_entries.clear();
     m_deniedProcesses = 0;
     m_unlistedProcesses = 0;
+    m_unread.clear();
     m_wow64 = UnderWow64();
     os::HMODULE psapi = os::LoadLibraryA("PSAPI.DLL");
     if (psapi == nullptr) return false;
@@ -52,6 +55,7 @@ bool SystemModulesInformation::Refresh() {
         }
     }
     os::FreeLibrary(psapi);
+    std::sort(m_unread.begin(), m_unread.end());
     return result;
 }
 
@@ -85,6 +89,7 @@ void SystemModulesInformation::AddProcessModules(uint32_t pid, OwnerProcesses& o
     if (!ListModules(owner->Handle(), modules)) {
         // A 32-bit program cannot list a 64-bit process's modules.
         if (m_wow64) ++m_unlistedProcesses;
+        m_unread.push_back(pid);
         return;
     }
     for (os::HMODULE module : modules) {

@@ -35,6 +35,9 @@ public:
     // Under WOW64 only: processes that opened but whose modules could not be
     // listed, whatever the error; 64-bit ones are among them.
     uint32_t UnlistedProcesses() const { return m_unlistedProcesses; }
+    // Processes that opened but whose modules could not be listed, for
+    // whatever reason, under WOW64 or not; ascending.
+    const std::vector<uint32_t>& UnreadProcesses() const { return m_unread; }
 
 private:
     void AddProcessModules(uint32_t pid, OwnerProcesses& owners);
@@ -49,6 +52,7 @@ private:
     bool m_wow64 = false;
     uint32_t m_deniedProcesses = 0;
     uint32_t m_unlistedProcesses = 0;
+    std::vector<uint32_t> m_unread;
 };
 
 // Whether this process runs under WOW64 (a 32-bit build on 64-bit Windows).
