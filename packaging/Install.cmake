@@ -81,6 +81,9 @@ else()
       "fencat-window is the Qt window of fencat: drop a file on it from a file\n"
       "manager, or open a file with it, and it lists the processes that use it.")
   set(CPACK_COMPONENT_WINDOW_DEPENDS cli)
+  # The desktop's icon themes are mostly SVG, which Qt draws only through
+  # the SVG module's icon engine, a plugin that no binary links to.
+  set(CPACK_DEBIAN_WINDOW_PACKAGE_DEPENDS "libqt6svg6")
   # The window's package depends on the command line's, of the same version.
   set(CPACK_DEBIAN_ENABLE_COMPONENT_DEPENDS ON)
   if(NOT TARGET fencat-window)

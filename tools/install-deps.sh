@@ -35,6 +35,8 @@ fi
 # (those with their recommends).
 if [ "$job" = test ]; then
   packages+=(qt6-base-dev fonts-dejavu-core dbus openbox at-spi2-core python3-pyatspi)
+  # The theme's SVG icons, as the window's package has them.
+  packages+=(libqt6svg6)
   # The window as an ordinary user asks root through the real pkexec and
   # polkitd, on a system bus the test starts.
   packages+=(pkexec polkitd)

@@ -21,19 +21,41 @@ namespace {
 
 std::atomic<int> g_graceMilliseconds{EndProcess::kGraceMilliseconds};
 
-bool Ask(QWidget* parent, const QString& title, const QString& text, const QString& informative, const QString& yes) {
+// More than this many processes are listed in a scrolling view of their
+// own rather than in the sentence, so that the box fits on any screen.
+constexpr qsizetype kNamedInSentence = 5;
+
+// `listed`: names shown in that view, where there are too many to say.
+bool Ask(QWidget* parent, const QString& title, const QString& text, const QString& informative, const QString& yes,
+         const QStringList& listed = {}) {
     QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Cancel, parent);
     box.setInformativeText(informative);
     QPushButton* confirm = box.addButton(yes, QMessageBox::AcceptRole);
     box.setDefaultButton(QMessageBox::Cancel);
+    if (!listed.isEmpty()) {
+        box.setDetailedText(listed.join(u'\n'));
+        // Shown at once: the names are what is being confirmed.
+        for (QAbstractButton* button : box.buttons()) {
+            if (box.buttonRole(button) == QMessageBox::ActionRole) button->click();
+        }
+    }
     box.exec();
     return box.clickedButton() == static_cast<QAbstractButton*>(confirm);
 }
 
-QString Names(const std::vector<ResultRow>& rows) {
+QStringList Labels(const std::vector<ResultRow>& rows) {
     QStringList names;
     for (const ResultRow& row : rows) names << ProcessLabel(row);
-    return names.join(QStringLiteral(", "));
+    return names;
+}
+
+QString Names(const std::vector<ResultRow>& rows) { return Labels(rows).join(QStringLiteral(", ")); }
+
+bool Many(const std::vector<ResultRow>& rows) { return static_cast<qsizetype>(rows.size()) > kNamedInSentence; }
+
+// The processes in a line of the status bar: named where few.
+QString Summary(const std::vector<ResultRow>& rows) {
+    return Many(rows) ? QStringLiteral("%1 processes").arg(rows.size()) : Names(rows);
 }
 
 }  // namespace
@@ -60,12 +82,24 @@ void EndProcess::Start(const std::vector<ResultRow>& rows) {
                                     : QStringLiteral("End %1 processes?").arg(count);
     std::vector<ResultRow> all = distinct;
     all.insert(all.end(), others.begin(), others.end());
-    QString informative = QStringLiteral("%1 will be asked to end (SIGTERM). Unsaved work in it may be lost.").arg(Names(all));
-    if (!others.empty())
-        informative += QStringLiteral(" %1 belongs to another user: ending it needs the administrator's rights, "
-                                      "which you will be asked for once.").arg(Names(others));
+    QString informative;
+    QStringList listed;
+    if (Many(all)) {
+        informative = QStringLiteral("These %1 processes will be asked to end (SIGTERM). Unsaved work in them may be "
+                                     "lost.").arg(all.size());
+        if (!others.empty())
+            informative += QStringLiteral(" %1 of them belong to other users: ending those needs the administrator's "
+                                          "rights, which you will be asked for once.").arg(others.size());
+        listed = Labels(distinct);
+        for (const QString& other : Labels(others)) listed << QStringLiteral("%1, another user's").arg(other);
+    } else {
+        informative = QStringLiteral("%1 will be asked to end (SIGTERM). Unsaved work in it may be lost.").arg(Names(all));
+        if (!others.empty())
+            informative += QStringLiteral(" %1 belongs to another user: ending it needs the administrator's rights, "
+                                          "which you will be asked for once.").arg(Names(others));
+    }
     if (!Ask(m_window, QStringLiteral("End Process"), text, informative,
-             distinct.empty() ? QStringLiteral("End as Administrator") : QStringLiteral("End Process")))
+             distinct.empty() ? QStringLiteral("&End as Administrator") : QStringLiteral("&End Process"), listed))
         return;
     if (!others.empty()) {
         QString error;
@@ -111,15 +145,15 @@ void EndProcess::OfferKill() {
         if (row.process->Running()) running.push_back(row);
     }
     if (running.empty()) {
-        emit Done(QStringLiteral("Ended %1.").arg(Names(sent)));
+        emit Done(QStringLiteral("Ended %1.").arg(Summary(sent)));
         return;
     }
-    const QString names = Names(running);
+    const QString names = Summary(running);
     const QString question = running.size() == 1 ? QStringLiteral("%1 is still running. Kill it?")
                                                   : QStringLiteral("%1 are still running. Kill them?");
     if (!Ask(m_window, QStringLiteral("Kill Process"), question.arg(names),
              QStringLiteral("Asked to end, it has not. Killed (SIGKILL), a process ends at once and saves nothing."),
-             QStringLiteral("Kill"))) {
+             QStringLiteral("&Kill"), Many(running) ? Labels(running) : QStringList())) {
         emit Done(QStringLiteral("%1 did not end.").arg(names));
         return;
     }

@@ -3,12 +3,11 @@
 #include <atomic>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QCompleter>
 #include <QDragEnterEvent>
 #include <QFileDialog>
-#include <QFileSystemModel>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -30,6 +29,7 @@
 #include "app/qt/AdminEnd.h"
 #include "app/qt/EndProcess.h"
 #include "app/qt/FileManager.h"
+#include "app/qt/FittedLabel.h"
 #include "app/qt/Icons.h"
 #include "app/qt/ResultTable.h"
 #include "app/qt/ProcessState.h"
@@ -42,24 +42,6 @@
 namespace {
 
 std::atomic<int> g_watchMilliseconds{2000};  // tests shorten it
-
-// A drag of local files, taken as a copy or a link: the window only looks at
-// the files, so a move would be a lie to the source.
-bool TakeDrag(QDropEvent* event) {
-    const QMimeData* data = event->mimeData();
-    bool local = false;
-    if (data != nullptr && data->hasUrls()) {
-        for (const QUrl& url : data->urls()) local = local || url.isLocalFile();
-    }
-    const Qt::DropActions possible = event->possibleActions();
-    if (!local || !(possible & (Qt::CopyAction | Qt::LinkAction))) {
-        event->ignore();
-        return false;
-    }
-    event->setDropAction(possible & Qt::CopyAction ? Qt::CopyAction : Qt::LinkAction);
-    event->accept();
-    return true;
-}
 
 QString Plural(qsizetype count, const char* one, const char* many) {
     return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? one : many));
@@ -105,6 +87,8 @@ FencatWindow::FencatWindow(QWidget* parent) : QMainWindow(parent) {
     resize(860, 480);
     const QSettings settings;
     restoreGeometry(settings.value(QStringLiteral("window/geometry")).toByteArray());
+    FitToScreen();
+    SizeColumns();
     RestoreColumns(m_table->horizontalHeader(), settings.value(QStringLiteral("window/columns")).toByteArray());
     SetState(QStringLiteral("Drop files or folders here, type a path above, or choose Open…"));
     UpdateActions();
@@ -118,38 +102,16 @@ void FencatWindow::BuildControls() {
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
 
-    auto* pathRow = new QHBoxLayout;
-    m_pathField = new QLineEdit(central);
-    m_pathField->setObjectName(QStringLiteral("pathField"));
-    m_pathField->setPlaceholderText(QStringLiteral("Path of a file or folder"));
-    m_pathField->setAccessibleName(QStringLiteral("File or folder to search"));
-    auto* files = new QFileSystemModel(m_pathField);
-    files->setRootPath(QString());
-    m_pathField->setCompleter(new QCompleter(files, m_pathField));
-    m_pathField->installEventFilter(this);
-    connect(m_pathField, &QLineEdit::returnPressed, this, &FencatWindow::SearchTyped);
-    auto* searchButton = new QPushButton(QStringLiteral("&Search"), central);
-    connect(searchButton, &QPushButton::clicked, this, &FencatWindow::SearchTyped);
-    auto* openButton = new QPushButton(QStringLiteral("&Open…"), central);
-    connect(openButton, &QPushButton::clicked, this, &FencatWindow::OpenFiles);
-    pathRow->addWidget(m_pathField, 1);
-    pathRow->addWidget(searchButton);
-    pathRow->addWidget(openButton);
-    layout->addLayout(pathRow);
+    layout->addLayout(BuildSearchRow(central));
 
-    m_searched = new QLabel(central);
+    m_searched = new FittedLabel(FittedLabel::Fit::kOneLine, central);
     m_searched->setObjectName(QStringLiteral("searched"));
-    m_searched->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_searched->setTextFormat(Qt::PlainText);
     m_searched->hide();
     layout->addWidget(m_searched);
 
     auto* stateRow = new QHBoxLayout;
-    m_state = new QLabel(central);
+    m_state = new FittedLabel(FittedLabel::Fit::kWrap, central);
     m_state->setObjectName(QStringLiteral("state"));
-    m_state->setWordWrap(true);
-    m_state->setTextFormat(Qt::PlainText);
-    m_state->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_checkAllButton = new QPushButton(QStringLiteral("&Check All…"), central);
     m_checkAllButton->setObjectName(QStringLiteral("checkAllButton"));
     m_checkAllButton->hide();
@@ -158,13 +120,14 @@ void FencatWindow::BuildControls() {
     stateColumn->addWidget(m_state);
     // Why the last check as root did not run, kept apart from the answer it
     // leaves standing.
-    m_checkProblem = new QLabel(central);
+    m_checkProblem = new FittedLabel(FittedLabel::Fit::kWrap, central);
     m_checkProblem->setObjectName(QStringLiteral("checkProblem"));
-    m_checkProblem->setWordWrap(true);
-    m_checkProblem->setTextFormat(Qt::PlainText);
-    m_checkProblem->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_checkProblem->hide();
     stateColumn->addWidget(m_checkProblem);
+    m_notice = new FittedLabel(FittedLabel::Fit::kWrap, central);
+    m_notice->setObjectName(QStringLiteral("notice"));
+    m_notice->hide();
+    stateColumn->addWidget(m_notice);
     stateRow->addLayout(stateColumn, 1);
     stateRow->addWidget(m_checkAllButton, 0, Qt::AlignTop);
     layout->addLayout(stateRow);
@@ -175,21 +138,19 @@ void FencatWindow::BuildControls() {
     m_proxy->setSourceModel(m_model);
     m_proxy->setSortRole(FindingsModel::kSortRole);
     m_proxy->setSortCaseSensitivity(Qt::CaseInsensitive);
+    m_proxy->setFilterKeyColumn(-1);
+    m_proxy->setFilterCaseSensitivity(Qt::CaseInsensitive);
+    layout->addLayout(BuildFilterRow(central));
     m_table = new ResultTable(FindingsModel::kProcess, central);
     m_table->setObjectName(QStringLiteral("results"));
     m_table->setAccessibleName(QStringLiteral("Processes that use the files"));
     m_table->setModel(m_proxy);
     m_table->sortByColumn(FindingsModel::kPid, Qt::AscendingOrder);
-    const int character = fontMetrics().averageCharWidth();
-    for (const auto& [column, characters] : {std::pair{FindingsModel::kPid, 8}, {FindingsModel::kProcess, 20},
-                                            {FindingsModel::kUser, 10}, {FindingsModel::kUse, 24},
-                                            {FindingsModel::kDescriptor, 8}})
-        m_table->setColumnWidth(column, qMax(characters * character, m_table->horizontalHeader()->sectionSizeHint(column)));
     SetUpWhoColumns(m_table);
     m_table->setContextMenuPolicy(Qt::ActionsContextMenu);
     layout->addWidget(m_table, 1);
     setCentralWidget(central);
-    QWidget::setTabOrder(m_pathField, m_table);
+    SetTabOrder();
 }
 
 QAction* FencatWindow::AddAction(const char* name, const QString& text, const QList<QKeySequence>& keys) {
@@ -210,6 +171,8 @@ QAction& FencatWindow::Action(const char* name) const {
 void FencatWindow::BuildActions() {
     connect(AddAction("open", QStringLiteral("&Open…"), {QKeySequence::Open}), &QAction::triggered, this,
             &FencatWindow::OpenFiles);
+    connect(AddAction("openDirectory", QStringLiteral("Open F&older…"), {}), &QAction::triggered, this,
+            &FencatWindow::OpenDirectory);
     connect(AddAction("editPath", QStringLiteral("Enter &Path"), {QKeySequence(Qt::CTRL | Qt::Key_L)}),
             &QAction::triggered, this, [this] {
                 m_pathField->setFocus(Qt::ShortcutFocusReason);
@@ -242,8 +205,8 @@ void FencatWindow::BuildActions() {
             &QAction::triggered, this, &FencatWindow::CheckAll);
     QAction* top = AddAction("keepOnTop", QStringLiteral("Keep on &Top"), {QKeySequence(Qt::CTRL | Qt::Key_T)});
     top->setCheckable(true);
-    m_pinned = icons::Pinned();
-    m_unpinned = icons::Unpinned();
+    m_pinned = icons::Themed({QStringLiteral("window-pin"), QStringLiteral("view-pin")}, icons::Pinned());
+    m_unpinned = icons::Themed({QStringLiteral("window-unpin")}, icons::Unpinned());
     top->setIcon(m_unpinned);
     connect(top, &QAction::toggled, this, &FencatWindow::KeepOnTop);
     connect(AddAction("about", QStringLiteral("&About Tolvar Fencat"), {QKeySequence::HelpContents}),
@@ -263,7 +226,7 @@ void FencatWindow::BuildActions() {
 
 void FencatWindow::BuildMenus() {
     QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
-    file->addActions({&Action("open"), &Action("editPath")});
+    file->addActions({&Action("open"), &Action("openDirectory"), &Action("editPath")});
     file->addSeparator();
     file->addAction(&Action("close"));
     QMenu* process = menuBar()->addMenu(QStringLiteral("&Process"));
@@ -283,16 +246,22 @@ void FencatWindow::BuildMenus() {
     tools->addSeparator();
     tools->addActions({&Action("endProcess"), &Action("openFolder"), &Action("keepOnTop")});
 
-    auto* separator = new QAction(this);
-    separator->setSeparator(true);
-    m_table->addActions({&Action("endProcess"), &Action("openFolder"), separator, &Action("copyRows"),
-                         &Action("copyPids"), &Action("copyAll")});
+    // What a right click most often wants comes first; ending a process is
+    // never one slip of the mouse away.
+    QList<QAction*> separators;
+    for (int i = 0; i < 2; ++i) {
+        separators << new QAction(this);
+        separators.back()->setSeparator(true);
+    }
+    m_table->addActions({&Action("copyRows"), &Action("copyPids"), &Action("copyAll"), separators[0],
+                         &Action("openFolder"), separators[1], &Action("endProcess")});
 
-    // The desktop's icons where its theme has them; the texts stay beside.
-    for (const auto& [name, icon] : {std::pair{"open", "document-open"}, {"endProcess", "process-stop"},
-                                     {"openFolder", "folder-open"}, {"copyRows", "edit-copy"},
-                                     {"refresh", "view-refresh"}, {"about", "help-about"}})
-        Action(name).setIcon(QIcon::fromTheme(QString::fromLatin1(icon)));
+    // The desktop's icons where its theme has them, else the program's own;
+    // the texts stay beside.
+    for (QAction* action : findChildren<QAction*>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (!action->isSeparator() && action->objectName() != QLatin1String("keepOnTop"))
+            action->setIcon(icons::ForAction(action->objectName()));
+    }
     tools->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
 }
 
@@ -306,8 +275,7 @@ void FencatWindow::Search(std::vector<Target> targets) {
     StartLook();
     const QString shown = TargetsText();
     setWindowTitle(QStringLiteral("%1 — Tolvar Fencat").arg(m_targets.size() == 1 ? m_targets.front().shown : shown));
-    m_searched->setText(QStringLiteral("Searched: %1").arg(shown));
-    m_searched->setToolTip(m_searched->text());
+    m_searched->SetText(QStringLiteral("Searched: %1").arg(shown));
     m_searched->show();
     SetState(QStringLiteral("Searching…"));
     // Just made from their names: a look at them again would find the same.
@@ -340,6 +308,7 @@ void FencatWindow::Reread() {
 void FencatWindow::StartLook() {
     statusBar()->clearMessage();
     m_checkProblem->hide();
+    m_notice->hide();
 }
 
 void FencatWindow::Searched(const std::vector<SearchReport>& reports) {
@@ -362,14 +331,15 @@ void FencatWindow::Searched(const std::vector<SearchReport>& reports) {
 }
 
 void FencatWindow::SetState(const QString& text, bool offerCheckAll) {
-    m_state->setText(text);
+    m_state->SetText(text);
     m_checkAllButton->setVisible(offerCheckAll);
     Action("checkAll").setEnabled(offerCheckAll);
 }
 
-QString FencatWindow::StateText() const { return m_state->text(); }
-QString FencatWindow::CheckProblemText() const { return m_checkProblem->isHidden() ? QString() : m_checkProblem->text(); }
-QString FencatWindow::SearchedText() const { return m_searched->isHidden() ? QString() : m_searched->text(); }
+QString FencatWindow::StateText() const { return m_state->Text(); }
+QString FencatWindow::CheckProblemText() const { return m_checkProblem->isHidden() ? QString() : m_checkProblem->Text(); }
+QString FencatWindow::SearchedText() const { return m_searched->isHidden() ? QString() : m_searched->Text(); }
+QString FencatWindow::NoticeText() const { return m_notice->isHidden() ? QString() : m_notice->Text(); }
 
 void FencatWindow::SetWaiting(bool on) {
     Action("waitFree").setChecked(on);
@@ -395,7 +365,7 @@ void FencatWindow::LookAgain() {
 void FencatWindow::SearchTyped() {
     const QString text = m_pathField->text();
     if (text.isEmpty()) return;
-    Search({TargetFromText(text)});
+    Search({m_byName->isChecked() ? TargetFromName(QFile::encodeName(text).toStdString()) : TargetFromText(text)});
     m_table->setFocus(Qt::OtherFocusReason);
 }
 
@@ -512,6 +482,18 @@ void FencatWindow::keyPressEvent(QKeyEvent* event) {
 // Esc in the path field takes back what was typed since the last search;
 // with nothing to take back, it goes on to the window.
 bool FencatWindow::eventFilter(QObject* watched, QEvent* event) {
+    // A drop on the path field is a drop on the window: it searches what was
+    // dropped rather than typing its URL into the field.
+    if (watched == m_pathField) {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: return Drag(static_cast<QDropEvent*>(event));
+        case QEvent::Drop:
+            Drop(static_cast<QDropEvent*>(event));
+            return true;
+        default: break;
+        }
+    }
     if (watched == m_pathField && event->type() == QEvent::KeyPress &&
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && m_pathField->text() != m_fieldText) {
         m_pathField->setText(m_fieldText);
@@ -520,9 +502,6 @@ bool FencatWindow::eventFilter(QObject* watched, QEvent* event) {
     return QMainWindow::eventFilter(watched, event);
 }
 
-void FencatWindow::dragEnterEvent(QDragEnterEvent* event) { TakeDrag(event); }
-void FencatWindow::dragMoveEvent(QDragMoveEvent* event) { TakeDrag(event); }
-
-void FencatWindow::dropEvent(QDropEvent* event) {
-    if (TakeDrag(event)) Search(TargetsFromUrls(event->mimeData()->urls()));
-}
+void FencatWindow::dragEnterEvent(QDragEnterEvent* event) { Drag(event); }
+void FencatWindow::dragMoveEvent(QDragMoveEvent* event) { Drag(event); }
+void FencatWindow::dropEvent(QDropEvent* event) { Drop(event); }

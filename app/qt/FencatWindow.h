@@ -16,7 +16,9 @@
 #include "search/Wait.h"
 
 class EndProcess;
-class QLabel;
+class FittedLabel;
+class QBoxLayout;
+class QCheckBox;
 class QLineEdit;
 class QPushButton;
 class QSortFilterProxyModel;
@@ -40,6 +42,9 @@ public:
     QString SearchedText() const;
     // Why the last check as root did not run; empty when it did, or none was asked for.
     QString CheckProblemText() const;
+    // What the window says of a drop it did not take, or took only in part;
+    // empty once a new look starts.
+    QString NoticeText() const;
 
     // A new question: the table is emptied and the targets are searched as
     // given, fresh from TargetFromPath and its kin.
@@ -57,6 +62,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -65,6 +71,14 @@ protected:
 
 private:
     void BuildControls();
+    QBoxLayout* BuildSearchRow(QWidget* parent);
+    QBoxLayout* BuildFilterRow(QWidget* parent);
+    void SetTabOrder();
+    void FitToScreen();
+    void SizeColumns();
+    void ShowNotice(const QString& text);
+    bool Drag(QDropEvent* event);
+    void Drop(QDropEvent* event);
     void BuildActions();
     void BuildMenus();
     QAction* AddAction(const char* name, const QString& text, const QList<QKeySequence>& keys);
@@ -81,6 +95,7 @@ private:
     void CheckFailed(const QString& why);
     void SearchTyped();
     void OpenFiles();
+    void OpenDirectory();
 
     std::vector<int> SelectedSourceRows() const;
     std::vector<ResultRow> SelectedRows() const;
@@ -101,9 +116,13 @@ private:
     QSortFilterProxyModel* m_proxy = nullptr;
     ResultTable* m_table = nullptr;
     QLineEdit* m_pathField = nullptr;
-    QLabel* m_searched = nullptr;
-    QLabel* m_state = nullptr;
-    QLabel* m_checkProblem = nullptr;
+    QCheckBox* m_byName = nullptr;
+    QLineEdit* m_filter = nullptr;
+    QList<QWidget*> m_searchRow;  // in the order they are seen
+    FittedLabel* m_searched = nullptr;
+    FittedLabel* m_state = nullptr;
+    FittedLabel* m_checkProblem = nullptr;
+    FittedLabel* m_notice = nullptr;
     QPushButton* m_checkAllButton = nullptr;
     Searcher* m_searcher = nullptr;
     EndProcess* m_endProcess = nullptr;

@@ -10,11 +10,29 @@
 
 namespace {
 
-bool OpenFolderOf(const QString& path) {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(QFileInfo(path).absolutePath()));
+QString& ActivationToken() {
+    static QString token;
+    return token;
+}
+
+// Where no file manager answers, the folder alone, as the desktop opens
+// folders; what the user is told where that fails too.
+QString OpenFolderOf(const QString& path) {
+    const QString folder = QFileInfo(path).absolutePath();
+    if (QDesktopServices::openUrl(QUrl::fromLocalFile(folder))) return QString();
+    return QStringLiteral("No file manager answered, and the folder could not be opened: %1").arg(folder);
 }
 
 }  // namespace
+
+void KeepActivationToken() {
+    for (const char* name : {"XDG_ACTIVATION_TOKEN", "DESKTOP_STARTUP_ID"}) {
+        if (!qEnvironmentVariableIsEmpty(name)) {
+            ActivationToken() = qEnvironmentVariable(name);
+            return;
+        }
+    }
+}
 
 void ShowInFileManager(const QStringList& paths, QObject* context, std::function<void(const QString&)> done) {
     if (paths.isEmpty()) return;
@@ -23,20 +41,17 @@ void ShowInFileManager(const QStringList& paths, QObject* context, std::function
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("/org/freedesktop/FileManager1"),
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
-    call << uris << QString();
+    call << uris << ActivationToken();
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
-        done(OpenFolderOf(paths.front()) ? QString() : QStringLiteral("No file manager could be reached."));
+        done(OpenFolderOf(paths.front()));
         return;
     }
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), context);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, context, [watcher, paths, done] {
         watcher->deleteLater();
-        if (!watcher->isError()) {
-            done(QString());
-            return;
-        }
-        const QString why = watcher->error().message();
-        done(OpenFolderOf(paths.front()) ? QString() : QStringLiteral("No file manager could show it: %1").arg(why));
+        // The bus's own words (a service name, an error's name) mean nothing
+        // to the user.
+        done(watcher->isError() ? OpenFolderOf(paths.front()) : QString());
     });
 }

@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QImage>
 #include <QList>
+#include <QStringList>
 
 namespace icons {
 // Every image of an .ico file, in file order, transparent where it should be.
@@ -13,4 +14,11 @@ QList<QImage> Images(const QString& path);
 QIcon Main();
 QIcon Pinned();
 QIcon Unpinned();
+
+// The first of the theme's icons by these names (or their -symbolic forms)
+// that can be drawn, else `fallback`.
+QIcon Themed(const QStringList& names, const QIcon& fallback);
+// The icon of the window's action of that object name ("refresh", …):
+// the theme's, else the program's own.
+QIcon ForAction(const QString& action);
 }  // namespace icons

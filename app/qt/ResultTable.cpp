@@ -1,6 +1,7 @@
 #include "app/qt/ResultTable.h"
 
 #include <QApplication>
+#include <QFocusEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 
@@ -43,4 +44,14 @@ void ResultTable::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QTableView::keyPressEvent(event);
+}
+
+// Qt makes a row current on focus without selecting it, so that Down would
+// select the second: the row the user lands on is the one selected.
+void ResultTable::focusInEvent(QFocusEvent* event) {
+    QTableView::focusInEvent(event);
+    if (event->reason() == Qt::MouseFocusReason || model() == nullptr || model()->rowCount() == 0) return;
+    if (!currentIndex().isValid()) setCurrentIndex(model()->index(0, 0));
+    if (!selectionModel()->hasSelection())
+        selectionModel()->select(currentIndex(), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }

@@ -1,5 +1,6 @@
 #include "app/qt/Targets.h"
 
+#include <pwd.h>
 #include <sys/stat.h>
 
 #include <QDir>
@@ -56,9 +57,22 @@ Target TargetFromName(const std::string& name) {
 
 Target TargetFromText(const QString& text) {
     if (text.startsWith(QLatin1String("file://"))) return TargetFromPath(LocalBytes(QUrl(text)));
-    QString path = text;
-    if (path == QLatin1String("~") || path.startsWith(QLatin1String("~/"))) path.replace(0, 1, QDir::homePath());
-    return TargetFromPath(QFile::encodeName(path).toStdString());
+    return TargetFromPath(QFile::encodeName(ExpandTilde(text)).toStdString());
+}
+
+QString ExpandTilde(const QString& text) {
+    if (!text.startsWith(u'~')) return text;
+    const qsizetype slash = text.indexOf(u'/');
+    const QString user = text.mid(1, slash < 0 ? -1 : slash - 1);
+    QString home;
+    if (user.isEmpty()) {
+        home = QDir::homePath();
+    } else {
+        const passwd* entry = getpwnam(QFile::encodeName(user).constData());
+        if (entry == nullptr || entry->pw_dir == nullptr) return text;
+        home = QFile::decodeName(entry->pw_dir);
+    }
+    return slash < 0 ? home : home + text.mid(slash);
 }
 
 std::vector<Target> TargetsFromUrls(const QList<QUrl>& urls) {

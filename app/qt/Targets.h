@@ -25,8 +25,11 @@ Target TargetFromPath(const std::string& path);
 // A NAME, as fencat --name takes it: that file name in any folder.
 Target TargetFromName(const std::string& name);
 // Typed text: a path (a bare name is the file of that name in the current
-// folder, as fencat has a FILE), "~/…", or a file:// URL.
+// folder, as fencat has a FILE), "~/…", "~user/…", or a file:// URL.
 Target TargetFromText(const QString& text);
+// "~", "~/…", "~user" and "~user/…" with the home folder they name, as a
+// shell has them; anything else, and a user who does not exist, as given.
+QString ExpandTilde(const QString& text);
 // The local files of a drop, in its order; anything else is left out.
 std::vector<Target> TargetsFromUrls(const QList<QUrl>& urls);
 

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "app/qt/FencatWindow.h"
+#include "app/qt/FittedLabel.h"
 #include "app/qt/RootCheck.h"
 #include "search/Notices.h"
 #include "search/ResultLine.h"
@@ -148,7 +149,7 @@ void FencatWindow::RootFound(uint64_t question, const std::vector<Finding>& find
 // The answer there was stands, and so does the offer to check again.
 void FencatWindow::CheckFailed(const QString& why) {
     statusBar()->clearMessage();
-    m_checkProblem->setText(why);
+    m_checkProblem->SetText(why);
     m_checkProblem->show();
     m_checkAllButton->show();
     Action("checkAll").setEnabled(true);

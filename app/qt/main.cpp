@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/qt/FencatWindow.h"
+#include "app/qt/FileManager.h"
 #include "app/qt/StartUp.h"
 #include "search/Diagnostics.h"
 
@@ -26,6 +27,7 @@ int main(int argc, char** argv) {
 
     // Qt ends the program through qFatal when no platform plugin can start
     // (an unreachable display); that must be an exit, not an abort.
+    KeepActivationToken();
     startup::GuardPlatformStart();
     QApplication application(argc, argv);
     startup::EndPlatformGuard();

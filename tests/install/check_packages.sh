@@ -49,6 +49,8 @@ if [ "$with_window" = 1 ]; then
     fail "fencat-window does not depend on fencat (= $version): [$depends]"
   [[ $depends == *libqt6widgets6* ]] && pass "fencat-window depends on Qt Widgets" ||
     fail "fencat-window: no libqt6widgets6 among [$depends]"
+  [[ $depends == *libqt6svg6* ]] && pass "fencat-window depends on Qt's SVG icon engine" ||
+    fail "fencat-window: no libqt6svg6 among [$depends]"
   window_files=$(files "$window")
   for file in usr/bin/fencat-window usr/share/man/man1/fencat-window.1 \
               usr/share/applications/fencat-window.desktop usr/share/icons/hicolor/256x256/apps/fencat-window.png \

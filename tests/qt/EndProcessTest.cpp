@@ -1,8 +1,13 @@
 // Ending processes: the confirmation that names them, SIGTERM, and SIGKILL
 // offered only to those still there; with processes whose answers the test
 // sets, so that every turn of the exchange is seen.
+#include <QApplication>
+#include <QMessageBox>
+#include <QScreen>
 #include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QTextEdit>
+#include <QTimer>
 #include <QTest>
 #include <csignal>
 
@@ -133,6 +138,35 @@ private slots:
                  QStringLiteral("sshd (PID 30) was not asked to end: Operation not permitted. cat (PID 31) had already "
                                 "ended."));
         QVERIFY2(answers.seen[0].startsWith(QStringLiteral("End 2 processes?")), qPrintable(answers.seen[0]));
+    }
+
+    // 300 processes do not make a box taller than the screen: they are listed
+    // in a view of their own that scrolls, every one of them.
+    void TheConfirmationForManyProcessesFitsOnTheScreen() {
+        QWidget window;
+        EndProcess ender(&window);
+        std::vector<ResultRow> rows;
+        for (uint32_t pid = 1000; pid < 1300; ++pid) rows.push_back(RowOf(pid, "python3", std::make_shared<FakeProcess>()));
+        QSize size, room;
+        QString listed;
+        QTimer::singleShot(0, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr) return;
+            size = box->frameGeometry().size();
+            room = box->screen()->availableGeometry().size();
+            for (const QTextEdit* view : box->findChildren<QTextEdit*>()) {
+                if (view->isVisible()) listed = view->toPlainText();
+            }
+            QTest::keyClick(box, Qt::Key_Escape);
+        });
+        ender.Start(rows);
+        QVERIFY(size.isValid());
+        QVERIFY2(size.height() <= room.height() && size.width() <= room.width(),
+                 qPrintable(QStringLiteral("%1 x %2").arg(size.width()).arg(size.height())));
+        const QStringList lines = listed.split(u'\n');
+        QCOMPARE(lines.size(), 300);
+        QCOMPARE(lines.front(), QStringLiteral("python3 (PID 1000)"));
+        QCOMPARE(lines.back(), QStringLiteral("python3 (PID 1299)"));
     }
 
     void TheWindowEndsOnlyTheSelectedRowsProcess() {

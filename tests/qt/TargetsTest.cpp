@@ -1,5 +1,7 @@
 // What reaches the search from a drop, the path field and the command line,
 // the window program's own arguments, and its icons.
+#include <pwd.h>
+
 #include <QDir>
 #include <QFile>
 #include <QTest>
@@ -57,6 +59,12 @@ private slots:
         const std::string canonical = std::filesystem::canonical(real).string();
         QCOMPARE(TargetFromText(QUrl::fromLocalFile(QString::fromStdString(real)).toString()).name, canonical);
         QCOMPARE(TargetFromText(QStringLiteral("~")).name, std::filesystem::canonical(QDir::homePath().toStdString()).string());
+        // Another user's home, as a shell has it; a user who does not exist is no one's.
+        const passwd* root = getpwnam("root");
+        QVERIFY(root != nullptr);
+        QCOMPARE(ExpandTilde(QStringLiteral("~root/x/y")), QFile::decodeName(root->pw_dir) + QStringLiteral("/x/y"));
+        QCOMPARE(ExpandTilde(QStringLiteral("~root")), QFile::decodeName(root->pw_dir));
+        QCOMPARE(ExpandTilde(QStringLiteral("~no-such-user-here/x")), QStringLiteral("~no-such-user-here/x"));
         // A bare name is the file of that name here, as fencat has a FILE.
         const QString previous = QDir::currentPath();
         QVERIFY(QDir::setCurrent(QString::fromStdString(dir.Path())));

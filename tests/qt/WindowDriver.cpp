@@ -15,6 +15,10 @@
 Qt::DropAction DragAndDrop(QWidget& target, const QList<QUrl>& urls, Qt::DropActions actions) {
     QMimeData data;
     data.setUrls(urls);
+    // File managers offer the URLs as text too, which a text field takes.
+    QStringList lines;
+    for (const QUrl& url : urls) lines << url.toString();
+    if (!urls.isEmpty()) data.setText(lines.join(u'\n'));
     const QPoint at = target.rect().center();
     // A drop reaches only a widget that took the drag when it entered.
     QDragEnterEvent enter(at, actions, &data, Qt::LeftButton, Qt::NoModifier);
@@ -76,7 +80,8 @@ void MessageBoxAnswers::Look() {
     if (box == nullptr || !box->isVisible()) return;
     seen << box->text() + QLatin1Char('\n') + box->informativeText();
     for (QAbstractButton* button : box->buttons()) {
-        if (!m_answers.contains(button->text())) continue;
+        // An answer is given as read, without its mnemonic's mark.
+        if (!m_answers.contains(QString(button->text()).remove(u'&'))) continue;
         button->click();
         return;
     }

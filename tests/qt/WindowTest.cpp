@@ -27,6 +27,7 @@
 #include "WindowDriver.h"
 #include "app/qt/EndProcess.h"
 #include "app/qt/FencatWindow.h"
+#include "app/qt/FileManager.h"
 #include "app/qt/ResultTable.h"
 #include "fencat_version.h"
 
@@ -71,9 +72,13 @@ class FakeFileManager : public QObject {
 
 public:
     QStringList shown;
+    QString startupId;
 
 public slots:
-    void ShowItems(const QStringList& uris, const QString&) { shown << uris; }
+    void ShowItems(const QStringList& uris, const QString& startup) {
+        shown << uris;
+        startupId = startup;
+    }
 };
 
 // A folder of programs put first on PATH while it lives.
@@ -421,6 +426,11 @@ private slots:
         QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &fileManager,
                                    QDBusConnection::ExportAllSlots));
         QVERIFY(bus.registerService(QStringLiteral("org.freedesktop.FileManager1")));
+        // The token the window was started with goes on, so that the file
+        // manager may come to the front.
+        qputenv("XDG_ACTIVATION_TOKEN", "tolvar-fencat-token");
+        KeepActivationToken();
+        qunsetenv("XDG_ACTIVATION_TOKEN");
         const std::string path = m_dir->File("shown in its folder.txt");
         Holder holder({"read", path});
         QVERIFY(holder.Ready());
@@ -429,8 +439,18 @@ private slots:
         QVERIFY(SelectPid(window, holder.Pid()));
         QTest::keyClick(&window.Table(), Qt::Key_O, Qt::ControlModifier | Qt::ShiftModifier);
         QTRY_COMPARE_WITH_TIMEOUT(fileManager.shown, QStringList{QUrl::fromLocalFile(Canonical(path)).toString(QUrl::FullyEncoded)}, 5000);
+        QCOMPARE(fileManager.startupId, QStringLiteral("tolvar-fencat-token"));
         bus.unregisterService(QStringLiteral("org.freedesktop.FileManager1"));
         QDBusConnection::disconnectFromBus(QStringLiteral("file-manager"));
+        // With none on the bus and no other way to open the folder, the
+        // user is told so in plain words, not in the bus's.
+        const FakePrograms nothing(false);
+        window.statusBar()->clearMessage();
+        window.Action("openFolder").trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!window.statusBar()->currentMessage().isEmpty(), 10000);
+        QVERIFY2(window.statusBar()->currentMessage().startsWith(QStringLiteral("No file manager answered")) &&
+                     !window.statusBar()->currentMessage().contains(QStringLiteral("freedesktop")),
+                 qPrintable(window.statusBar()->currentMessage()));
     }
 
     void CheckAllMergesWhatFencatFindsAsRoot() {

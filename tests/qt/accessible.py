@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 # The window as a screen reader reads it over AT-SPI: every control that
 # takes input has a name, and the table is named, with its column headers
-# and the rows' cells as text.
+# and the rows' cells as text; and a new answer is heard, as the state
+# line's name changes to it.
 #   accessible.py PID   (a process whose row the window shows)
 # Needs /usr/bin/python3 with pyatspi, on the accessibility bus of a
 # session where fencat-window runs with QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1.
@@ -9,6 +10,7 @@ import sys
 import time
 
 import pyatspi
+from gi.repository import GLib
 
 CONTROLS = {"push button", "toggle button", "check box", "text", "entry", "combo box", "menu item", "table"}
 CONTAINERS_TO_SKIP = {"table"}  # its cells are read below, not walked one by one
@@ -32,6 +34,44 @@ def nodes(root):
         if node.getRoleName() in CONTAINERS_TO_SKIP:
             continue
         stack.extend(child for child in (node.getChildAtIndex(i) for i in range(node.childCount)) if child)
+
+
+def find(application, role, name):
+    return next((n for n in nodes(application) if n.getRoleName() == role and n.name == name), None)
+
+
+def hears_the_answer(application):
+    """Types a missing file's path, presses Search, and listens for the answer."""
+    missing = "/tolvar-fencat-not-here/answer.txt"
+    answer = f"{missing} does not exist."
+    field = find(application, "text", "File or folder to search")
+    button = find(application, "push button", "Search")
+    if field is None or button is None:
+        print(f"FAIL  no path field ({field}) or Search button ({button})")
+        return 1
+    heard = []
+
+    def listen(event):
+        if event.source is not None and event.source.getRoleName() == "label":
+            heard.append(event.source.name)
+            if event.source.name == answer:
+                pyatspi.Registry.stop()
+
+    def ask():
+        field.queryEditableText().setTextContents(missing)
+        button.queryAction().doAction(0)
+        return False
+
+    pyatspi.Registry.registerEventListener(listen, "object:property-change:accessible-name")
+    GLib.timeout_add(500, ask)
+    GLib.timeout_add_seconds(20, lambda: pyatspi.Registry.stop() or False)
+    pyatspi.Registry.start()
+    pyatspi.Registry.deregisterEventListener(listen, "object:property-change:accessible-name")
+    if answer not in heard:
+        print(f"FAIL  the answer was not announced; heard {heard}")
+        return 1
+    print(f"ok    heard {heard}")
+    return 0
 
 
 def main():
@@ -75,6 +115,7 @@ def main():
         print(f"FAIL  no row of PID {pid} among {pids}")
         failures += 1
     print(f"ok    {table.nRows} rows read; every control named" if failures == 0 else f"{failures} failures")
+    failures += hears_the_answer(application)
     return 1 if failures else 0
 
 

@@ -20,6 +20,8 @@ QObject* NewTargetsTest();
 QObject* NewWindowTest();
 QObject* NewEndProcessTest();
 QObject* NewLaunchTest();
+QObject* NewInputTest();
+QObject* NewLayoutTest();
 
 namespace {
 
@@ -60,7 +62,8 @@ int main(int argc, char** argv) {
     std::vector<char*> arguments(argv, argv + argc);
     if (only != nullptr) arguments.erase(arguments.begin() + 1);
     int failed = 0, ran = 0;
-    for (QObject* (*make)() : {NewModelTest, NewTargetsTest, NewWindowTest, NewEndProcessTest, NewLaunchTest}) {
+    for (QObject* (*make)() : {NewModelTest, NewTargetsTest, NewWindowTest, NewEndProcessTest, NewLaunchTest,
+                              NewInputTest, NewLayoutTest}) {
         const std::unique_ptr<QObject> test(make());
         if (list) {
             List(*test);
