@@ -222,6 +222,9 @@ void FencatWindow::BuildActions() {
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(m_model, signal, this, &FencatWindow::UpdateActions);
     connect(m_model, &QAbstractItemModel::modelReset, this, &FencatWindow::UpdateActions);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, &FencatWindow::FitUseColumn);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &FencatWindow::FitUseColumn);
+    connect(m_model, &QAbstractItemModel::dataChanged, this, &FencatWindow::FitUseColumn);
 }
 
 void FencatWindow::BuildMenus() {

@@ -76,6 +76,8 @@ private:
     void SetTabOrder();
     void FitToScreen();
     void SizeColumns();
+    int UseWidth(const QString& words) const;
+    void FitUseColumn();
     void ShowNotice(const QString& text);
     bool Drag(QDropEvent* event);
     void Drop(QDropEvent* event);

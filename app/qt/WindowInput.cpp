@@ -118,20 +118,30 @@ void FencatWindow::showEvent(QShowEvent* event) {
     if (!event->spontaneous()) FitToScreen();
 }
 
-// Room for what each column says at its longest, without cutting: a file
-// read, written, mapped and run; a folder that is current and root.
+// Room for what each column commonly says at its longest: the Use column
+// for a file read, written and mapped; it grows to any longer words shown.
 void FencatWindow::SizeColumns() {
-    const QFontMetrics metrics = m_table->fontMetrics();
-    const int character = metrics.averageCharWidth();
-    const int margins = 2 * (m_table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_table) + 1);
-    int use = 0;
-    for (const uint32_t access : {Finding::kOpen | Finding::kRead | Finding::kWrite | Finding::kMapped | Finding::kExecutable,
-                                  Finding::kOpen | Finding::kRead | Finding::kCurrentFolder | Finding::kRootFolder})
-        use = qMax(use, metrics.horizontalAdvance(FindingsModel::UseInWords(access)));
+    const int character = m_table->fontMetrics().averageCharWidth();
+    const int use = UseWidth(FindingsModel::UseInWords(Finding::kOpen | Finding::kRead | Finding::kWrite | Finding::kMapped));
     for (const auto& [column, width] : {std::pair{FindingsModel::kPid, 8 * character},
                                         {FindingsModel::kProcess, 20 * character}, {FindingsModel::kUser, 10 * character},
-                                        {FindingsModel::kUse, use + margins}, {FindingsModel::kDescriptor, 8 * character}})
+                                        {FindingsModel::kUse, use}, {FindingsModel::kDescriptor, 8 * character}})
         m_table->setColumnWidth(column, qMax(width, m_table->horizontalHeader()->sectionSizeHint(column)));
+}
+
+int FencatWindow::UseWidth(const QString& words) const {
+    const int margins = 2 * (m_table->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, m_table) + 1);
+    return m_table->fontMetrics().horizontalAdvance(words) + margins;
+}
+
+// Widens the Use column to the longest words shown, never narrows it: a
+// width the user chose stays unless words would be cut.
+void FencatWindow::FitUseColumn() {
+    const QAbstractItemModel* shown = m_table->model();
+    int widest = 0;
+    for (int row = 0; row < shown->rowCount(); ++row)
+        widest = qMax(widest, UseWidth(shown->index(row, FindingsModel::kUse).data().toString()));
+    if (widest > m_table->columnWidth(FindingsModel::kUse)) m_table->setColumnWidth(FindingsModel::kUse, widest);
 }
 
 void FencatWindow::ShowNotice(const QString& text) {

@@ -83,6 +83,13 @@ private slots:
         const int margins = 2 * (table.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &table) + 1);
         QVERIFY2(table.columnWidth(FindingsModel::kUse) >= table.fontMetrics().horizontalAdvance(use) + margins,
                  qPrintable(QString::number(table.columnWidth(FindingsModel::kUse))));
+        // Longer words widen it as they come.
+        finding.access |= Finding::kExecutable;
+        window.Model().Update({finding});
+        const QString longer = table.model()->index(0, FindingsModel::kUse).data().toString();
+        QCOMPARE(longer, QStringLiteral("open for reading and writing, mapped, executable"));
+        QVERIFY2(table.columnWidth(FindingsModel::kUse) >= table.fontMetrics().horizontalAdvance(longer) + margins,
+                 qPrintable(QString::number(table.columnWidth(FindingsModel::kUse))));
     }
 
     void EveryActionHasAnIconWithOrWithoutATheme() {
