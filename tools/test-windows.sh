@@ -272,6 +272,29 @@ run_fencat $main_build "$held_dir/$twice"
 expect_eq "the result lines keep one line per handle" "$holder_line
 $holder_line" "$lines"
 
+# A third holder only has a folder as its current one: the handle its
+# process parameters name for it.
+cwd_dir="$held_dir/cwd-$$" cwd_stop="$held_dir/stop-cwd-$$"
+mkdir -p "$cwd_dir"
+stop_files+=("$cwd_stop")
+wine "build/$main_build/tests/windows/HoldFile.exe" "$cwd_stop" 300 cwd "$(winpath "$cwd_dir")" \
+  >"$out/HoldFile-cwd.out" 2>&1 &
+for _ in $(seq 100); do grep -q holding "$out/HoldFile-cwd.out" 2>/dev/null && break; sleep 0.1; done
+cwd_pid=$(tr -d '\r' <"$out/HoldFile-cwd.out" | sed -n 's/.* in process \(0x[0-9A-F]*\)$/\1/p')
+run_fencat $main_build -v "$(winpath "$cwd_dir")"
+row=$(sed -n 2p <<<"$lines" | awk '{print $2, $3, $4}')
+expect_eq "-v: a current folder shows c" "$(printf '%d' "${cwd_pid:-0}") ..c.. HoldFile.exe" "$row"
+run_fencat $main_build -v --under "$(winpath "$cwd_dir")"
+row=$(sed -n 2p <<<"$lines" | awk '{print $2, $3, $4}')
+expect_eq "-v --under: the current folder shows c" "$(printf '%d' "${cwd_pid:-0}") ..c.. HoldFile.exe" "$row"
+run_fencat $main_build --json "$cwd_dir"
+if grep -q '"access":"c",.*"use":"current folder"' <<<"$lines"; then
+  pass "--json: the use is the current folder"
+else
+  fail "--json current folder: [$lines]"
+fi
+touch "$cwd_stop"
+
 echo "== Windows: fencat.exe's options"
 holder_decimal=$(printf '%d' "$holder_pid")
 run_fencat $main_build -t --name "$held_name"

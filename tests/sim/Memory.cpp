@@ -111,6 +111,22 @@ std::vector<unsigned char> ImageHeader(const sim::MappedView& view) {
     return page;
 }
 
+// The two words of a process block that anyone reads: where the parameters
+// are, and there the current folder's handle, at this build's width.
+bool ProcessBlockWord(const sim::Process& process, uintptr_t address, uintptr_t& word) {
+    using sim::detail::kProcessBlock;
+    using sim::detail::kProcessParameters;
+    if (address == kProcessBlock + (kIs32Bit ? 0x10 : 0x20)) {
+        word = kProcessParameters;
+        return true;
+    }
+    if (address == kProcessParameters + (kIs32Bit ? 0x2C : 0x48)) {
+        word = process.currentFolder;
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 BOOL ReadProcessMemory(HANDLE hProcess, const void* lpBaseAddress, void* lpBuffer, SIZE_T nSize,
@@ -129,7 +145,17 @@ BOOL ReadProcessMemory(HANDLE hProcess, const void* lpBaseAddress, void* lpBuffe
         simbase::LastError() = ERROR_ACCESS_DENIED;
         return FALSE;
     }
-    // Only images' headers hold anything to read here.
+    uintptr_t word = 0;
+    if (ProcessBlockWord(*process, reinterpret_cast<uintptr_t>(lpBaseAddress), word)) {
+        if (nSize != sizeof word) {
+            simbase::LastError() = ERROR_PARTIAL_COPY;
+            return FALSE;
+        }
+        std::memcpy(lpBuffer, &word, sizeof word);
+        if (lpNumberOfBytesRead != nullptr) *lpNumberOfBytesRead = nSize;
+        return TRUE;
+    }
+    // Only images' headers hold anything else to read here.
     const uintptr_t address = reinterpret_cast<uintptr_t>(lpBaseAddress);
     for (const auto& view : process->views) {
         if (view.type != MEM_IMAGE || address < view.base) continue;

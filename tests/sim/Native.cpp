@@ -362,7 +362,10 @@ NTSTATUS OSAPI SimNtQueryInformationProcess(HANDLE ProcessHandle, ULONG ProcessI
     return BasicInformation<PROCESS_BASIC_INFORMATION>(
         ProcessHandle, ProcessInformationClass, ProcessInformation, ProcessInformationLength, ReturnLength,
         "Process", &Settings::processInfoStatus, &sim::Record::processInfoQueries,
-        [](PROCESS_BASIC_INFORMATION& info, uint32_t id) { info.UniqueProcessId = id; });
+        [](PROCESS_BASIC_INFORMATION& info, uint32_t id) {
+            info.UniqueProcessId = id;
+            info.PebBaseAddress = reinterpret_cast<PVOID>(sim::detail::kProcessBlock);
+        });
 }
 
 NTSTATUS OSAPI SimNtQueryInformationThread(HANDLE ThreadHandle, ULONG ThreadInformationClass,

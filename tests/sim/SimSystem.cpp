@@ -260,6 +260,11 @@ Process& Process::Parent(uint32_t pid, int64_t created) {
     return *this;
 }
 
+Process& Process::CurrentFolder(uintptr_t handle) {
+    currentFolder = handle;
+    return *this;
+}
+
 Process& Process::Is64Bit() {
     is64Bit = true;
     return *this;

@@ -153,6 +153,7 @@ struct Process {
     bool terminateDenied = false;
     std::vector<MappedView> views;  // in address order
     bool denyRead = false;  // ReadProcessMemory is refused
+    uintptr_t currentFolder = 0;  // the handle value its parameters give for its current folder
     std::string exePath;  // UTF-8, as QueryFullProcessImageNameW names it; empty: refused
     uint32_t parentPid = 0;
     int64_t createTime = 0;  // 100 ns units since 1601, as the process record has it
@@ -170,6 +171,7 @@ struct Process {
     // Listed in the first `count` process table answers only: it exits.
     Process& ExitsAfterListings(unsigned count);
     Process& Is64Bit();
+    Process& CurrentFolder(uintptr_t handle);
     Process& View(uintptr_t base, size_t size, std::string deviceName);
     // The view added last, to set it up further.
     MappedView& LastView();

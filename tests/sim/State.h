@@ -111,6 +111,10 @@ std::shared_ptr<const HandleRow> RowOf(Data& data, os::HANDLE handle);
 
 std::string Describe(os::HANDLE handle);
 
+// Where every simulated process keeps its process block and its parameters.
+constexpr uintptr_t kProcessBlock = 0x7FFDE000;
+constexpr uintptr_t kProcessParameters = 0x7FFC0000;
+
 os::FARPROC NativeExport(const char* name);
 // NtQueryVirtualMemory, of the process views in Memory.cpp.
 os::NTSTATUS OSAPI SimNtQueryVirtualMemory(os::HANDLE process, os::PVOID base, os::ULONG infoClass, os::PVOID info,

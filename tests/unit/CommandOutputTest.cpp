@@ -367,6 +367,30 @@ TEST_F(PrinterTest, TerseAndVerboseGiveEachProcessOnce) {
               "?               4660 f....  b \"quoted\".exe       -                    C:\\dir\\file.txt\n");
 }
 
+// The handle a process's parameters name as its current folder is shown as
+// such; any other handle to the folder, or one whose parameters could not
+// be read, stays an open handle.
+TEST_F(PrinterTest, TheCurrentFolderHandleIsShownAsSuch) {
+    sim::AddFile("C:\\work", 1, 0xE0);
+    const std::u16string work = u"\\Device\\HarddiskVolume1\\work";
+    sim::Process& shell = sim::AddProcess(20, u"shell.exe").CurrentFolder(0x8);
+    shell.Handle(0x4, "File", work);
+    shell.Handle(0x8, "File", work);
+    sim::AddProcess(21, u"refused.exe").CurrentFolder(0x4).Handle(0x4, "File", work);
+    sim::FindProcess(21)->denyRead = true;
+    sim::AddProcess(22, u"elsewhere.exe").CurrentFolder(0x10).Handle(0x4, "File", work);
+    const std::string table = Print("C:\\work", OutputFormat::Verbose);
+    EXPECT_NE(table.find("     20 f.c..  shell.exe "), std::string::npos) << table;
+    EXPECT_NE(table.find("     21 f....  refused.exe "), std::string::npos) << table;
+    EXPECT_NE(table.find("     22 f....  elsewhere.exe "), std::string::npos) << table;
+    const std::string json = Print("C:\\work", OutputFormat::Json);
+    const size_t folder = json.find("\"use\":\"current folder\"");
+    ASSERT_NE(folder, std::string::npos) << json;
+    const size_t line = json.rfind('\n', folder) == std::string::npos ? 0 : json.rfind('\n', folder) + 1;
+    EXPECT_EQ(json.compare(line, 10, "{\"pid\":20,"), 0) << json;
+    EXPECT_EQ(json.find("\"use\":\"current folder\"", folder + 1), std::string::npos) << json;
+}
+
 TEST_F(PrinterTest, AProcessGoneFromTheSnapshotHasAnEmptyName) {
     sim::FindProcess(8)->ExitsAfterListings(1);
     EXPECT_EQ(Print("C:\\dir\\file.txt", OutputFormat::Json).substr(0, 40),

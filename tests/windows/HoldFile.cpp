@@ -1,8 +1,8 @@
 // Test helper: uses files until a stop file appears (or a time-out passes),
 // so that other processes can be asked who uses them.
-//   HoldFile.exe STOPFILE SECONDS [open|map|load PATH]...
+//   HoldFile.exe STOPFILE SECONDS [open|map|load|cwd PATH]...
 // open holds a handle; map maps a view and closes every handle; load loads
-// a DLL. It prints its process ID, then each file's short (8.3) path.
+// a DLL; cwd makes the folder PATH the current one. It prints its process ID, then each file's short (8.3) path.
 #include <windows.h>
 
 #include <cstdio>
@@ -23,6 +23,7 @@ std::wstring Long(const wchar_t* path) {
 bool Use(const wchar_t* how, const wchar_t* path) {
     const std::wstring name = Long(path);
     if (std::wcscmp(how, L"load") == 0) return ::LoadLibraryW(name.c_str()) != nullptr;
+    if (std::wcscmp(how, L"cwd") == 0) return ::SetCurrentDirectoryW(name.c_str()) != FALSE;
     HANDLE file = ::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
@@ -42,7 +43,7 @@ int main() {
     int argc = 0;
     wchar_t** argv = ::CommandLineToArgvW(::GetCommandLineW(), &argc);
     if (argv == nullptr || argc < 3 || argc % 2 != 1) {
-        std::fprintf(stderr, "usage: HoldFile STOPFILE SECONDS [open|map|load PATH]...\n");
+        std::fprintf(stderr, "usage: HoldFile STOPFILE SECONDS [open|map|load|cwd PATH]...\n");
         return 2;
     }
     for (int i = 3; i + 1 < argc; i += 2) {

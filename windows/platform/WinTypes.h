@@ -99,6 +99,7 @@ constexpr ULONG ObjectNameInformation = 1;
 constexpr ULONG ObjectTypeInformation = 2;
 constexpr ULONG FileNameInformation = 9;
 constexpr ULONG ProcessBasicInformation = 0;
+constexpr ULONG ProcessWow64Information = 26;
 constexpr ULONG ThreadBasicInformation = 0;
 
 // Error codes (GetLastError)

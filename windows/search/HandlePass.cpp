@@ -1,8 +1,10 @@
 #include <algorithm>
+#include <map>
 
 #include "windows/platform/Api.h"
 #include "windows/search/Match.h"
 #include "windows/search/SearchSteps.h"
+#include "windows/sysinfo/CurrentFolder.h"
 #include "windows/sysinfo/DevicePaths.h"
 #include "windows/sysinfo/HandleNames.h"
 #include "windows/sysinfo/NativeApi.h"
@@ -65,6 +67,24 @@ private:
     uint16_t m_number = 0;
 };
 
+// Each owner's current-folder handle, read once at its first matching
+// handle; a process whose value cannot be read has none.
+class CurrentFolders {
+public:
+    bool Holds(const OwnerProcess& owner, uint32_t pid, uintptr_t value) {
+        auto found = m_values.find(pid);
+        if (found == m_values.end()) {
+            uintptr_t folder = 0;
+            const bool read = CurrentFolderHandle(owner.Handle(), folder) && folder != 0;
+            found = m_values.emplace(pid, read ? folder : 0).first;
+        }
+        return found->second != 0 && found->second == value;
+    }
+
+private:
+    std::map<uint32_t, uintptr_t> m_values;
+};
+
 // Handle names are device paths, so a path is compared in its device form:
 // a file's made from the name as given, a folder's from its full path, so
 // that a relative folder is searched where it is. False where the system
@@ -94,6 +114,7 @@ void RunHandlePass(std::vector<Searched>& searched, OwnerProcesses& owners, Cand
     FileTypeNumber fileType(handles.Entries(), os::GetCurrentProcessId());
     snapshot.Refresh();
     size_t fileHandles = 0;
+    CurrentFolders folders;
     for (const HandleEntry& entry : handles.Entries()) {
         if (!fileType.MayBeFile(entry)) continue;
         const uint32_t pid = static_cast<uint32_t>(entry.ProcessId);
@@ -107,8 +128,9 @@ void RunHandlePass(std::vector<Searched>& searched, OwnerProcesses& owners, Cand
         HandleFacts facts;
         NameLocalHandle(local.Get(), kFileType, facts.name, wantId ? &facts.id : nullptr, &facts.hasId);
         for (Searched& one : searched) {
-            if (one.live && HandleMatches(one.target, facts, files))
-                ReportFinding(*one.report, snapshot, Finding::Kind::Handle, pid, facts.name, owner);
+            if (!one.live || !HandleMatches(one.target, facts, files)) continue;
+            ReportFinding(*one.report, snapshot, Finding::Kind::Handle, pid, facts.name, owner);
+            if (folders.Holds(*owner, pid, entry.Handle)) one.report->findings.back().access = Finding::kCurrentFolder;
         }
     }
     for (Searched& one : searched) {
