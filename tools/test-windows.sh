@@ -618,6 +618,14 @@ else
 fi
 stop_install_prefix
 
+# Before the comparison, which outlasts the helper's five minutes: -k ends
+# the processes found, through the handle the search opened when it found
+# them, never by their ID. It ends the helper.
+run_fencat $main_build -k -i -TERM --name "$held_name" <<<y
+expect_eq "-k: exit status 0 when found and ended" 0 "$status"
+run_fencat $main_build -t --name "$held_name"
+expect_eq "-k: the helper is gone" "" "$lines"
+
 echo "== Windows: fencat.exe beside the floor (a plain walk), with idle holders"
 # No check on time: the ratios and times are printed for the reader.
 # A run is given at most 3 minutes and the whole comparison 15, so that a
@@ -668,13 +676,6 @@ for total in 10 100 300; do
     "$all" "$(awk -v a="$all" -v b="$one" 'BEGIN { printf "%.2f", a / (b ? b : 1) }')"
 done
 touch "$bench_stop"
-
-# Last, as it ends the helper: -k ends the processes found, through the
-# handle the search opened when it found them, never by their ID.
-run_fencat $main_build -k -i -TERM --name "$held_name" <<<y
-expect_eq "-k: exit status 0 when found and ended" 0 "$status"
-run_fencat $main_build -t --name "$held_name"
-expect_eq "-k: the helper is gone" "" "$lines"
 
 touch "$stop"
 echo "   screenshots and output: $out"
