@@ -12,13 +12,6 @@ namespace {
 
 std::string Unique(const std::string& name) { return std::to_string(getpid()) + "-" + name; }
 
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
 std::string Hex(const std::string& bytes) {
     static const char kDigits[] = "0123456789abcdef";
     std::string hex;

@@ -19,16 +19,9 @@
 
 namespace {
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
 // The -v row of `pid`, split into its words.
 std::vector<std::string> Row(const std::string& out, pid_t pid) {
-    for (const std::string& line : Lines(out)) {
+    for (const std::string& line : SplitLines(out)) {
         std::istringstream in(line);
         std::vector<std::string> words;
         for (std::string word; in >> word;) words.push_back(word);
@@ -51,12 +44,12 @@ TEST_F(OptionsTest, TerseIsFusersSetAndVerboseSaysHowEachUsesTheFile) {
     EXPECT_EQ(terse.status, 0);
     // Each once, in decimal, ready for kill and xargs.
     const std::set<pid_t> both{reader.Pid(), writer.Pid()};
-    EXPECT_EQ(Lines(terse.out).size(), 2u) << terse.out;
+    EXPECT_EQ(SplitLines(terse.out).size(), 2u) << terse.out;
     EXPECT_EQ(NumberList(terse.out), both);
     EXPECT_EQ(NumberList(RunProgram({"fuser", file}).out), both);
 
     RunResult verbose = RunProgram({FENCAT_BINARY, "-v", file});
-    EXPECT_EQ(Lines(verbose.out).front().substr(0, 4), "USER");
+    EXPECT_EQ(SplitLines(verbose.out).front().substr(0, 4), "USER");
     std::vector<std::string> row = Row(verbose.out, reader.Pid());
     ASSERT_EQ(row.size(), 6u) << verbose.out;
     // The unit or container: where the test itself runs decides it.
@@ -230,7 +223,7 @@ TEST_F(OptionsTest, OutputThatCannotBeWrittenIsAFailureThatSaysWhy) {
     for (const Case& c : cases) {
         RunResult run = RunProgram({"sh", "-c", c.shell, FENCAT_BINARY, file});
         EXPECT_EQ(run.status, 2) << c.shell;
-        EXPECT_EQ(Lines(run.err).at(0), "fencat: cannot write the output: " + c.error) << c.shell;
+        EXPECT_EQ(SplitLines(run.err).at(0), "fencat: cannot write the output: " + c.error) << c.shell;
     }
 }
 
@@ -245,7 +238,7 @@ TEST_F(OptionsTest, CommandLinesThatCannotRunSayWhyInOneLine) {
         RunResult run = RunProgram(argv);
         EXPECT_EQ(run.status, 2) << args[0];
         EXPECT_EQ(run.out, "");
-        const std::vector<std::string> lines = Lines(run.err);
+        const std::vector<std::string> lines = SplitLines(run.err);
         ASSERT_EQ(lines.size(), 2u) << run.err;
         EXPECT_EQ(lines[0].substr(0, 8), "fencat: ");
         EXPECT_EQ(lines[1] + "\n", tryHelp);

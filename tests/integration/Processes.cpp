@@ -228,3 +228,10 @@ std::string TempDir::File(const std::string& name, const std::string& content) c
     std::ofstream(path) << content;
     return path;
 }
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}

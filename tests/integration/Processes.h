@@ -54,6 +54,9 @@ std::string ReadUntil(int fd, const std::string& end);
 std::string InOwnPidNamespace(const std::function<std::string()>& scenario, bool& ran);
 
 // Process IDs in fencat's lines ("0x%04X  name"), fuser's output, or lsof -t.
+// The lines of `text`, without their newlines.
+std::vector<std::string> SplitLines(const std::string& text);
+
 std::multiset<pid_t> FencatPids(const std::string& out);
 std::set<pid_t> NumberList(const std::string& out);
 

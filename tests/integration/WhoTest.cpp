@@ -16,13 +16,6 @@
 
 namespace {
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
 bool HavePython() { return RunProgram({"python3", "-c", "pass"}).status == 0; }
 
 // The JSON lines' members for each process, read by Python's own parser:
@@ -39,7 +32,7 @@ for line in sys.argv[1].splitlines():
 )";
     RunResult python = RunProgram({"python3", "-c", kRead, out});
     EXPECT_EQ(python.status, 0) << python.err << "\n" << out;
-    return Lines(python.out);
+    return SplitLines(python.out);
 }
 
 std::string Field(const std::string& row, size_t index) {
@@ -135,7 +128,7 @@ TEST_F(WhoTest, AHolderInAUnitsOrAContainersGroupIsPlacedThere) {
 
     RunResult verbose = RunProgram({FENCAT_BINARY, "-v", file});
     ASSERT_EQ(verbose.status, 0) << verbose.err;
-    const std::vector<std::string> lines = Lines(verbose.out);
+    const std::vector<std::string> lines = SplitLines(verbose.out);
     ASSERT_EQ(lines.size(), 3u) << verbose.out;
     EXPECT_NE(lines[0].find(" UNIT "), std::string::npos) << lines[0];
     for (const std::string& line : {lines[1], lines[2]}) {

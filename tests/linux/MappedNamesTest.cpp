@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "FakeProc.h"
 #include "linux/Scan.h"
 #include "linux/Targets.h"
 
@@ -52,15 +53,6 @@ bool MapTwice(const std::string& path) {
     void* at = mmap(nullptr, 8192, PROT_READ, MAP_PRIVATE, fd, 0);
     close(fd);
     return at != MAP_FAILED && mprotect(static_cast<char*>(at) + 4096, 4096, PROT_NONE) == 0;
-}
-
-proc::Target Resolve(const std::string& name, SearchScope scope) {
-    const int realProc = open("/proc", O_PATH | O_DIRECTORY | O_CLOEXEC);
-    proc::Target target;
-    int error = 0;
-    EXPECT_TRUE(proc::ResolveTarget(name, scope, target, error, realProc)) << name << ": " << error;
-    close(realProc);
-    return target;
 }
 
 // The paths of the modules found in process `pid`, by target.
