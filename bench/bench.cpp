@@ -3,6 +3,7 @@
 //
 //   fencat_bench [--runs N] [--sizes 125,500,2000] [--files 20] [--no-libc]
 //                [--compare FENCAT] [--wait-size 1000] [--wait-seconds 3]
+//   fencat_bench --hold N [--files 20]
 //
 // Each size starts that many helper processes holding --files files open
 // each; ten of them hold the target among them. Each load is also asked
@@ -149,6 +150,7 @@ void Measure(const std::string& title, const std::vector<std::string>& many, int
     };
     if (!g_compare.empty()) tools.push_back({"compared", {g_compare, target}, {}, {}, 0});
     if (std::strlen(FLOOR_BINARY) != 0) tools.push_back({"yardstick", {FLOOR_BINARY, target}, {}, {}, 0});
+    tools.push_back({"least scan", {LEAST_SCAN_BINARY, target}, {}, {}, 0});
     Tool fencatMany{"fencat x40", {FENCAT_BINARY}, {}, {}, 0}, fuserMany{"fuser x40", {"fuser"}, {}, {}, 0};
     fencatMany.argv.insert(fencatMany.argv.end(), many.begin(), many.end());
     fuserMany.argv.insert(fuserMany.argv.end(), many.begin(), many.end());
@@ -231,6 +233,7 @@ int main(int argc, char** argv) {
     std::vector<size_t> sizes = {125, 500, 2000};
     size_t waitSize = 1000;
     double waitSeconds = 3;
+    size_t hold = 0;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
         if (arg == "--runs" && i + 1 < argc) {
@@ -250,12 +253,28 @@ int main(int argc, char** argv) {
             waitSize = static_cast<size_t>(std::atoi(argv[++i]));
         } else if (arg == "--wait-seconds" && i + 1 < argc) {
             waitSeconds = std::atof(argv[++i]);
+        } else if (arg == "--hold" && i + 1 < argc) {
+            hold = static_cast<size_t>(std::atoi(argv[++i]));
         } else {
             std::fprintf(stderr,
                          "usage: fencat_bench [--runs N] [--sizes A,B,...] [--files N] [--no-libc] [--compare FENCAT]"
-                         " [--wait-size N] [--wait-seconds S]\n");
+                         " [--wait-size N] [--wait-seconds S]\n       fencat_bench --hold N [--files N]\n");
             return 2;
         }
+    }
+    if (hold != 0) {
+        char dir[] = "/tmp/fencat-bench-XXXXXX";
+        if (mkdtemp(dir) == nullptr) return 3;
+        {
+            Load load(hold, files, dir, std::string(dir) + "/target");
+            std::printf("%s/target is held by 10 of %zu helpers; end the input to end them\n", dir, hold);
+            std::fflush(stdout);
+            char c;
+            while (read(0, &c, 1) > 0) {
+            }
+        }
+        RunOnce({"rm", "-rf", dir}, false);
+        return 0;
     }
     // What the machine was doing meanwhile, to judge the figures by.
     std::printf("fencat: %s\n", FENCAT_BINARY);
