@@ -79,11 +79,13 @@ fi
 # it started.
 service="$work/service"
 mkdir "$service"
-mkfifo "$service/requests"
+mkfifo "$service/requests" "$service/alive"
 chown -R "$user" "$service"
 chmod 700 "$service"
 serve() {
   local id who path started=()
+  # Every holder reads this until it ends, which is when this loop ends.
+  exec 9<>"$service/alive"
   while true; do
     while read -r id who path; do
       case "$who" in
@@ -94,7 +96,7 @@ serve() {
           local out="$service/out.$id" use=(read "$path")
           [ "$path" = - ] && use=()
           setpriv --reuid="$who" --regid="$(id -g "$who")" --clear-groups "$holder" "${use[@]}" \
-            >"$out" 2>&1 < <(sleep 3600) &
+            >"$out" 2>&1 <"$service/alive" 9<&- &
           started+=($!)
           for _ in $(seq 100); do grep ready "$out" >/dev/null 2>&1 && break; sleep 0.05; done
           echo "${started[-1]}" >"$service/reply.$id.tmp" ;;
