@@ -202,8 +202,8 @@ bool SignalAll(const Options& options, const Run& run, FILE* err, FILE* in) {
     }
     if (!loose.empty())
         std::fprintf(err,
-                     "fencat: %u %s not held (no pidfd to be had): each is signalled by its process ID once its"
-                     " start time is checked again\n",
+                     "fencat: %u %s not held (no pidfd to be had): each is signalled by its process ID once it"
+                     " is checked again\n",
                      static_cast<unsigned>(loose.size()), loose.size() == 1 ? "process is" : "processes are");
     bool ok = true;
     for (const Answer& answer : run.answers) {

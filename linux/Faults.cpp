@@ -35,6 +35,8 @@ std::vector<Fault> Parse(const char* text) {
         const char* name;
         Call call;
     } kCalls[] = {{"pidfd_open", Call::PidfdOpen},
+                  {"pidfd_send_signal", Call::PidfdSendSignal},
+                  {"hold_folder", Call::HoldFolder},
                   {"proc_open", Call::ProcessFolder},
                   {"fd_stat", Call::DescriptorStat},
                   {"stall", Call::Stall}};

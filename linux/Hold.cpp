@@ -19,8 +19,8 @@ namespace proc {
 
 namespace {
 
-// Pidfds held now.
-std::atomic<uint64_t> g_pidfds{0};
+// Descriptors held for processes now: pidfds and /proc folders.
+std::atomic<uint64_t> g_held{0};
 
 // A process has ended once all its threads have: a leader that has exited
 // while its other threads run is a zombie that still counts.
@@ -28,10 +28,10 @@ bool Ended(const ProcessStat& stat) { return (stat.state == 'Z' || stat.state ==
 
 class PidfdProcess final : public HeldProcess {
 public:
-    explicit PidfdProcess(int fd) : m_fd(fd) { ++g_pidfds; }
+    explicit PidfdProcess(int fd) : m_fd(fd) { ++g_held; }
     ~PidfdProcess() override {
         close(m_fd);
-        --g_pidfds;
+        --g_held;
     }
     PidfdProcess(const PidfdProcess&) = delete;
     PidfdProcess& operator=(const PidfdProcess&) = delete;
@@ -57,6 +57,55 @@ public:
 
 private:
     int m_fd;
+};
+
+// Whether pidfd_send_signal() takes a /proc folder: from 5.1, before
+// pidfd_open() came.
+bool FoldersTakeSignals() {
+    static const bool yes = [] {
+        if (InjectedError(Call::PidfdSendSignal, 0) != 0) return false;
+        return syscall(SYS_pidfd_send_signal, -1, 0, nullptr, 0) != 0 && errno == EBADF;
+    }();
+    return yes;
+}
+
+// Without a pidfd: the process's own /proc folder, kept open. It answers
+// for that process alone, never for one that takes its ID later, and a
+// signal goes through it where the kernel allows, else by kill() just
+// after it answered.
+class FolderProcess final : public HeldProcess {
+public:
+    FolderProcess(uint32_t pid, int dir) : m_pid(pid), m_dir(dir) { ++g_held; }
+    ~FolderProcess() override {
+        close(m_dir);
+        --g_held;
+    }
+    FolderProcess(const FolderProcess&) = delete;
+    FolderProcess& operator=(const FolderProcess&) = delete;
+
+    Outcome Signal(int signal, std::string& error) override {
+        ProcessStat stat;
+        const int read = ReadProcessStat(m_dir, stat);
+        // A folder whose process has ended has no entries left.
+        if (read == ESRCH || read == ENOENT) return Outcome::Ended;
+        if (read == 0 && (FoldersTakeSignals() ? syscall(SYS_pidfd_send_signal, m_dir, signal, nullptr, 0)
+                                               : kill(static_cast<pid_t>(m_pid), signal)) == 0)
+            return Outcome::Sent;
+        if (read == 0 && errno == ESRCH) return Outcome::Ended;
+        error = std::strerror(read != 0 ? read : errno);
+        return Outcome::Failed;
+    }
+
+    bool Firm() const override { return FoldersTakeSignals(); }
+
+    bool Running() const override {
+        ProcessStat stat;
+        return ReadProcessStat(m_dir, stat) == 0;
+    }
+
+private:
+    uint32_t m_pid;
+    int m_dir;
 };
 
 // Without pidfds: the same process ID and start time just before kill()
@@ -88,7 +137,7 @@ private:
 
 }  // namespace
 
-uint64_t PidfdLimit(unsigned readers) {
+uint64_t HoldLimit(unsigned readers) {
     // At most half of the descriptors this process may open, and never what
     // the reading of /proc needs: the standard streams, /proc twice, a table
     // read once, and a process, a thread and one of their files per reader.
@@ -106,23 +155,32 @@ int ReadProcessStat(int dir, ProcessStat& stat) {
     return ParseStat(text, stat) && !Ended(stat) ? 0 : ESRCH;
 }
 
-int HoldProcess(uint32_t pid, int dir, uint64_t pidfdLimit, ProcessStat& stat, std::shared_ptr<HeldProcess>& held) {
+int HoldProcess(uint32_t pid, int dir, uint64_t holdLimit, ProcessStat& stat, std::shared_ptr<HeldProcess>& held) {
     held.reset();
-    int pidfd = -1;
-    // Without a pidfd (none here, none allowed, none left) the process is
-    // still held, by its start time: only its end lets it go.
-    if (g_pidfds.load() < pidfdLimit) {
+    int fd = -1;
+    bool pidfd = false;
+    // Without a pidfd (none here, none allowed) the process's folder; with
+    // no descriptor to spare, its start time: only its end lets it go.
+    if (g_held.load() < holdLimit) {
         const int injected = InjectedError(Call::PidfdOpen, pid);
-        pidfd = injected != 0 ? -1 : static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-        if (pidfd < 0 && (injected != 0 ? injected : errno) == ESRCH) return ESRCH;
+        fd = injected != 0 ? -1 : static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+        const int error = fd >= 0 ? 0 : injected != 0 ? injected : errno;
+        if (error == ESRCH) return ESRCH;
+        pidfd = fd >= 0;
+        if (!pidfd && error != EMFILE && error != ENFILE) {
+            const int refused = InjectedError(Call::HoldFolder, pid);
+            fd = refused != 0 ? -1 : openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        }
     }
     const int error = ReadProcessStat(dir, stat);
     if (error != 0) {
-        if (pidfd >= 0) close(pidfd);
+        if (fd >= 0) close(fd);
         return error;
     }
-    if (pidfd >= 0)
-        held = std::make_shared<PidfdProcess>(pidfd);
+    if (pidfd)
+        held = std::make_shared<PidfdProcess>(fd);
+    else if (fd >= 0)
+        held = std::make_shared<FolderProcess>(pid, fd);
     else
         held = std::make_shared<StartTimeProcess>(pid, stat.startTime);
     return 0;

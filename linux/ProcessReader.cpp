@@ -207,7 +207,7 @@ ReadOutcome ProcessReader::Identify(std::vector<Hit>& hits) {
     ProcessStat stat;
     std::shared_ptr<HeldProcess> held;
     const int error =
-        m_context.ownPids ? HoldProcess(m_pid, m_dir, m_context.pidfdLimit, stat, held) : ReadProcessStat(m_dir, stat);
+        m_context.ownPids ? HoldProcess(m_pid, m_dir, m_context.holdLimit, stat, held) : ReadProcessStat(m_dir, stat);
     Tick();
     // A stat that could not be read is no end: the process is not examined.
     if (error != 0) return FailureOf(error);

@@ -18,7 +18,7 @@ namespace proc {
 
 ScanContext::ScanContext(const std::vector<Target>& targets, int procRoot, unsigned readerThreads)
     : index(targets), self(static_cast<uint32_t>(getpid())), readers(readerThreads),
-      pidfdLimit(PidfdLimit(readerThreads)), root(fcntl(procRoot, F_DUPFD_CLOEXEC, 0)) {
+      holdLimit(HoldLimit(readerThreads)), root(fcntl(procRoot, F_DUPFD_CLOEXEC, 0)) {
     ownMounts = MountNamespace(root, "self/ns/mnt");
     char link[16];
     const ssize_t n = readlinkat(root, "self", link, sizeof link);

@@ -44,7 +44,7 @@ struct ScanContext {
     // process IDs are the ones a hold or kcmp() takes.
     bool ownPids = false;
     unsigned readers = 1;     // the threads that read processes at once
-    uint64_t pidfdLimit = 0;  // read once for the scan, by `readers`
+    uint64_t holdLimit = 0;   // read once for the scan, by `readers`
     int root = -1;            // the /proc being read; owned
 
     ScanContext(const std::vector<Target>& targets, int procRoot, unsigned readerThreads);

@@ -19,7 +19,7 @@ public:
     // Whether the process still runs.
     virtual bool Running() const = 0;
     // Whether only this process can take the signal (through a pidfd or a
-    // handle); false where it is known by its ID and start time alone, which
-    // another process can take between the check and the signal.
+    // handle); false where the signal goes by its ID, which another process
+    // can take between the last check and the signal.
     virtual bool Firm() const { return true; }
 };
