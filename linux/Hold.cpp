@@ -22,25 +22,32 @@ namespace {
 // Descriptors held for processes now: pidfds and /proc folders.
 std::atomic<uint64_t> g_held{0};
 
+// A descriptor that holds a process, counted while it is open.
+class HeldDescriptor {
+public:
+    explicit HeldDescriptor(int fd) : fd(fd) { ++g_held; }
+    ~HeldDescriptor() {
+        close(fd);
+        --g_held;
+    }
+    HeldDescriptor(const HeldDescriptor&) = delete;
+    HeldDescriptor& operator=(const HeldDescriptor&) = delete;
+    const int fd;
+};
+
 // A process has ended once all its threads have: a leader that has exited
 // while its other threads run is a zombie that still counts.
 bool Ended(const ProcessStat& stat) { return (stat.state == 'Z' || stat.state == 'X') && stat.threads <= 1; }
 
 class PidfdProcess final : public HeldProcess {
 public:
-    explicit PidfdProcess(int fd) : m_fd(fd) { ++g_held; }
-    ~PidfdProcess() override {
-        close(m_fd);
-        --g_held;
-    }
-    PidfdProcess(const PidfdProcess&) = delete;
-    PidfdProcess& operator=(const PidfdProcess&) = delete;
+    explicit PidfdProcess(int fd) : m_pidfd(fd) {}
 
     Outcome Signal(int signal, std::string& error) override {
         // One that has ended but is not yet reaped takes a signal without
         // a word; it gets none.
         if (!Running()) return Outcome::Ended;
-        if (syscall(SYS_pidfd_send_signal, m_fd, signal, nullptr, 0) == 0) return Outcome::Sent;
+        if (syscall(SYS_pidfd_send_signal, m_pidfd.fd, signal, nullptr, 0) == 0) return Outcome::Sent;
         if (errno == ESRCH) return Outcome::Ended;
         error = std::strerror(errno);
         return Outcome::Failed;
@@ -48,7 +55,7 @@ public:
 
     // The pidfd becomes readable when every thread of the process has ended.
     bool Running() const override {
-        pollfd ended{m_fd, POLLIN, 0};
+        pollfd ended{m_pidfd.fd, POLLIN, 0};
         int ready;
         while ((ready = poll(&ended, 1, 0)) < 0 && errno == EINTR) {
         }
@@ -56,7 +63,7 @@ public:
     }
 
 private:
-    int m_fd;
+    HeldDescriptor m_pidfd;
 };
 
 // Whether pidfd_send_signal() takes a /proc folder: from 5.1, before
@@ -75,20 +82,14 @@ bool FoldersTakeSignals() {
 // after it answered.
 class FolderProcess final : public HeldProcess {
 public:
-    FolderProcess(uint32_t pid, int dir) : m_pid(pid), m_dir(dir) { ++g_held; }
-    ~FolderProcess() override {
-        close(m_dir);
-        --g_held;
-    }
-    FolderProcess(const FolderProcess&) = delete;
-    FolderProcess& operator=(const FolderProcess&) = delete;
+    FolderProcess(uint32_t pid, int dir) : m_pid(pid), m_dir(dir) {}
 
     Outcome Signal(int signal, std::string& error) override {
         ProcessStat stat;
-        const int read = ReadProcessStat(m_dir, stat);
+        const int read = ReadProcessStat(m_dir.fd, stat);
         // A folder whose process has ended has no entries left.
         if (read == ESRCH || read == ENOENT) return Outcome::Ended;
-        if (read == 0 && (FoldersTakeSignals() ? syscall(SYS_pidfd_send_signal, m_dir, signal, nullptr, 0)
+        if (read == 0 && (FoldersTakeSignals() ? syscall(SYS_pidfd_send_signal, m_dir.fd, signal, nullptr, 0)
                                                : kill(static_cast<pid_t>(m_pid), signal)) == 0)
             return Outcome::Sent;
         if (read == 0 && errno == ESRCH) return Outcome::Ended;
@@ -100,12 +101,12 @@ public:
 
     bool Running() const override {
         ProcessStat stat;
-        return ReadProcessStat(m_dir, stat) == 0;
+        return ReadProcessStat(m_dir.fd, stat) == 0;
     }
 
 private:
     uint32_t m_pid;
-    int m_dir;
+    HeldDescriptor m_dir;
 };
 
 // Without pidfds: the same process ID and start time just before kill()
