@@ -37,6 +37,7 @@ std::vector<Fault> Parse(const char* text) {
     } kCalls[] = {{"pidfd_open", Call::PidfdOpen},
                   {"pidfd_send_signal", Call::PidfdSendSignal},
                   {"hold_folder", Call::HoldFolder},
+                  {"signal_check", Call::SignalCheck},
                   {"proc_open", Call::ProcessFolder},
                   {"fd_stat", Call::DescriptorStat},
                   {"stall", Call::Stall}};

@@ -10,7 +10,7 @@
 
 namespace proc {
 
-enum class Call { PidfdOpen, PidfdSendSignal, HoldFolder, ProcessFolder, DescriptorStat, Stall };
+enum class Call { PidfdOpen, PidfdSendSignal, HoldFolder, SignalCheck, ProcessFolder, DescriptorStat, Stall };
 
 // The errno value the call is to fail with for process `pid`; 0 for none.
 // For Call::Stall, non-zero where the read of `pid` is to block.

@@ -76,25 +76,35 @@ bool FoldersTakeSignals() {
     return yes;
 }
 
+// Checks once more that the process `dir` (its /proc folder, open) stands
+// for runs, and is the one that started at `startTime` where that is
+// given, then signals it: through `dir` where the kernel allows, which no
+// other process can take, else by `pid`. Only a folder whose process has
+// ended is taken for an end.
+HeldProcess::Outcome SignalThroughFolder(int dir, uint32_t pid, const uint64_t* startTime, int signal,
+                                         std::string& error) {
+    ProcessStat stat;
+    const int injected = InjectedError(Call::SignalCheck, pid);
+    int read = injected != 0 ? injected : ReadProcessStat(dir, stat);
+    if (read == 0 && startTime != nullptr && stat.startTime != *startTime) read = ESRCH;
+    // A folder whose process has ended has no entries left.
+    if (read == ESRCH || read == ENOENT) return HeldProcess::Outcome::Ended;
+    if (read == 0 && (FoldersTakeSignals() ? syscall(SYS_pidfd_send_signal, dir, signal, nullptr, 0)
+                                           : kill(static_cast<pid_t>(pid), signal)) == 0)
+        return HeldProcess::Outcome::Sent;
+    if (read == 0 && errno == ESRCH) return HeldProcess::Outcome::Ended;
+    error = std::strerror(read != 0 ? read : errno);
+    return HeldProcess::Outcome::Failed;
+}
+
 // Without a pidfd: the process's own /proc folder, kept open. It answers
-// for that process alone, never for one that takes its ID later, and a
-// signal goes through it where the kernel allows, else by kill() just
-// after it answered.
+// for that process alone, never for one that takes its ID later.
 class FolderProcess final : public HeldProcess {
 public:
     FolderProcess(uint32_t pid, int dir) : m_pid(pid), m_dir(dir) {}
 
     Outcome Signal(int signal, std::string& error) override {
-        ProcessStat stat;
-        const int read = ReadProcessStat(m_dir.fd, stat);
-        // A folder whose process has ended has no entries left.
-        if (read == ESRCH || read == ENOENT) return Outcome::Ended;
-        if (read == 0 && (FoldersTakeSignals() ? syscall(SYS_pidfd_send_signal, m_dir.fd, signal, nullptr, 0)
-                                               : kill(static_cast<pid_t>(m_pid), signal)) == 0)
-            return Outcome::Sent;
-        if (read == 0 && errno == ESRCH) return Outcome::Ended;
-        error = std::strerror(read != 0 ? read : errno);
-        return Outcome::Failed;
+        return SignalThroughFolder(m_dir.fd, m_pid, nullptr, signal, error);
     }
 
     bool Firm() const override { return FoldersTakeSignals(); }
@@ -109,18 +119,23 @@ private:
     HeldDescriptor m_dir;
 };
 
-// Without pidfds: the same process ID and start time just before kill()
-// mean the same process, as near as this kernel can tell.
+// With no descriptor to spare: the same process ID and start time mean the
+// same process, as near as the clock's tick tells them apart.
 class StartTimeProcess final : public HeldProcess {
 public:
     StartTimeProcess(uint32_t pid, uint64_t startTime) : m_pid(pid), m_startTime(startTime) {}
 
     Outcome Signal(int signal, std::string& error) override {
-        if (!Running()) return Outcome::Ended;
-        if (kill(static_cast<pid_t>(m_pid), signal) == 0) return Outcome::Sent;
-        if (errno == ESRCH) return Outcome::Ended;
-        error = std::strerror(errno);
-        return Outcome::Failed;
+        const std::string path = "/proc/" + std::to_string(m_pid);
+        const int dir = open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir < 0 && errno == ENOENT) return Outcome::Ended;
+        if (dir < 0) {
+            error = std::strerror(errno);
+            return Outcome::Failed;
+        }
+        const Outcome outcome = SignalThroughFolder(dir, m_pid, &m_startTime, signal, error);
+        close(dir);
+        return outcome;
     }
 
     bool Firm() const override { return false; }

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <memory>
 #include <regex>
 #include <sstream>
@@ -200,6 +201,20 @@ TEST_F(BlindnessTest, WithoutPidfdsFindingsAreMadeAndSignalsGoThroughTheFolderOr
             << fault << ": " << killed.err;
         const int status = holder.Wait(false);
         EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << fault << ": " << status;
+    }
+    // A check before the signal that cannot be made is no end: nothing is
+    // sent, and fencat says why.
+    for (const char* fault : {"pidfd_open=ENOSYS,signal_check=EMFILE", "pidfd_open=EMFILE,signal_check=EMFILE"}) {
+        Holder holder({"read", file});
+        ASSERT_TRUE(holder.Ready());
+        RunResult killed = Faulty(fault, {"-k", file});
+        EXPECT_EQ(killed.status, 2) << fault << ": " << killed.err;
+        EXPECT_NE(killed.err.find("fencat: cannot send KILL to " + std::to_string(holder.Pid()) +
+                                  " (fencat_test_holder): " + std::strerror(EMFILE) + "\n"),
+                  std::string::npos)
+            << fault << ": " << killed.err;
+        EXPECT_EQ(kill(holder.Pid(), 0), 0) << fault;
+        EXPECT_EQ(holder.Wait(), 0) << fault;
     }
     // With pidfds, nothing to say.
     Holder held({"read", file});
