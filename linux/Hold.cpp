@@ -85,15 +85,15 @@ HeldProcess::Outcome SignalThroughFolder(int dir, uint32_t pid, const uint64_t* 
                                          std::string& error) {
     ProcessStat stat;
     const int injected = InjectedError(Call::SignalCheck, pid);
-    int read = injected != 0 ? injected : ReadProcessStat(dir, stat);
-    if (read == 0 && startTime != nullptr && stat.startTime != *startTime) read = ESRCH;
+    int check = injected != 0 ? injected : ReadProcessStat(dir, stat);
+    if (check == 0 && startTime != nullptr && stat.startTime != *startTime) check = ESRCH;
     // A folder whose process has ended has no entries left.
-    if (read == ESRCH || read == ENOENT) return HeldProcess::Outcome::Ended;
-    if (read == 0 && (FoldersTakeSignals() ? syscall(SYS_pidfd_send_signal, dir, signal, nullptr, 0)
+    if (check == ESRCH || check == ENOENT) return HeldProcess::Outcome::Ended;
+    if (check == 0 && (FoldersTakeSignals() ? syscall(SYS_pidfd_send_signal, dir, signal, nullptr, 0)
                                            : kill(static_cast<pid_t>(pid), signal)) == 0)
         return HeldProcess::Outcome::Sent;
-    if (read == 0 && errno == ESRCH) return HeldProcess::Outcome::Ended;
-    error = std::strerror(read != 0 ? read : errno);
+    if (check == 0 && errno == ESRCH) return HeldProcess::Outcome::Ended;
+    error = std::strerror(check != 0 ? check : errno);
     return HeldProcess::Outcome::Failed;
 }
 
