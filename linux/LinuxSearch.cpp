@@ -10,6 +10,7 @@
 #include "linux/Owner.h"
 #include "linux/Scan.h"
 #include "linux/Targets.h"
+#include "linux/UnixSockets.h"
 #include "search/Paths.h"
 #include "search/Search.h"
 
@@ -75,9 +76,13 @@ std::string Hidden(int procRoot, const std::vector<proc::Target>& targets, bool 
     }();
     std::string hidden;
     if (options.empty()) return hidden;
+    // The kernel's socket diagnostics list the sockets however /proc is mounted.
     const bool sockets = std::any_of(targets.begin(), targets.end(), [](const proc::Target& t) {
-        return t.socketFile || t.match == proc::Target::Match::Name || t.match == proc::Target::Match::Tree;
-    });
+        return t.socketFile || t.match != proc::Target::Match::Identity;
+    }) && [] {
+        std::vector<proc::BoundSocket> bound;
+        return !proc::ListBoundSockets(bound);
+    }();
     for (size_t at = 0; at <= options.size();) {
         const size_t comma = std::min(options.find(',', at), options.size());
         const std::string option = options.substr(at, comma - at);

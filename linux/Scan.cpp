@@ -12,13 +12,17 @@
 
 #include "linux/Hold.h"
 #include "linux/ProcessReader.h"
+#include "linux/UnixSockets.h"
 #include "linux/Watchdog.h"
 
 namespace proc {
 
 ScanContext::ScanContext(const std::vector<Target>& targets, int procRoot, unsigned readerThreads)
-    : index(targets), self(static_cast<uint32_t>(getpid())), readers(readerThreads),
-      holdLimit(HoldLimit(readerThreads)), root(fcntl(procRoot, F_DUPFD_CLOEXEC, 0)) {
+    : index(targets),
+      self(static_cast<uint32_t>(getpid())),
+      readers(readerThreads),
+      holdLimit(HoldLimit(readerThreads)),
+      root(fcntl(procRoot, F_DUPFD_CLOEXEC, 0)) {
     ownMounts = MountNamespace(root, "self/ns/mnt");
     char link[16];
     const ssize_t n = readlinkat(root, "self", link, sizeof link);
@@ -31,6 +35,12 @@ ScanContext::~ScanContext() {
 
 const std::string* ScanContext::BoundPath(uint64_t inode) {
     std::call_once(m_socketsRead, [this] {
+        // The kernel's own list has every name exactly, newlines too.
+        std::vector<BoundSocket> bound;
+        if (ListBoundSockets(bound)) {
+            for (BoundSocket& socket : bound) m_sockets.emplace_back(socket.inode, std::move(socket.path));
+            return;
+        }
         std::string text;
         if (ReadWholeFile(root, "net/unix", text)) m_sockets = ParseUnixSockets(text.data(), text.size());
     });

@@ -10,8 +10,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
+
+#include "linux/UnixSockets.h"
 
 namespace proc {
 
@@ -35,23 +38,40 @@ FileId MapsIdOf(const std::string& path, const FileId& statId, int procRoot) {
     if (ReadWholeFile(procRoot, "self/maps", maps)) {
         ForEachLine(maps.data(), maps.size(), [&](const char* begin, const char* end) {
             Mapping mapping;
-            if (ParseMapsLine(begin, end, mapping) && mapping.start == reinterpret_cast<uintptr_t>(at))
-                id = mapping.id;
+            if (ParseMapsLine(begin, end, mapping) && mapping.start == reinterpret_cast<uintptr_t>(at)) id = mapping.id;
         });
     }
     munmap(at, 1);
     return id;
 }
 
-// The sockets that are bound to the file `id`, as this network namespace
-// lists them.
-std::vector<uint64_t> SocketsBoundTo(const FileId& id, int procRoot) {
+// The sockets bound to the file `id`, or to any file on its device where
+// `wholeDevice`, as this network namespace lists them: by the bound file's
+// identity where the kernel gives it, else by the path each was bound by,
+// as that path stands now.
+std::vector<uint64_t> SocketsBoundTo(const FileId& id, bool wholeDevice, int procRoot) {
     std::vector<uint64_t> sockets;
+    auto same = [&id, wholeDevice](const FileId& file) {
+        return file.dev == id.dev && (wholeDevice || file.ino == id.ino);
+    };
+    std::vector<BoundSocket> bound;
+    if (ListBoundSockets(bound)) {
+        for (const BoundSocket& socket : bound) {
+            if (socket.fileDev != id.dev || (!wholeDevice && socket.fileIno != static_cast<uint32_t>(id.ino))) continue;
+            // Where the inode has more than the kernel's 32 bits, the path
+            // must bear the rest out.
+            struct stat st;
+            if (wholeDevice || id.ino <= UINT32_MAX ||
+                (stat(socket.path.c_str(), &st) == 0 && same(FileId{st.st_dev, st.st_ino})))
+                sockets.push_back(socket.inode);
+        }
+        return sockets;
+    }
     std::string text;
     if (!ReadWholeFile(procRoot, "net/unix", text)) return sockets;
     for (const auto& [inode, path] : ParseUnixSockets(text.data(), text.size())) {
         struct stat st;
-        if (stat(path.c_str(), &st) == 0 && FileId{st.st_dev, st.st_ino} == id) sockets.push_back(inode);
+        if (stat(path.c_str(), &st) == 0 && same(FileId{st.st_dev, st.st_ino})) sockets.push_back(inode);
     }
     return sockets;
 }
@@ -89,13 +109,14 @@ bool ResolveTarget(const std::string& name, SearchScope scope, Target& target, i
         // A block device stands for the file system on it.
         if (S_ISBLK(st.st_mode)) target.id.dev = st.st_rdev;
         target.match = Target::Match::Device;
+        target.sockets = SocketsBoundTo(target.id, true, procRoot);
         return true;
     }
     target.match = Target::Match::Identity;
     if (S_ISREG(st.st_mode)) target.mapsId = MapsIdOf(name, target.id, procRoot);
     target.socketFile = S_ISSOCK(st.st_mode);
     target.folder = S_ISDIR(st.st_mode);
-    if (target.socketFile) target.sockets = SocketsBoundTo(target.id, procRoot);
+    if (target.socketFile) target.sockets = SocketsBoundTo(target.id, false, procRoot);
     return true;
 }
 

@@ -138,6 +138,41 @@ TEST_F(HostileInputTest, FoldersSocketsAndFifosHeldOpenMatchThePeers) {
     EXPECT_EQ(Distinct(FencatPids(byName.out)), std::set<pid_t>{socketHolder.Pid()}) << byName.out;
 }
 
+// The path a socket was bound by is only text: the file may have been
+// replaced since, the bind may have been relative, and a newline in it
+// reads as a line of its own in /proc/net/unix. fuser takes the text.
+TEST_F(HostileInputTest, ASocketIsFoundByTheFileItIsBoundTo) {
+    const std::string socket = dir.Path() + "/s.sock";
+    Holder replaced({"socket", socket});
+    ASSERT_TRUE(replaced.Ready());
+    ASSERT_EQ(unlink(socket.c_str()), 0);
+    Holder current({"socket", socket});
+    ASSERT_TRUE(current.Ready());
+    EXPECT_EQ(NumberList(Fencat({"-t", socket}).out), std::set<pid_t>{current.Pid()});
+
+    const std::string sub = dir.Path() + "/sub";
+    std::filesystem::create_directory(sub);
+    Holder relative({"cwd", sub, "socket", "r.sock"});
+    ASSERT_TRUE(relative.Ready());
+    EXPECT_EQ(NumberList(Fencat({"-t", sub + "/r.sock"}).out), std::set<pid_t>{relative.Pid()});
+
+    // A name that forges the line of `current`'s socket bound at `decoy`.
+    std::string inode;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/" + std::to_string(current.Pid()) + "/fd")) {
+        const std::string link = std::filesystem::read_symlink(fd.path()).string();
+        if (link.rfind("socket:[", 0) == 0) inode = link.substr(8, link.size() - 9);
+    }
+    ASSERT_FALSE(inode.empty());
+    const std::string decoy = dir.Path() + "/d.sock";
+    const std::string forged = dir.Path() + "/x\n0: 0 0 0 0 0 " + inode + " " + decoy;
+    std::filesystem::create_directories(std::filesystem::path(forged).parent_path());
+    Holder forger({"socket", forged});
+    Holder owner({"socket", decoy});
+    ASSERT_TRUE(forger.Ready() && owner.Ready());
+    EXPECT_EQ(NumberList(Fencat({"-t", decoy}).out), std::set<pid_t>{owner.Pid()});
+    EXPECT_EQ(NumberList(Fencat({"-t", forged}).out), std::set<pid_t>{forger.Pid()});
+}
+
 TEST_F(HostileInputTest, ProcFilesAreAnsweredLikeAnyFile) {
     Holder holder({"read", "/proc/self/cmdline"});
     ASSERT_TRUE(holder.Ready());

@@ -195,13 +195,15 @@ TEST_F(OptionsTest, MountAsksAboutAWholeFileSystemByAnyFileOnItOrItsDevice) {
     ASSERT_EQ(mkdir(deep.c_str(), 0755), 0);
     dir.File("tmpfs/sub/a.txt");
     Holder holder({"read", deep + "/a.txt"});
-    ASSERT_TRUE(holder.Ready());
+    // A socket bound on it keeps it busy as well.
+    Holder listener({"socket", deep + "/s.sock"});
+    ASSERT_TRUE(holder.Ready() && listener.Ready());
     // A block device stands for the file system on it.
     struct stat st;
     ASSERT_EQ(stat(top.c_str(), &st), 0);
     const std::string device = dir.Path() + "/device";
     ASSERT_EQ(mknod(device.c_str(), S_IFBLK | 0600, st.st_dev), 0);
-    const std::set<pid_t> holders{holder.Pid()};
+    const std::set<pid_t> holders{holder.Pid(), listener.Pid()};
     for (const std::string& name : {top, deep, device}) {
         EXPECT_EQ(NumberList(RunProgram({FENCAT_BINARY, "-tm", name}).out), holders) << name;
         EXPECT_EQ(NumberList(RunProgram({"fuser", "-m", name}).out), holders) << name;
