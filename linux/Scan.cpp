@@ -139,6 +139,21 @@ Watchdog<Read>::Outcome ReadAll(const std::shared_ptr<ScanContext>& context, std
                                });
 }
 
+// A thread's ID opens a /proc folder too, but names no process: one whose
+// status gives another thread group is none. Where the status cannot be
+// read, the reading of the process says why.
+bool NamesNoProcess(int root, uint32_t pid) {
+    std::string text;
+    if (!ReadWholeFile(root, (std::to_string(pid) + "/status").c_str(), text)) return false;
+    const size_t at = text.find("\nTgid:");
+    if (at == std::string::npos) return false;
+    const size_t begin = text.find_first_not_of(" \t", at + 6);
+    const size_t end = text.find('\n', begin);
+    uint64_t group = 0;
+    return begin != std::string::npos && ParseDecimal(std::string_view(text).substr(begin, end - begin), group) &&
+           group != pid;
+}
+
 }  // namespace
 
 ScanOutcome Scan(const std::vector<Target>& targets, int procRoot, const std::vector<uint32_t>* only) {
@@ -149,6 +164,9 @@ ScanOutcome Scan(const std::vector<Target>& targets, int procRoot, const std::ve
         pids = *only;
         std::sort(pids.begin(), pids.end());
         pids.erase(std::unique(pids.begin(), pids.end()), pids.end());
+        pids.erase(std::remove_if(pids.begin(), pids.end(),
+                                  [procRoot](uint32_t pid) { return NamesNoProcess(procRoot, pid); }),
+                   pids.end());
         outcome.listed = true;
     } else {
         pids = ListProcesses(procRoot, outcome.listed, outcome.listError);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -168,6 +169,19 @@ TEST_F(WhoTest, PidKeepsToTheProcessesNamedAndSignalsOnlyThoseThatStillUseTheFil
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
     EXPECT_EQ(kill(spared.Pid(), 0), 0);
     EXPECT_EQ(kill(bystander.Pid(), 0), 0);
+
+    // A thread's ID opens a /proc folder too, but it is no process's.
+    Holder threaded({"thread-open", file});
+    ASSERT_TRUE(threaded.Ready());
+    std::string thread;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(threaded.Pid()) + "/task")) {
+        if (task.path().filename() != std::to_string(threaded.Pid())) thread = task.path().filename();
+    }
+    ASSERT_FALSE(thread.empty());
+    RunResult byThread = RunProgram({FENCAT_BINARY, "-k", "--pid", thread, file});
+    EXPECT_EQ(byThread.status, 1) << byThread.err;
+    EXPECT_EQ(byThread.out, "");
+    EXPECT_EQ(kill(threaded.Pid(), 0), 0);
 
     for (const std::string bad : {"", "0", "-5", "12x", "4294967296", "99999999999"}) {
         RunResult run = RunProgram({FENCAT_BINARY, "--pid", bad, file});
