@@ -1,6 +1,8 @@
 #include "linux/Match.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -26,6 +28,12 @@ TargetIndex::TargetIndex(const std::vector<Target>& t) : targets(t) {
         needFolders = needFolders || target.match != Target::Match::Identity || target.folder;
     }
     std::sort(byId.begin(), byId.end());
+    if (needText) {
+        const int memory = memfd_create("fencat", MFD_CLOEXEC);
+        struct stat st;
+        if (memory >= 0 && fstat(memory, &st) == 0) sharedMemoryDev = st.st_dev;
+        if (memory >= 0) close(memory);
+    }
 }
 
 // Outside this mount namespace a path may name another file than here; it

@@ -48,6 +48,10 @@ struct TargetIndex {
     bool needIds = false;
     bool needText = false;
     bool socketTargets = false;  // some target has sockets bound to it
+    // Where text is compared: the device of the kernel's own shared memory
+    // (memfd, SysV segments, shared anonymous maps), whose names lie in no
+    // folder, however they read; 0 where unknown.
+    uint64_t sharedMemoryDev = 0;
     // Whether a current or root folder, always a folder, can be a target.
     bool needFolders = false;
 };
@@ -82,9 +86,9 @@ private:
 template <typename Found>
 void Matcher::Compare(const Candidate& candidate, Found&& found) {
     if (candidate.haveId) {
-        auto range = std::equal_range(m_index.byId.begin(), m_index.byId.end(),
-                                      std::make_pair(candidate.id, uint32_t{0}),
-                                      [](const auto& a, const auto& b) { return a.first < b.first; });
+        auto range =
+            std::equal_range(m_index.byId.begin(), m_index.byId.end(), std::make_pair(candidate.id, uint32_t{0}),
+                             [](const auto& a, const auto& b) { return a.first < b.first; });
         uint32_t last = UINT32_MAX;
         for (auto it = range.first; it != range.second; ++it) {
             if (it->second != last) found(it->second);
@@ -98,7 +102,8 @@ void Matcher::Compare(const Candidate& candidate, Found&& found) {
             if (candidate.haveId && candidate.id.dev == target.id.dev && !candidate.socket) found(index);
             break;
         case Target::Match::Name:
-            if (candidate.text != nullptr && FinalComponent(*candidate.text, PathStyle::Unix) == target.text) found(index);
+            if (candidate.text != nullptr && FinalComponent(*candidate.text, PathStyle::Unix) == target.text)
+                found(index);
             break;
         case Target::Match::Tree:
             if (candidate.text != nullptr && LiesAtOrBelow(*candidate.text, target.text) &&

@@ -51,7 +51,8 @@ ReadOutcome ProcessReader::ReadMaps(const Entry& entry) {
         Candidate candidate;
         candidate.haveId = true;
         candidate.id = mapping.id;
-        candidate.text = m_context.index.needText ? &path : nullptr;
+        candidate.text =
+            m_context.index.needText && mapping.id.dev != m_context.index.sharedMemoryDev ? &path : nullptr;
         m_matcher.Compare(candidate, [&](uint32_t target) {
             Add(target, Finding::Kind::Module, entry.access, Finding::kUnknown, std::string(path), mapping.id);
         });

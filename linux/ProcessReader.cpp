@@ -132,13 +132,14 @@ ReadOutcome ProcessReader::ReadDescriptor(int fdDir, const char* name, uint64_t 
         if (!haveLink && failed() != ReadOutcome::Examined) return failed();  // errno is still readlink's
         if (haveLink) {
             nameText = text;
-            // A deleted file is still the file of that name, by its name.
+            // A deleted file is still the file of that name, by its name;
+            // the kernel's own shared memory (a memfd) has none.
             struct statx links;
             std::string_view kept = nameText;
-            if (StripDeleted(kept) && statx(fdDir, name, AT_STATX_DONT_SYNC, STATX_NLINK, &links) == 0 &&
-                links.stx_nlink == 0)
-                nameText = kept;
-            candidate.text = &nameText;
+            const bool deleted = StripDeleted(kept) && statx(fdDir, name, AT_STATX_DONT_SYNC, STATX_NLINK, &links) == 0;
+            if (deleted && links.stx_nlink == 0) nameText = kept;
+            if (!deleted || makedev(links.stx_dev_major, links.stx_dev_minor) != m_context.index.sharedMemoryDev)
+                candidate.text = &nameText;
         }
     }
     uint32_t access = 0;

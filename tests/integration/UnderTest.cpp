@@ -52,6 +52,27 @@ TEST_F(UnderTest, EveryUseAtOrBelowTheFolderAsLsofSeesIt) {
     for (std::string line; std::getline(text, line);) EXPECT_EQ(line.size(), 28u) << line;
 }
 
+// A memfd and shared anonymous memory read like deleted files in /proc
+// ("/memfd:NAME (deleted)", "/dev/zero (deleted)"), but lie in no folder.
+TEST_F(UnderTest, TheKernelsOwnSharedMemoryLiesInNoFolder) {
+    Holder holder({"memfd", "fencat-probe", "cwd", tree});
+    ASSERT_TRUE(holder.Ready());
+    const std::string pid = std::to_string(holder.Pid());
+    for (const std::string& folder : {std::string("/"), std::string("/dev")}) {
+        RunResult run = RunProgram({FENCAT_BINARY, "--long", "--pid", pid, "--under", folder});
+        EXPECT_EQ(run.out.find("memfd:"), std::string::npos) << run.out;
+        EXPECT_EQ(run.out.find("/dev/zero"), std::string::npos) << run.out;
+    }
+    // Its folder is still found, and only that, through the same look.
+    RunResult under = RunProgram({FENCAT_BINARY, "--long", "--pid", pid, "--under", tree});
+    EXPECT_EQ(under.status, 0) << under.err;
+    const std::vector<std::string> lines = SplitLines(under.out);
+    EXPECT_TRUE(lines.size() == 1 && lines[0].size() > tree.size() &&
+                lines[0].compare(lines[0].size() - tree.size(), tree.size(), tree) == 0)
+        << under.out;
+    EXPECT_EQ(RunProgram({FENCAT_BINARY, "--pid", pid, "--name", "memfd:fencat-probe"}).status, 1);
+}
+
 TEST_F(UnderTest, TheFolderIsResolvedLikeAFile) {
     std::string a = dir.File("tree/sub/a.txt");
     Holder holder({"read", a});

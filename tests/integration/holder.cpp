@@ -2,7 +2,7 @@
 // on until its standard input closes.
 //   holder read PATH | write PATH | twice PATH | cwd DIR | map PATH | fifo PATH | socket PATH |
 //          mapmany PATH | highfd PATH | last PATH | thread-open PATH | thread-cwd DIR |
-//          leader-exits PATH | wait
+//          leader-exits PATH | memfd NAME | wait
 // mapmany maps the first page of PATH 30000 times, apart, so that none
 // merge; a map after it lands above them all, at the end of the maps text.
 // highfd holds PATH open as descriptor 70000, past any 16-bit number.
@@ -11,6 +11,8 @@
 // folders of its own and opens PATH or sits in DIR, and stays.
 // leader-exits opens and maps PATH and sits in its folder; then the main
 // thread exits while another holds on. It comes last.
+// memfd maps a memfd named NAME and shared anonymous memory, both of the
+// kernel's own shared memory, which /proc names like deleted files.
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
@@ -140,6 +142,12 @@ bool Use(const char* mode, const char* path) {
         if (fd < 0 || std::strlen(path) >= sizeof address.sun_path) return false;
         std::strcpy(address.sun_path, path);
         return bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 && listen(fd, 1) == 0;
+    }
+    if (std::strcmp(mode, "memfd") == 0) {
+        const int fd = memfd_create(path, 0);
+        return fd >= 0 && ftruncate(fd, 4096) == 0 &&
+               mmap(nullptr, 4096, PROT_READ, MAP_SHARED, fd, 0) != MAP_FAILED &&
+               mmap(nullptr, 4096, PROT_READ, MAP_SHARED | MAP_ANONYMOUS, -1, 0) != MAP_FAILED;
     }
     if (std::strcmp(mode, "thread-open") == 0) return InThreadOfItsOwn(CLONE_FILES, path);
     if (std::strcmp(mode, "thread-cwd") == 0) return InThreadOfItsOwn(CLONE_FS, path);
