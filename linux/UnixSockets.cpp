@@ -19,8 +19,10 @@ namespace {
 // Takes the sockets of one answer; 1 once the dump is done, -1 on an error
 // (errno set), 0 while more is to come.
 int TakeAnswer(const char* data, size_t length, std::vector<BoundSocket>& sockets) {
-    auto* header = reinterpret_cast<const nlmsghdr*>(data);
-    for (int rest = static_cast<int>(length); NLMSG_OK(header, rest); header = NLMSG_NEXT(header, rest)) {
+    for (size_t at = 0, next = 0; at < length && length - at >= sizeof(nlmsghdr); at = next) {
+        const auto* header = reinterpret_cast<const nlmsghdr*>(data + at);
+        if (header->nlmsg_len < sizeof(nlmsghdr) || header->nlmsg_len > length - at) break;
+        next = at + NLMSG_ALIGN(header->nlmsg_len);
         if (header->nlmsg_type == NLMSG_DONE) return 1;
         if (header->nlmsg_type == NLMSG_ERROR) {
             const auto* error = static_cast<const nlmsgerr*>(NLMSG_DATA(header));
