@@ -25,7 +25,7 @@ TEST(RequestTest, EachRefusalIsWordedAndEachAcceptedNameGetsItsScope) {
     // Only Windows takes the backslash for a separator.
     EXPECT_EQ(Refusal("a\\b", Asked::Name, PathStyle::Unix), "");
     EXPECT_NE(Refusal("a\\b", Asked::Name, PathStyle::Windows), "");
-    EXPECT_EQ(Refusal("...", Asked::Name), "");
+    for (const char* name : {"...", "-"}) EXPECT_EQ(Refusal(name, Asked::Name), "") << name;
     EXPECT_EQ(Refusal("x", Asked::File), "");
 
     EXPECT_EQ(ScopeOf("x", Asked::File), SearchScope::File);

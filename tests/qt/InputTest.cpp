@@ -61,6 +61,7 @@ private slots:
                  Qt::IgnoreAction);
         QVERIFY2(window.NoticeText().contains(QStringLiteral("https://tolvar-fencat.invalid/file.txt is not a file on "
                                                              "this computer")), qPrintable(window.NoticeText()));
+        QCOMPARE(DragAndDrop(window, {}), Qt::IgnoreAction);
         QCOMPARE(DragAndDrop(window, FileUrls({QString::fromStdString(path)}), Qt::MoveAction), Qt::IgnoreAction);
         QVERIFY2(window.NoticeText().contains(QStringLiteral("never moves a file")), qPrintable(window.NoticeText()));
         QCOMPARE(window.StateText(), answer);

@@ -56,31 +56,24 @@ class LaunchTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void WithoutADisplayFencatPrintsAShortUsageText() {
-        for (const QString& empty : {QString(), QStringLiteral("")}) {
-            const Run run = RunFencat(QStringLiteral(FENCAT_BINARY), {}, empty, empty);
+    // Unset, empty, X11 or Wayland: the same short usage, never the window.
+    void WithoutAFileFencatPrintsAShortUsageTextWhateverTheDisplay() {
+        TempDir dir;
+        const QString fencat = CopyOfFencat(dir);
+        // A fake window program that would tell if fencat became it.
+        const std::string fakeWindow = dir.File("fencat-window", "#!/bin/sh\necho window\nexit 7\n");
+        std::filesystem::permissions(fakeWindow, std::filesystem::perms::owner_all);
+        for (const auto& [x11, wayland] :
+             {std::make_pair(QString(), QString()), std::make_pair(QStringLiteral(""), QStringLiteral("")),
+              std::make_pair(QStringLiteral(":4242"), QString()), std::make_pair(QString(), QStringLiteral("wayland-4"))}) {
+            const Run run = RunFencat(fencat, {}, x11, wayland);
             QCOMPARE(run.status, 2);
             QVERIFY(run.out.isEmpty());
             QVERIFY2(run.err.startsWith(QStringLiteral("Usage: fencat [OPTION]... FILE...\n")), qPrintable(run.err));
             QVERIFY2(run.err.count(QLatin1Char('\n')) <= 5, "short, not the whole help");
         }
         // Options alone are no FILE either.
-        QCOMPARE(RunFencat(QStringLiteral(FENCAT_BINARY), {QStringLiteral("--")}, QString()).status, 2);
-    }
-
-    void WithADisplayFencatStillNeverStartsTheWindow() {
-        TempDir dir;
-        const QString fencat = CopyOfFencat(dir);
-        // A fake window program that would tell if fencat became it.
-        const std::string fakeWindow = dir.File("fencat-window", "#!/bin/sh\necho window\nexit 7\n");
-        std::filesystem::permissions(fakeWindow, std::filesystem::perms::owner_all);
-        for (const auto& [x11, wayland] : {std::make_pair(QStringLiteral(":4242"), QString()),
-                                           std::make_pair(QString(), QStringLiteral("wayland-4"))}) {
-            const Run run = RunFencat(fencat, {}, x11, wayland);
-            QCOMPARE(run.status, 2);
-            QVERIFY(run.out.isEmpty());
-            QVERIFY2(run.err.startsWith(QStringLiteral("Usage: fencat [OPTION]... FILE...\n")), qPrintable(run.err));
-        }
+        QCOMPARE(RunFencat(fencat, {QStringLiteral("--")}, QString()).status, 2);
     }
 
     void TheWindowProgramAnswersHelpAndVersionWithoutADisplay() {

@@ -95,15 +95,6 @@ private slots:
         QCOMPARE(Column(model, FindingsModel::kDescriptor), (QStringList{"3, 4", "5", ""}));
     }
 
-    void TheWaysOfUseAreWords() {
-        QCOMPARE(FindingsModel::UseInWords(Finding::kOpen), QStringLiteral("open"));
-        QCOMPARE(FindingsModel::UseInWords(Finding::kOpen | Finding::kRead | Finding::kWrite),
-                 QStringLiteral("open for reading and writing"));
-        QCOMPARE(FindingsModel::UseInWords(Finding::kMapped | Finding::kExecutable), QStringLiteral("mapped, executable"));
-        QCOMPARE(FindingsModel::UseInWords(Finding::kCurrentFolder | Finding::kRootFolder),
-                 QStringLiteral("current folder, root folder"));
-    }
-
     // Columns
 
     void TheColumnsShowPidUserAndNamesAsTextShowsThem() {

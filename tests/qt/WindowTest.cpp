@@ -218,15 +218,6 @@ private slots:
         QVERIFY(window.SearchedText().contains(Canonical(folder)));
         // An inspector never takes a file away from its source.
         QCOMPARE(DragAndDrop(window, urls, Qt::MoveAction | Qt::LinkAction), Qt::LinkAction);
-        QCOMPARE(DragAndDrop(window, urls, Qt::MoveAction), Qt::IgnoreAction);
-    }
-
-    void ADropWithoutALocalFileChangesNothing() {
-        FencatWindow& window = Shown();
-        QCOMPARE(DragAndDrop(window, {QUrl(QStringLiteral("https://tolvar-fencat.invalid/file.txt"))}),
-                 Qt::IgnoreAction);
-        QCOMPARE(DragAndDrop(window, {}), Qt::IgnoreAction);
-        QVERIFY(window.SearchedText().isEmpty());
     }
 
     // Ctrl+L, the path, Enter, the arrow keys, End Process: no mouse.

@@ -19,9 +19,7 @@ protected:
 
 // ---- the pin ----------------------------------------------------------
 
-TEST_F(PinDialogCoreTest, StartsUnpinnedAndInitialisationShowsTheUnpinnedIcon) {
-    EXPECT_FALSE(core.Pinned());
-    EXPECT_TRUE(core.CancelOnDeactivate());
+TEST_F(PinDialogCoreTest, InitialisationShowsTheUnpinnedIcon) {
     core.OnInitDialog();
     EXPECT_EQ(window.calls, Calls{"icon unpinned"});
 }
@@ -51,72 +49,62 @@ TEST_F(PinDialogCoreTest, OtherCommandsGetTheDefaultHandlingAndLeaveThePinAlone)
     }
 }
 
-TEST_F(PinDialogCoreTest, TwoTogglesRestoreStateTopmostAndIcon) {
-    core.OnInitDialog();
-    core.OnSysCommand(0xF093);
-    EXPECT_TRUE(core.Pinned());
-    EXPECT_TRUE(window.onTop);
-    EXPECT_EQ(window.icon, CaptionIcon::Pinned);
-    core.OnSysCommand(0xF160);
-    EXPECT_FALSE(core.Pinned());
-    EXPECT_FALSE(window.onTop);
-    EXPECT_EQ(window.icon, CaptionIcon::Unpinned);
-    EXPECT_EQ(window.calls, (Calls{"icon unpinned", "topmost", "icon pinned", "not topmost", "icon unpinned"}));
-}
+// ---- what ending the dialog asks of the window ----------------------------
 
-// ---- notices with a parent ----------------------------------------------
-
-TEST_F(PinDialogCoreTest, WithAParentOkSavesThenPostsOneAndStaysOpen) {
-    window.hasParent = true;
-    core.OnOk();
-    EXPECT_EQ(window.calls, (Calls{"save", "notice 1"}));
-}
-
-TEST_F(PinDialogCoreTest, WithAParentAFailedSaveStillPostsOk) {
-    window.hasParent = true;
-    window.saveSucceeds = false;
-    core.OnOk();
-    EXPECT_EQ(window.calls, (Calls{"save", "notice 1"}));
-}
-
-TEST_F(PinDialogCoreTest, WithAParentCancelAndClosePostTwoWithoutSaving) {
-    window.hasParent = true;
-    core.OnCancel();
-    core.OnClose();
-    EXPECT_EQ(window.calls, (Calls{"notice 2", "notice 2"}));
-}
-
-TEST_F(PinDialogCoreTest, WithAParentUnpinnedDeactivationSavesThenPostsTwo) {
-    window.hasParent = true;
-    core.OnActivate(0);
-    // Only the low word tells the state; the high word is the minimised flag.
-    core.OnActivate(0x10000);
-    EXPECT_EQ(window.calls, (Calls{"save", "notice 2", "save", "notice 2"}));
-}
-
-TEST_F(PinDialogCoreTest, DeactivationPostsOkWhenCancelOnDeactivateIsOff) {
-    window.hasParent = true;
-    core.SetCancelOnDeactivate(false);
-    core.OnActivate(0);
-    EXPECT_EQ(window.calls, (Calls{"save", "notice 1"}));
-}
-
-TEST_F(PinDialogCoreTest, WhilePinnedDeactivationPostsNothingEvenWithAParent) {
-    window.hasParent = true;
-    core.OnSysCommand(0xF090);
-    window.calls.clear();
-    core.OnActivate(0);
-    EXPECT_TRUE(window.calls.empty());
-}
-
-TEST_F(PinDialogCoreTest, ActivationDoesNothingPinnedOrNot) {
-    window.hasParent = true;
-    core.OnActivate(1);  // WA_ACTIVE
-    core.OnActivate(2);  // WA_CLICKACTIVE
-    core.OnSysCommand(0xF090);
-    window.calls.clear();
-    core.OnActivate(1);
-    EXPECT_TRUE(window.calls.empty());
+TEST_F(PinDialogCoreTest, OkCancelCloseAndDeactivationNotifyTheParentOrEndTheDialog) {
+    struct Case {
+        const char* what;
+        bool parent, saves, cancelOnDeactivate, pinned;
+        void (*act)(PinDialogCore&);
+        Calls expected;
+    } cases[] = {
+        {"ok saves, then posts 1", true, true, true, false, [](PinDialogCore& c) { c.OnOk(); }, {"save", "notice 1"}},
+        {"a failed save still posts 1", true, false, true, false, [](PinDialogCore& c) { c.OnOk(); },
+         {"save", "notice 1"}},
+        {"cancel and close post 2 unsaved", true, true, true, false,
+         [](PinDialogCore& c) {
+             c.OnCancel();
+             c.OnClose();
+         },
+         {"notice 2", "notice 2"}},
+        // Only the low word tells the state; the high word is the minimised flag.
+        {"deactivation saves, then posts 2", true, true, true, false,
+         [](PinDialogCore& c) {
+             c.OnActivate(0);
+             c.OnActivate(0x10000);
+         },
+         {"save", "notice 2", "save", "notice 2"}},
+        {"deactivation posts 1 without cancel on deactivate", true, true, false, false,
+         [](PinDialogCore& c) { c.OnActivate(0); }, {"save", "notice 1"}},
+        {"pinned, deactivation posts nothing", true, true, true, true, [](PinDialogCore& c) { c.OnActivate(0); }, {}},
+        {"activation (WA_ACTIVE, WA_CLICKACTIVE) does nothing", true, true, true, false,
+         [](PinDialogCore& c) {
+             c.OnActivate(1);
+             c.OnActivate(2);
+         },
+         {}},
+        {"pinned, activation does nothing", true, true, true, true, [](PinDialogCore& c) { c.OnActivate(1); }, {}},
+        {"without a parent ok, cancel and close end it", false, true, true, false,
+         [](PinDialogCore& c) {
+             c.OnOk();
+             c.OnCancel();
+             c.OnClose();
+         },
+         {"plain ok", "plain cancel", "plain cancel"}},
+        {"without a parent deactivation does nothing", false, true, true, false,
+         [](PinDialogCore& c) { c.OnActivate(0); }, {}},
+    };
+    for (const Case& c : cases) {
+        FakeWindow fresh;
+        PinDialogCore dialog{fresh};
+        fresh.hasParent = c.parent;
+        fresh.saveSucceeds = c.saves;
+        if (!c.cancelOnDeactivate) dialog.SetCancelOnDeactivate(false);
+        if (c.pinned) dialog.OnSysCommand(0xF090);
+        fresh.calls.clear();
+        c.act(dialog);
+        EXPECT_EQ(fresh.calls, c.expected) << c.what;
+    }
 }
 
 TEST_F(PinDialogCoreTest, TheParentIsAskedAgainEachTime) {
@@ -125,20 +113,6 @@ TEST_F(PinDialogCoreTest, TheParentIsAskedAgainEachTime) {
     window.hasParent = false;
     core.OnCancel();
     EXPECT_EQ(window.calls, (Calls{"notice 2", "plain cancel"}));
-}
-
-// ---- without a parent ----------------------------------------------------
-
-TEST_F(PinDialogCoreTest, WithoutAParentOkCancelAndCloseEndTheDialog) {
-    core.OnOk();
-    core.OnCancel();
-    core.OnClose();
-    EXPECT_EQ(window.calls, (Calls{"plain ok", "plain cancel", "plain cancel"}));
-}
-
-TEST_F(PinDialogCoreTest, WithoutAParentDeactivationDoesNothing) {
-    core.OnActivate(0);
-    EXPECT_TRUE(window.calls.empty());
 }
 
 }  // namespace

@@ -1,4 +1,3 @@
-#include <map>
 #include <vector>
 
 #include "SimFixture.h"
@@ -69,24 +68,6 @@ TEST_F(ProcessSnapshotTest, IndexReplacesInPlaceFindsAndEmpties) {
     EXPECT_EQ(index.Count(), 0u);
     EXPECT_EQ(index.GetStartPosition(), 0u);
     EXPECT_FALSE(index.Find(4, entry));
-}
-
-TEST_F(ProcessSnapshotTest, IndexVisitsEveryIdOnceInBucketOrder) {
-    PidIndex index;
-    std::vector<uint32_t> inserted;
-    for (uint32_t i = 0; i < 200; ++i) inserted.push_back(i * 2654435761u);
-    for (uint32_t pid : inserted) index.Insert(pid, Fake(pid % 1000 + 1));
-    std::map<uint32_t, size_t> insertedAt;
-    for (size_t i = 0; i < inserted.size(); ++i) insertedAt[inserted[i]] = i;
-    std::vector<uint32_t> walked = Pids(index);
-    ASSERT_EQ(walked.size(), inserted.size());
-    for (size_t i = 1; i < walked.size(); ++i) {
-        uint32_t bucket = (walked[i] >> 4) % 17, previous = (walked[i - 1] >> 4) % 17;
-        ASSERT_LE(previous, bucket);
-        if (previous == bucket) {
-            EXPECT_GT(insertedAt[walked[i - 1]], insertedAt[walked[i]]);
-        }
-    }
 }
 
 TEST_F(ProcessSnapshotTest, SnapshotIndexesEveryProcessInTableOrder) {

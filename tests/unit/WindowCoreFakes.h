@@ -14,9 +14,6 @@ public:
     bool saveSucceeds = true;
     bool hasWindowMenu = true;
     std::string aboutText = "&About TolvarFencat...";
-    bool onTop = false;
-    CaptionIcon icon = CaptionIcon::Unpinned;
-    int iconSets = 0;
 
     // Pin dialog
     bool HasParent() const override { return hasParent; }
@@ -28,12 +25,9 @@ public:
     void PlainOk() override { calls.push_back("plain ok"); }
     void PlainCancel() override { calls.push_back("plain cancel"); }
     void SetAlwaysOnTop(bool on) override {
-        onTop = on;
         calls.push_back(on ? "topmost" : "not topmost");
     }
     void SetCaptionIcon(CaptionIcon which) override {
-        icon = which;
-        ++iconSets;
         calls.push_back(which == CaptionIcon::Pinned ? "icon pinned" : "icon unpinned");
     }
     void DefaultSysCommand() override { calls.push_back("default"); }

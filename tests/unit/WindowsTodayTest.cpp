@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "SimFixture.h"
-#include "app/core/Drop.h"
 #include "search/Process.h"
 #include "search/Search.h"
 #include "windows/search/MappedViews.h"
@@ -150,27 +149,6 @@ TEST_F(WindowsTodayTest, MappedFilesAreFoundWhereAskedFor) {
         EXPECT_EQ(DisplayPath(report.findings[0]), "C:\\m\\data.bin");
     }
     EXPECT_EQ(Pids("other.bin", SearchScope::Name), std::vector<uint32_t>{8});
-}
-
-// A 32-bit program under WOW64 tells how many processes' modules it could
-// not list; the window's diagnostics say it too.
-TEST_F(WindowsTodayTest, Wow64NoticeReachesTheWindowsDiagnostics) {
-    sim::Set().wow64 = true;
-    sim::AddProcess(8, u"wide.exe").Is64Bit().Module(0x400000, "C:\\wide.exe");
-    sim::AddProcess(9, u"narrow.exe").Module(0x400000, "C:\\narrow.exe");
-    EXPECT_EQ(Search("x.dll", SearchScope::Name).loadedUnlisted, 1u);
-    struct : ResultList, WaitCursor {
-        void Clear() override {}
-        void Repaint() override {}
-        void Append(const char*, const Finding&) override {}
-        void Begin() override {}
-        void End() override {}
-    } window;
-    HandleDrop(NameListDrop({"x.dll"}), window, window);
-    EXPECT_NE(m_diagnostics.Text().find("The modules of 1 process could not be listed by this 32-bit program; the "
-                                        "64-bit TolvarFencat.exe lists them.\n"),
-              std::string::npos)
-        << m_diagnostics.Text();
 }
 
 }  // namespace
